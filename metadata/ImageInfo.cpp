@@ -1,0 +1,343 @@
+#include "ImageInfo.h"
+
+#include "ImgData.h"
+#include "MakerNotes.h"
+#include "ReaderSettings.h"
+#include "TagTables.h"
+#include "ValueFormat.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace quillmark {
+
+namespace {
+
+int32_t ClampToInt32(int64_t v) {
+    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+std::string Hex4(uint16_t v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%04X", v);
+    return buf;
+}
+
+// Display texts of text-like fields never need more than this much of the value: cleaned texts keep
+// 50 characters and the callbacks for such fields look at their first few.
+constexpr size_t kTextInputLimit = 4096;
+
+} // namespace
+
+TImageInfo::TImageInfo(TimgData* owner, int32_t buildMode) : Owner(owner), BuildMode(buildMode) {
+    FillCaptions(true);
+}
+
+std::string_view TImageInfo::BlockBytes(int64_t position, int64_t length) const {
+    const std::string& block = Owner ? Owner->GetData() : DataBuffer;
+    const auto size = static_cast<int64_t>(block.size());
+    if (position < 1 || position > size || length <= 0) return {};
+    const int64_t available = size - (position - 1);
+    return std::string_view(block).substr(static_cast<size_t>(position - 1),
+                                          static_cast<size_t>(std::min(length, available)));
+}
+
+std::string TImageInfo::TraceLine(uint16_t tag, const std::string& caption, const std::string& text,
+                                  int64_t size, int64_t start) const {
+    const bool detail = ReaderSettings().TraceDetail > 0;
+    std::string line = "\r\n";
+    if (detail) line += "tag[$" + Hex4(tag) + "]: ";
+    line += caption + " = " + text;
+    if (detail) line += " [size: " + std::to_string(size) + "] [start: " + std::to_string(start) + "]";
+    return line;
+}
+
+void TImageInfo::ReadDirectory(int64_t position, int64_t base, int64_t length, int kind) {
+    Visited.insert({base, position});
+    if (++DirectoriesRead > kMaxDirectories) return;
+    const uint16_t n = Read16(position);
+    if (ReaderSettings().TraceDetail > 0)
+        Trace += "\r\nDirectory: Start, entries = " + std::to_string(position) + ", " + std::to_string(n);
+    if (position + 2 + 12 * static_cast<int64_t>(n) > position + base + length) {
+        if (Owner) Owner->ErrorText = "Illegally sized directory";
+        return;
+    }
+    if (kind == dkMain && ThumbnailStart == 0 && !FromTiff) {
+        ThumbnailStart = Read32(position + 2 + 12 * static_cast<int64_t>(n));
+        ThumbnailLength = ClampToInt32(base + length - ThumbnailStart);
+    }
+    for (int64_t i = 0; i < n; ++i) {
+        if (++EntriesRead > kMaxEntries) return;
+        ReadEntry(position + 2 + 12 * i, base, length, kind);
+    }
+}
+
+void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
+    const uint16_t tag = Read16(P);
+    const uint16_t type = Read16(P + 2);
+    const auto count = static_cast<uint32_t>(Read32(P + 4));
+    // 64 bits: a count near 2^32 times a component size cannot wrap.
+    const int64_t size = static_cast<int64_t>(count) * ComponentSize(type);
+    if (size == 0) return;
+    const int64_t valuePos = size <= 4 ? P + 8 : static_cast<int64_t>(Read32(P + 8)) + base;
+    const std::string_view bytes = BlockBytes(valuePos, size);
+
+    TTagEntry row = LookupTagEntry(tag, kind);
+    const auto& settings = ReaderSettings();
+
+    std::string text;
+    if (type == ttAscii) {
+        std::string_view v = bytes;
+        if (!v.empty() && v.back() == '\0') v.remove_suffix(1);
+        text = std::string(v.substr(0, kTextInputLimit));
+    } else if (type == ttUndefined) {
+        std::string_view v = bytes.substr(0, bytes.find('\0'));
+        text = "\"" + std::string(v.substr(0, kTextInputLimit)) + "\"";
+    } else {
+        text = ValueText(bytes, type, row.ValueMap, row.FormatPattern, BigEndian);
+    }
+    if (row.Tag != 0 && row.Formatter && settings.DecodeValues) {
+        try {
+            text = row.Formatter(text);
+        } catch (const FormatError&) {
+            // A value the callback cannot read is shown as it is; the rest of the photo still reads.
+            text = CleanText(text);
+        }
+    } else {
+        text = CleanText(text);
+    }
+    if (tag == 0x9286) {
+        // Everything after the 8-byte character code; a closing zero byte goes with the trimming.
+        // (Cutting the last byte unseen would lose a letter of comments written without one.)
+        UserCommentText = bytes.size() > 8 ? TrimText(bytes.substr(8)) : std::string();
+        text = UserCommentText;
+        UserCommentPos = ClampToInt32(valuePos);
+        UserCommentLength = ClampToInt32(size - 9);
+    }
+    if (BuildsTrace()) {
+        std::string& trace = kind == dkThumbnail ? ThumbTrace : Trace;
+        trace += TraceLine(tag, row.Caption, text, size, valuePos);
+    }
+
+    // The stored copy is taken now: the maker-note hand-off below may swap the buffer being read.
+    std::string raw;
+    if (BuildsLists() && row.Tag != 0) {
+        // Beyond a budget no real photo reaches, a hostile file's values are kept only in part.
+        const int64_t keep = RawStored < kRawBudget ? static_cast<int64_t>(bytes.size()) : 64;
+        raw = std::string(bytes.substr(0, static_cast<size_t>(std::min<int64_t>(keep, bytes.size()))));
+        RawStored += static_cast<int64_t>(raw.size());
+    }
+
+    // Values other parts need directly, and the directories this entry leads to.
+    switch (tag) {
+    case 0x0100:
+    case 0xA002:
+        WidthPos = ClampToInt32(P + 8);
+        Width = RoundToInt(ValueAsNumber(bytes, type));
+        break;
+    case 0x0101:
+    case 0xA003:
+        HeightPos = ClampToInt32(P + 8);
+        Height = RoundToInt(ValueAsNumber(bytes, type));
+        break;
+    case 0x0103:
+        if (kind == dkThumbnail) ThumbCompression = RoundToInt(ValueAsNumber(bytes, type));
+        break;
+    case 0x010F:
+        CameraMake = text.substr(0, 32);
+        break;
+    case 0x0110:
+        CameraModel = text.substr(0, 40);
+        break;
+    case 0x0132:
+        DateTimePos = ClampToInt32(valuePos);
+        DateTimeText = text.substr(0, 20);
+        break;
+    case 0x9003:
+        DateTimeOriginalPos = ClampToInt32(valuePos);
+        DateTimeText = text.substr(0, 20);
+        break;
+    case 0x9004:
+        DateTimeDigitizedPos = ClampToInt32(valuePos);
+        break;
+    case 0x9000:
+        ExifVersionText = std::string(bytes.substr(0, 6));
+        break;
+    case 0x9209:
+        FlashValue = RoundToInt(ValueAsNumber(bytes, type));
+        break;
+    case 0x014A:
+    case 0x8769:
+    case 0xA005:
+        ReadSubDirectory(valuePos, base, length, dkMain);
+        break;
+    case 0x8825:
+        ReadSubDirectory(valuePos, base, length, dkGps);
+        break;
+    case 0x927C:
+        HandOffMakerNote(std::string(bytes), valuePos);
+        break;
+    default:
+        break;
+    }
+
+    if (BuildsLists() && row.Tag != 0) {
+        row.Text = std::move(text);
+        row.Raw = std::move(raw);
+        row.RawSize = static_cast<int32_t>(row.Raw.size());
+        row.ValueOffset = ClampToInt32(valuePos);
+        row.FieldType = type;
+        if (kind == dkThumbnail)
+            AddThumbEntry(row);
+        else
+            AddEntry(row);
+    }
+}
+
+void TImageInfo::ReadSubDirectory(int64_t valuePos, int64_t base, int64_t length, int kind) {
+    if (Depth >= kMaxDepth) return;
+    try {
+        const int64_t target = static_cast<int64_t>(Read32(valuePos)) + base;
+        if (Visited.contains({base, target})) return;
+        ++Depth;
+        try {
+            ReadDirectory(target, base, length, kind);
+        } catch (const ReadError&) {
+            --Depth;
+            throw;
+        }
+        --Depth;
+    } catch (const ReadError&) {
+        // A broken sub-directory costs only its own entries.
+    }
+}
+
+void TImageInfo::HandOffMakerNote(std::string bytes, int64_t valuePos) {
+    MakerNoteRaw = std::move(bytes);
+    MakerNotePos = ClampToInt32(valuePos);
+    const bool bigEndian = BigEndian;
+    std::string buffer = DataBuffer;
+    try {
+        TmsInfo maker(FromTiff, this);
+        MakerNoteDecoded = maker.DecodeMakerNote(*this);
+    } catch (const std::exception&) {
+        MakerNoteDecoded = false;
+    }
+    // Whatever the maker walk did, the main walk goes on in the block's own byte order and bytes.
+    BigEndian = bigEndian;
+    DataBuffer = std::move(buffer);
+}
+
+bool TImageInfo::ReadThumbnailDirectory() {
+    try {
+        ReadDirectory(static_cast<int64_t>(ThumbnailStart) + 9, 9, static_cast<int64_t>(ThumbnailLength) - 12,
+                      dkThumbnail);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+int TImageInfo::AddMakerItem(const std::string& name, const std::string& value, uint16_t fieldType,
+                             uint16_t tag) {
+    if (!BuildsLists()) return static_cast<int>(Entries.size()) - 1;
+    TTagEntry e;
+    e.ListId = 1;
+    e.Tag = tag;
+    e.Name = name;
+    e.Caption = name;
+    e.Text = value;
+    e.Raw = value;
+    e.RawSize = static_cast<int32_t>(value.size());
+    e.ValueOffset = 0;
+    e.FieldType = fieldType;
+    return AddEntry(e);
+}
+
+int TImageInfo::AddEntry(const TTagEntry& entry) {
+    if (entry.Tag != 0) Entries.push_back(entry);
+    return static_cast<int>(Entries.size()) - 1;
+}
+
+int TImageInfo::AddThumbEntry(const TTagEntry& entry) {
+    if (entry.Tag != 0) ThumbEntries.push_back(entry);
+    return static_cast<int>(ThumbEntries.size()) - 1;
+}
+
+namespace {
+bool NextOf(const std::vector<TTagEntry>& list, int32_t& cursor, int32_t listId, TTagEntry& entry) {
+    if (cursor < 0) cursor = 0;
+    while (static_cast<size_t>(cursor) < list.size()) {
+        const TTagEntry& e = list[static_cast<size_t>(cursor++)];
+        if (e.ListId == listId) {
+            entry = e;
+            return true;
+        }
+    }
+    entry = TTagEntry{};
+    return false;
+}
+} // namespace
+
+bool TImageInfo::NextEntry(int32_t listId, TTagEntry& entry) {
+    return NextOf(Entries, EntryCursor, listId, entry);
+}
+
+bool TImageInfo::NextThumbEntry(int32_t listId, TTagEntry& entry) {
+    return NextOf(ThumbEntries, ThumbCursor, listId, entry);
+}
+
+int TImageInfo::LookupTagIndex(std::string_view name) const {
+    for (size_t i = 0; i < Entries.size(); ++i)
+        if (SameName(Entries[i].Name, name)) return static_cast<int>(i);
+    return -1;
+}
+
+std::string TImageInfo::LookupTagValue(std::string_view name) const {
+    const int i = LookupTagIndex(name);
+    return i < 0 ? std::string() : Entries[static_cast<size_t>(i)].Text;
+}
+
+double TImageInfo::NumberOf(std::string_view name) const {
+    const int i = LookupTagIndex(name);
+    if (i < 0) return 0;
+    const TTagEntry& e = Entries[static_cast<size_t>(i)];
+    return ValueAsNumber(e.Raw, e.FieldType);
+}
+
+int32_t TImageInfo::RoundedNumberOf(std::string_view name) const {
+    return RoundToInt(NumberOf(name));
+}
+
+void TImageInfo::ComputeFocalLength35() {
+    if (LookupTagIndex("FocalLengthin35mmFilm") >= 0) return;
+    int32_t unit = RoundedNumberOf("FocalPlaneResolutionUnit");
+    if (unit < 1) unit = RoundedNumberOf("ResolutionUnit");
+    const double mmPerUnit = unit == 2 ? 25.4 : unit == 3 ? 10.0 : 0.0;
+    const double focal = NumberOf("FocalLength");
+    if (mmPerUnit == 0 || focal == 0) return;
+    const int32_t xRes = RoundedNumberOf("FocalPlaneXResolution");
+    const int32_t yRes = RoundedNumberOf("FocalPlaneYResolution");
+    const double sensorWidth = xRes > 0 ? Width * mmPerUnit / xRes : 0.0;
+    const double sensorHeight = yRes > 0 ? Height * mmPerUnit / yRes : 0.0;
+    double factor;
+    if (sensorWidth * sensorHeight > 0) {
+        factor = 43.26661531 / std::sqrt(sensorWidth * sensorWidth + sensorHeight * sensorHeight);
+    } else {
+        if (!ReaderSettings().EstimateCropFactor) return;
+        factor = 4.5;
+    }
+    TTagEntry e = MainTableEntry(MainTableIndexOfName("FocalLengthIn35mmFilm"));
+    e.Text = FormatFixed(focal * factor, 5, 2);
+    e.Raw.clear();
+    e.RawSize = 0;
+    e.FormatPattern = "%s mm";
+    e.FieldType = ttSRational;
+    if (BuildsLists()) AddEntry(e);
+    if (BuildsTrace()) Trace += TraceLine(e.Tag, e.Caption, e.Text, 0, 0);
+}
+
+} // namespace quillmark

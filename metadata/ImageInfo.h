@@ -1,0 +1,118 @@
+// The EXIF directory walk: IFD0 and every directory it leads to, the entry lists, the values other
+// parts need directly, and the reports built from them.
+#pragma once
+
+#include "ByteOrder.h"
+#include "TagEntry.h"
+
+#include <cstdint>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace quillmark {
+
+class TimgData;
+
+// What to build while walking: trace texts, entry lists, or both.
+enum BuildModes : int32_t { bmTrace = 2, bmLists = 4, bmBoth = 255 };
+
+class TImageInfo : public tEndInd {
+public:
+    TImageInfo(TimgData* owner, int32_t buildMode);
+    virtual ~TImageInfo() = default;
+    TImageInfo(const TImageInfo&) = delete;
+    TImageInfo& operator=(const TImageInfo&) = delete;
+
+    // Index of the first entry whose name matches, ignoring case; -1 if none.
+    virtual int LookupTagIndex(std::string_view name) const;
+    // Text of that entry; empty if none.
+    virtual std::string LookupTagValue(std::string_view name) const;
+
+    // Walks one directory at a 1-based position; kind 1 main table, 2 GPS, 4 thumbnail directory.
+    void ReadDirectory(int64_t position, int64_t base, int64_t length, int kind);
+    // Walks the thumbnail directory (IFD1). False when it could not be read.
+    bool ReadThumbnailDirectory();
+    // The derived 35 mm equivalent focal length, added as an entry unless the photo carries one.
+    void ComputeFocalLength35();
+
+    // An entry made by a maker decoder (list 1). `tag` is the parent tag, so the entry is kept.
+    int AddMakerItem(const std::string& name, const std::string& value, uint16_t fieldType, uint16_t tag);
+    // Append a copy when its Tag is not 0; the index of the last entry.
+    int AddEntry(const TTagEntry& entry);
+    int AddThumbEntry(const TTagEntry& entry);
+
+    void ResetEntryCursor() { EntryCursor = 0; }
+    bool NextEntry(int32_t listId, TTagEntry& entry);
+    void ResetThumbCursor() { ThumbCursor = 0; }
+    bool NextThumbEntry(int32_t listId, TTagEntry& entry);
+
+    double NumberOf(std::string_view name) const;
+    int32_t RoundedNumberOf(std::string_view name) const;
+    bool HasThumbnail() const { return ThumbnailStart > 21 && ThumbnailLength > 256; }
+
+    // The long summary (one fact per line) and the one-line short summary.
+    std::string SummaryText() const;
+    std::string ShortSummaryText() const;
+
+    // The value bytes of a field at a 1-based position of the EXIF block (never outside it).
+    std::string_view BlockBytes(int64_t position, int64_t length) const;
+
+    TimgData* Owner;
+    int32_t BuildMode;
+    bool FromTiff = false;
+
+    std::vector<TTagEntry> Entries;
+    std::vector<TTagEntry> ThumbEntries;
+    int32_t EntryCursor = 0;
+    int32_t ThumbCursor = 0;
+
+    std::string Trace;
+    std::string MakerTrace;
+    std::string ThumbTrace;
+
+    std::string ExifVersionText;
+    std::string CameraMake;
+    std::string CameraModel;
+    std::string DateTimeText;
+    int32_t Width = 0, Height = 0;
+    int32_t WidthPos = 0, HeightPos = 0;
+    int32_t FlashValue = 0;
+    std::string MakerNoteRaw;
+    int32_t MakerNotePos = 0;
+    bool MakerNoteDecoded = false;
+    std::string UserCommentText;
+    int32_t UserCommentPos = 0, UserCommentLength = 0;
+    int32_t DateTimePos = 0, DateTimeOriginalPos = 0, DateTimeDigitizedPos = 0;
+    int32_t ThumbnailStart = 0;
+    int32_t ThumbnailLength = 0;
+    int32_t ThumbCompression = 0;
+
+    // Limits that no real photo comes near; they keep a hostile file from making the walk endless
+    // or its memory unbounded.
+    static constexpr int kMaxDepth = 12;
+    static constexpr int kMaxDirectories = 256;
+    static constexpr int64_t kMaxEntries = 100000;
+    static constexpr int64_t kRawBudget = 64 << 20;
+
+private:
+    bool BuildsTrace() const { return BuildMode == bmTrace || BuildMode == bmBoth; }
+    bool BuildsLists() const { return BuildMode == bmLists || BuildMode == bmBoth; }
+    void ReadEntry(int64_t entryPos, int64_t base, int64_t length, int kind);
+    void ReadSubDirectory(int64_t valuePos, int64_t base, int64_t length, int kind);
+    void HandOffMakerNote(std::string bytes, int64_t valuePos);
+    std::string TraceLine(uint16_t tag, const std::string& caption, const std::string& text, int64_t size,
+                          int64_t start) const;
+
+    // Directories already read, as (base, position): each is read at most once.
+    std::set<std::pair<int64_t, int64_t>> Visited;
+    int Depth = 0;
+    int DirectoriesRead = 0;
+    int64_t EntriesRead = 0;
+    int64_t RawStored = 0;
+};
+
+} // namespace quillmark

@@ -1,0 +1,94 @@
+// The per-photo metadata container: reads a JPEG file's marker sections (or the first block of a
+// TIFF-structured file), keeps them, and owns the EXIF and IPTC readers made for them.
+#pragma once
+
+#include "ByteOrder.h"
+#include "ImageInfo.h"
+#include "IptcData.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace quillmark {
+
+// One JPEG marker section as read: its bytes start with the two big-endian length bytes.
+struct tSection {
+    std::string Data;
+    int32_t Marker = 0;
+    int32_t Size = 0;
+};
+
+// A source of bytes read front to back: a file or bytes in memory.
+class TByteSource {
+public:
+    virtual ~TByteSource() = default;
+    // Reads up to n bytes; returns how many were read (fewer only at the end).
+    virtual size_t Read(char* into, size_t n) = 0;
+    // The next byte, or -1 at the end.
+    int ReadByte() {
+        char c;
+        return Read(&c, 1) == 1 ? static_cast<unsigned char>(c) : -1;
+    }
+};
+
+class TimgData : public tEndInd {
+public:
+    static constexpr int kMaxSections = 20;
+
+    explicit TimgData(int32_t buildMode = 255);
+    TimgData(const TimgData&) = delete;
+    TimgData& operator=(const TimgData&) = delete;
+
+    void Reset();
+    // Reads a photo's metadata from its file; true when metadata was read. ErrorText tells the outcome.
+    bool ProcessFile(const std::string& fileName);
+    // The same reading over bytes in memory; the name chooses the format by its extension as for a
+    // file, and `stamp` stands for the file's date.
+    bool ProcessBytes(const std::string& fileName, std::string_view bytes, double stamp = 0);
+
+    bool HasMetadata() const { return ExifSection || CommentSection || IptcSection; }
+    bool HasExif() const { return ExifSection != 0; }
+    bool HasThumbnail() const { return ExifSection && ExifReader && ExifReader->HasThumbnail(); }
+    // The comment's bytes, without the two length bytes; empty with no comment section.
+    std::string CommentText() const;
+
+    // Sections 1 to SectionCount are valid.
+    tSection& Section(int index) { return Sections.at(static_cast<size_t>(index)); }
+    const tSection& Section(int index) const { return Sections.at(static_cast<size_t>(index)); }
+    const tSection* ExifSectionPtr() const { return ExifSection ? &Section(ExifSection) : nullptr; }
+    const tSection* IptcSectionPtr() const { return IptcSection ? &Section(IptcSection) : nullptr; }
+    const tSection* CommentSectionPtr() const { return CommentSection ? &Section(CommentSection) : nullptr; }
+    const tSection* JfifSectionPtr() const { return JfifSection ? &Section(JfifSection) : nullptr; }
+
+    int32_t BuildMode;
+    std::array<tSection, kMaxSections + 2> Sections; // slots 1 to 21; slot 0 unused
+    int32_t SectionCount = 0;
+    // Slot numbers of the recognised sections; 0 for none.
+    int32_t ExifSection = 0;
+    int32_t IptcSection = 0;
+    int32_t CommentSection = 0;
+    int32_t JfifSection = 0;
+    std::string PathName;
+    double FileStamp = 0;   // days since 1899-12-30, local time
+    int64_t FileLength = 0; // bytes
+    std::string ErrorText;
+    std::unique_ptr<TImageInfo> ExifReader;
+    std::unique_ptr<TIPTCdata> IptcReader;
+    bool ReadingTiff = false;
+
+private:
+    bool ProcessSource(const std::string& fileName, TByteSource* source);
+    bool ReadJpeg(TByteSource& source);
+    bool ReadTiff(TByteSource& source);
+    bool ScanJpegSections(TByteSource& source);
+    bool ScanTiff(TByteSource& source);
+    void ReadExifHeader();
+};
+
+// The date part of a FileStamp as "yyyy-mm-dd".
+std::string FormatFileDate(double stamp);
+
+} // namespace quillmark

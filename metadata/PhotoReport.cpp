@@ -1,0 +1,111 @@
+#include "PhotoReport.h"
+
+#include "ImgData.h"
+
+namespace quillmark {
+
+const TSummaryRow kSummaryRows[15] = {
+    {"Make", "Make"},
+    {"Model", "Model"},
+    {"Title", "Title"},
+    {"Subject", "Subject"},
+    {"Keywords", "Keywords"},
+    {"Comments", "Comments"},
+    {"Author", "Author"},
+    {"Copyright", "Copyright"},
+    {"FNumber", "FNumber"},
+    {"ISOSpeedRatings", "ISO"},
+    {"Flash", "Flash"},
+    {"WhiteBalance", "White Balance"},
+    {"MaxApertureValue", "Max Aperture"},
+    {"ShutterSpeedValue", "Shutter Speed"},
+    {"MeteringMode", "Mettering Mode"},
+};
+
+void AddReportLines(std::vector<std::string>& lines, std::string_view text) {
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            lines.emplace_back(text.substr(start, i - start));
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            start = i + 1;
+        }
+    }
+    lines.emplace_back(text.substr(start));
+}
+
+namespace {
+
+void ListEntries(TImageInfo& reader, int32_t listId, std::vector<TReportRow>& rows,
+                 std::vector<std::string>& memo) {
+    reader.ResetEntryCursor();
+    TTagEntry e;
+    while (reader.NextEntry(listId, e)) {
+        AddReportLines(memo, e.Caption + " = " + e.Text);
+        rows.push_back({e.Caption, e.Text});
+    }
+}
+
+} // namespace
+
+TPhotoReport BuildPhotoReport(TimgData& data) {
+    TPhotoReport r;
+    auto& memo = r.MemoLines;
+    TImageInfo* reader = data.ExifReader.get();
+    const bool hasExif = data.HasExif() && reader;
+
+    if (!hasExif)
+        r.ExifRows.push_back({"No Exif data in photo!", ""});
+    else
+        ListEntries(*reader, 0, r.ExifRows, memo);
+    if (!data.HasMetadata()) return r;
+
+    if (hasExif && reader->MakerNoteDecoded) {
+        AddReportLines(memo, " ");
+        AddReportLines(memo, " -- Maker Specific Data ---- ");
+        ListEntries(*reader, 1, r.MakerRows, memo);
+    }
+
+    if (data.HasThumbnail()) {
+        reader->ReadThumbnailDirectory();
+        AddReportLines(memo, " ");
+        AddReportLines(memo, " -- Thumbnail Data ---- ");
+        AddReportLines(memo, "Thumbnail Start = " + std::to_string(reader->ThumbnailStart));
+        AddReportLines(memo, "Thumbnail Length = " + std::to_string(reader->ThumbnailLength));
+        reader->ResetThumbCursor();
+        TTagEntry e;
+        while (reader->NextThumbEntry(0, e))
+            AddReportLines(memo, e.Caption + " = " + e.Text);
+    } else {
+        AddReportLines(memo, "No Thumbnail");
+    }
+
+    if (data.CommentSection) {
+        AddReportLines(memo, " ");
+        AddReportLines(memo, " Comment Segment Available");
+        AddReportLines(memo, data.CommentText());
+    }
+
+    if (data.IptcSection && data.IptcReader) {
+        const auto lines = data.IptcReader->ListAsLines(data.Section(data.IptcSection).Data);
+        if (!lines.empty()) {
+            AddReportLines(memo, "\r\n IPTC Segment Available!\r\n");
+            for (const auto& line : lines)
+                AddReportLines(memo, line);
+        }
+    }
+
+    if (!hasExif) return r;
+
+    AddReportLines(memo, " ");
+    AddReportLines(memo, " -- EXIF Summary -(short)--- ");
+    AddReportLines(memo, reader->ShortSummaryText());
+    AddReportLines(memo, " ");
+    AddReportLines(memo, " -- EXIF Summary -(long)---- ");
+    AddReportLines(memo, reader->SummaryText());
+    for (const auto& row : kSummaryRows)
+        r.SummaryRows.push_back({row.Caption, reader->LookupTagValue(row.TagName)});
+    return r;
+}
+
+} // namespace quillmark

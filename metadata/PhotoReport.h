@@ -1,0 +1,40 @@
+// What the window shows about a photo once the container has read it: the rows of the three lists
+// ("Exif Properties", "Maker Data", "Summary") and the lines of the text report. The window and the
+// command-line report tool both build on it.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillmark {
+
+class TimgData;
+
+struct TReportRow {
+    std::string Item;
+    std::string Details;
+};
+
+struct TPhotoReport {
+    std::vector<TReportRow> ExifRows;
+    std::vector<TReportRow> MakerRows;
+    std::vector<TReportRow> SummaryRows;
+    std::vector<std::string> MemoLines;
+};
+
+// The Summary list: the tag name looked up and the caption of its row, in row order.
+struct TSummaryRow {
+    const char* TagName;
+    const char* Caption;
+};
+extern const TSummaryRow kSummaryRows[15];
+
+// Builds the lists and report lines from a container that has just read a photo. Reads the
+// thumbnail directory on the way, so call it once per read.
+TPhotoReport BuildPhotoReport(TimgData& data);
+
+// Appends a text to report lines; a text holding line breaks becomes several lines.
+void AddReportLines(std::vector<std::string>& lines, std::string_view text);
+
+} // namespace quillmark

@@ -1,0 +1,10 @@
+#include "ReaderSettings.h"
+
+namespace quillmark {
+
+TReaderSettings& ReaderSettings() {
+    static TReaderSettings settings;
+    return settings;
+}
+
+} // namespace quillmark

@@ -1,0 +1,362 @@
+#include "ValueFormat.h"
+
+#include "ByteOrder.h"
+#include "ReaderSettings.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <vector>
+
+namespace quillmark {
+
+namespace {
+
+bool IsBlankOrControl(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
+
+// One parsed format pattern: prefix, conversion, suffix.
+struct Pattern {
+    bool valid = false;
+    char conversion = 0; // 's', 'd' or 'f'
+    int width = 0;
+    int precision = -1;
+    std::string_view prefix, suffix;
+};
+
+Pattern ParsePattern(std::string_view p) {
+    Pattern r;
+    const size_t pct = p.find('%');
+    if (pct == std::string_view::npos) return r;
+    size_t i = pct + 1;
+    auto digits = [&](int& out) {
+        const size_t start = i;
+        int v = 0;
+        while (i < p.size() && p[i] >= '0' && p[i] <= '9' && i - start < 3)
+            v = v * 10 + (p[i++] - '0');
+        if (i > start) out = v;
+        return i > start;
+    };
+    digits(r.width);
+    if (i < p.size() && p[i] == '.') {
+        ++i;
+        int prec = 0;
+        if (!digits(prec)) return r;
+        r.precision = prec;
+    }
+    if (i >= p.size()) return r;
+    r.conversion = p[i];
+    if (r.conversion != 's' && r.conversion != 'd' && r.conversion != 'f') return r;
+    if (r.conversion != 'f' && (r.width != 0 || r.precision >= 0)) return r;
+    r.prefix = p.substr(0, pct);
+    r.suffix = p.substr(i + 1);
+    if (r.suffix.find('%') != std::string_view::npos) return r;
+    r.valid = true;
+    return r;
+}
+
+std::string Pad(std::string s, int width) {
+    if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<size_t>(width) - s.size(), ' ');
+    return s;
+}
+
+// The parts of a GPS text "a, b, c": split at the first ", ", then the rest at the next one. Each
+// rest is cut to its first 64 characters.
+std::vector<std::string> SplitThree(std::string_view text) {
+    std::vector<std::string> parts;
+    std::string rest(text);
+    for (int k = 0; k < 2; ++k) {
+        const size_t p = rest.find(", ");
+        if (p == std::string::npos) {
+            parts.push_back(rest);
+            rest.clear();
+        } else {
+            parts.push_back(rest.substr(0, p));
+            rest = rest.substr(p + 2, 64);
+        }
+    }
+    parts.push_back(rest);
+    return parts;
+}
+
+} // namespace
+
+std::string TrimText(std::string_view text) {
+    size_t b = 0, e = text.size();
+    while (b < e && IsBlankOrControl(text[b]))
+        ++b;
+    while (e > b && IsBlankOrControl(text[e - 1]))
+        --e;
+    return std::string(text.substr(b, e - b));
+}
+
+int32_t ParseInteger(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i >= text.size()) throw FormatError("'" + std::string(text) + "' is not a valid integer value");
+    int64_t v = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9') throw FormatError("'" + std::string(text) + "' is not a valid integer value");
+        v = v * 10 + (c - '0');
+        if (v > static_cast<int64_t>(std::numeric_limits<int32_t>::max()) + 1)
+            throw FormatError("'" + std::string(text) + "' is not a valid integer value");
+    }
+    if (negative) v = -v;
+    if (v > std::numeric_limits<int32_t>::max())
+        throw FormatError("'" + std::string(text) + "' is not a valid integer value");
+    return static_cast<int32_t>(v);
+}
+
+std::string FormatFixed(double value, int width, int precision) {
+    if (precision < 0) precision = 6;
+    if (std::isfinite(value)) {
+        // printf rounds exact binary ties to even; values here are shown the way a person rounds.
+        const long double scaled = std::fabs(static_cast<long double>(value)) * std::pow(10.0L, precision);
+        if (scaled < 1e18L && scaled - std::floor(scaled) == 0.5L)
+            value = std::nextafter(value, value > 0 ? INFINITY : -INFINITY);
+    }
+    char buf[512];
+    std::snprintf(buf, sizeof buf, "%*.*f", width, precision, value);
+    return buf;
+}
+
+std::string ApplyPattern(std::string_view pattern, std::string_view text) {
+    const Pattern p = ParsePattern(pattern);
+    if (!p.valid) return std::string(text);
+    if (p.conversion == 's') return std::string(p.prefix) + std::string(text) + std::string(p.suffix);
+    return ApplyPattern(pattern, FractionValue(text));
+}
+
+std::string ApplyPattern(std::string_view pattern, double value) {
+    const Pattern p = ParsePattern(pattern);
+    if (!p.valid) return FormatFixed(value, 0, 2);
+    std::string body;
+    switch (p.conversion) {
+    case 'f':
+        body = FormatFixed(value, p.width, p.precision < 0 ? 6 : p.precision);
+        break;
+    case 'd':
+        body = IntegerText(RoundToInt(value));
+        break;
+    default:
+        body = FormatFixed(value, 0, 2);
+        break;
+    }
+    return std::string(p.prefix) + Pad(body, p.width) + std::string(p.suffix);
+}
+
+std::string IntegerText(int32_t value) {
+    return std::to_string(value);
+}
+
+std::string RationalText(int32_t numerator, int32_t denominator) {
+    return std::to_string(numerator) + "/" + std::to_string(denominator);
+}
+
+std::string ValueText(std::string_view bytes, int type, std::string_view map, std::string_view pattern,
+                      bool bigEndian) {
+    const int size = ComponentSize(type);
+    if (size == 0) return "0";
+    const size_t count = std::min<size_t>(bytes.size() / static_cast<size_t>(size), 128);
+    const bool decode = ReaderSettings().DecodeValues;
+    std::string text;
+    for (size_t k = 0; k < count; ++k) {
+        const std::string_view component =
+            bytes.substr(k * static_cast<size_t>(size), static_cast<size_t>(size));
+        if (!text.empty()) text += ", ";
+        switch (type) {
+        case ttByte:
+        case ttShort:
+        case ttLong:
+        case ttSByte:
+        case ttSShort:
+        case ttSLong: {
+            const int32_t v = BytesToInt(component, bigEndian);
+            if (!map.empty() && decode)
+                text += MapLookup(map, IntegerText(v));
+            else
+                text += IntegerText(v);
+            break;
+        }
+        case ttRational:
+        case ttSRational:
+            text += RationalText(BytesToInt(component.substr(0, 4), bigEndian),
+                                 BytesToInt(component.substr(4, 4), bigEndian));
+            if (!map.empty()) text += MapLookup(map, text);
+            break;
+        case ttFloat:
+        case ttDouble:
+            text += "-9999.99";
+            break;
+        default:
+            text += "?";
+            break;
+        }
+    }
+    if (!pattern.empty()) {
+        if (pattern.find("%s") != std::string_view::npos)
+            return ApplyPattern(pattern, std::string_view(text));
+        return ApplyPattern(pattern, ValueAsNumber(bytes, type, bigEndian));
+    }
+    return text;
+}
+
+std::string MapLookup(std::string_view map, std::string_view key) {
+    const std::string search = "," + TrimText(key) + ":";
+    std::string haystack;
+    haystack.reserve(map.size() + 2);
+    haystack += ',';
+    haystack += map;
+    haystack += ',';
+    const size_t p = haystack.find(search);
+    if (p == std::string::npos) return {};
+    const size_t start = p + search.size();
+    const size_t end = haystack.find(',', start);
+    return haystack.substr(start, end - start);
+}
+
+double FractionValue(std::string_view text) {
+    try {
+        std::string t = std::string(text);
+        const size_t b = t.find_first_not_of(' ');
+        const size_t e = t.find_last_not_of(' ');
+        t = b == std::string::npos ? std::string() : t.substr(b, e - b + 1);
+        double whole = 0;
+        const size_t blank = t.find(' ');
+        if (blank != std::string::npos) {
+            whole = ParseInteger(t.substr(0, blank));
+            t = t.substr(blank + 1);
+        }
+        const size_t slash = t.find('/');
+        if (slash == std::string::npos) return 0;
+        const double n = ParseInteger(t.substr(0, slash));
+        const double d = ParseInteger(t.substr(slash + 1));
+        if (d == 0) return 0;
+        return (whole * d + n) / d;
+    } catch (const FormatError&) {
+        return 0;
+    }
+}
+
+std::string CleanText(std::string_view text) {
+    std::string out(text.substr(0, 50));
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 32) c = '.';
+    return out;
+}
+
+std::string HexDump(std::string_view bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string out;
+    const size_t n = std::min<size_t>(bytes.size(), 16);
+    for (size_t i = 0; i < n; ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        out += digits[b >> 4];
+        out += digits[b & 15];
+        out += ' ';
+    }
+    if (bytes.size() > 16) out += "...";
+    return out;
+}
+
+std::string FlashText(const std::string& text) {
+    const int32_t v = ParseInteger(text);
+    std::string out = (v & 1) ? "On" : "Off";
+    switch (v & 6) {
+    case 2:
+        out += ", UNKNOWN";
+        break;
+    case 4:
+        out += ", no strobe return";
+        break;
+    case 6:
+        out += ", strobe return";
+        break;
+    }
+    switch (v & 0x18) {
+    case 8:
+        out += ", forced";
+        break;
+    case 16:
+        out += ", surpressed";
+        break;
+    case 24:
+        out += ", auto mode";
+        break;
+    }
+    if (v & 0x20) out += ", no flash function";
+    if (v & 0x40) out += ", red-eye reduction";
+    return out;
+}
+
+std::string ExposureText(const std::string& text) {
+    const double x = FractionValue(text);
+    const double t = std::pow(2.0, -x);
+    std::string out = FormatFixed(t, 4, 4) + " sec";
+    if (t <= 0.5) {
+        const double r = std::nearbyint(std::pow(2.0, x));
+        if (!(r <= std::numeric_limits<int32_t>::max()))
+            throw FormatError("Exposure value " + text + " is out of range");
+        out += " (1/" + IntegerText(static_cast<int32_t>(r)) + ")";
+    }
+    return out;
+}
+
+std::string GpsDegreesText(const std::string& text) {
+    const auto parts = SplitThree(text);
+    const double d = FractionValue(parts[0]);
+    double m = FractionValue(parts[1]);
+    double s = FractionValue(parts[2]);
+    if (s == 0) {
+        s = (m - std::trunc(m)) * 60;
+        m = std::trunc(m);
+    }
+    return FormatFixed(d, 0, 0) + " Degrees " + FormatFixed(m, 0, 0) + " Minutes " + FormatFixed(s, 0, 0) +
+           " Seconds";
+}
+
+std::string GpsTimeText(const std::string& text) {
+    const auto parts = SplitThree(text);
+    return FormatFixed(FractionValue(parts[0]), 0, 0) + ":" + FormatFixed(FractionValue(parts[1]), 0, 0) +
+           ":" + FormatFixed(FractionValue(parts[2]), 0, 0);
+}
+
+std::string ComponentsText(const std::string& text) {
+    static const char* names[] = {"", "Y", "Cb", "Cr", "R", "G", "B"};
+    std::string out;
+    for (size_t i = 1; i <= 4 && i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 1 && c <= 6) out += names[c];
+    }
+    return out;
+}
+
+std::string UserCommentBody(const std::string& text) {
+    return text.size() > 8 ? text.substr(8) : std::string();
+}
+
+std::string WideText(const std::string& text) {
+    std::vector<std::string_view> numbers;
+    std::string_view rest = text;
+    size_t commas = 0;
+    for (;;) {
+        const size_t p = rest.find(',');
+        numbers.push_back(rest.substr(0, p));
+        if (p == std::string_view::npos) break;
+        ++commas;
+        rest = rest.substr(p + 1);
+    }
+    std::string out;
+    for (size_t k = 1; k <= commas; k += 2) {
+        const int32_t v = ParseInteger(TrimText(numbers[k - 1]));
+        if ((v & 0xFF) != 0) out += static_cast<char>(v & 0xFF);
+    }
+    return out;
+}
+
+} // namespace quillmark

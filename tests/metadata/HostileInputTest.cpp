@@ -1,0 +1,202 @@
+// Files built to break a reader: lying counts, offsets outside the block, truncation, random
+// damage. Each must give a clear outcome, never a crash, a hang or unbounded memory.
+#include "ImgData.h"
+#include "PhotoReport.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace quillmark;
+using namespace quillmark::testing;
+using craft::JpegFile;
+using craft::TiffBlock;
+
+namespace {
+
+// Reads bytes as a file of that name would be read, and builds everything the window would show.
+void ReadAndReport(const std::string& name, const std::string& bytes) {
+    TimgData d;
+    d.ProcessBytes(name, bytes);
+    const TPhotoReport r = BuildPhotoReport(d);
+    if (!d.HasExif()) {
+        ASSERT_EQ(r.ExifRows.size(), 1u);
+    }
+    if (d.ExifReader) {
+        (void)d.ExifReader->SummaryText();
+        (void)d.ExifReader->ShortSummaryText();
+    }
+}
+
+std::vector<std::pair<std::string, std::string>> Seeds() {
+    std::vector<std::pair<std::string, std::string>> seeds;
+    for (const char* name : {"Canon_40D.jpg", "Canon_PowerShot_S40.jpg", "Fujifilm_FinePix_E500.jpg",
+                             "Nikon_COOLPIX_P1.jpg", "Nikon_D70.jpg", "Olympus_C8080WZ.jpg", "nikon-e950.jpg",
+                             "nikon-gps-DSCN0010.jpg", "sanyo-vpcsx550.jpg"}) {
+        std::string bytes = ReadAll(SamplePath(name));
+        // The metadata lies in the first sections; damage beyond them tests nothing new.
+        bytes.resize(std::min<size_t>(bytes.size(), 70000));
+        seeds.emplace_back(name, bytes);
+    }
+    std::string tiff = ReadAll(SamplePath("BSG1.tiff"));
+    tiff.resize(4096);
+    seeds.emplace_back("BSG1.tiff", tiff);
+
+    TiffBlock t(true);
+    const int exif = t.AddIfd(), gps = t.AddIfd(), ifd1 = t.AddIfd();
+    t.Ascii(0, 0x010F, "Canon").Link(0, 0x8769, exif).Link(0, 0x8825, gps).Next(0, ifd1);
+    t.Rational(exif, 0x829A, {{1, 60}}).Short(exif, 0x9209, {25}).SRational(exif, 0x9201, {{6, 1}});
+    t.Undefined(exif, 0x927C, "Nikon\0\2\x10\0\0MM\0\x2A\0\0\0\x08");
+    t.Rational(gps, 0x0002, {{51, 1}, {2955, 100}, {0, 1}});
+    t.Short(ifd1, 0x0103, {6}).LinkTrailer(ifd1, 0x0201).Long(ifd1, 0x0202, {300});
+    t.Trailer(std::string(300, '\xFF'));
+    seeds.emplace_back("crafted.jpg",
+                       JpegFile().Soi().Comment("c").Exif(t).Iptc({{2, 5, "name"}}).ScanAndEnd().Bytes());
+    seeds.emplace_back("crafted.tif", t.Build());
+    return seeds;
+}
+
+} // namespace
+
+TEST(HostileInput, TruncatedFilesOfEverySeed) {
+    for (const auto& [name, bytes] : Seeds()) {
+        SCOPED_TRACE(name);
+        const size_t step = std::max<size_t>(1, bytes.size() / 97);
+        for (size_t n = 0; n < bytes.size(); n += step)
+            ReadAndReport(name, bytes.substr(0, n));
+        for (size_t n = 0; n < std::min<size_t>(bytes.size(), 64); ++n)
+            ReadAndReport(name, bytes.substr(0, n));
+    }
+}
+
+TEST(HostileInput, BitFlippedFilesOfEverySeed) {
+    std::mt19937 rng(20261208);
+    for (const auto& [name, bytes] : Seeds()) {
+        SCOPED_TRACE(name);
+        // Damage where the metadata is: the first few kilobytes.
+        const size_t span = std::min<size_t>(bytes.size(), 4096);
+        for (int round = 0; round < 150; ++round) {
+            std::string damaged = bytes;
+            const int flips = 1 + static_cast<int>(rng() % 8);
+            for (int k = 0; k < flips; ++k) {
+                const size_t at = rng() % span;
+                if (rng() % 3 == 0)
+                    damaged[at] = static_cast<char>(rng());
+                else
+                    damaged[at] = static_cast<char>(damaged[at] ^ (1 << (rng() % 8)));
+            }
+            ReadAndReport(name, damaged);
+        }
+    }
+}
+
+TEST(HostileInput, DirectoryCountOf65535InAShortBlock) {
+    TiffBlock t(true);
+    t.Ascii(0, 0x010F, "Canon").CountOverride(0, 65535);
+    TimgData d;
+    EXPECT_TRUE(d.ProcessBytes("count.jpg", JpegWithExif(t)));
+    EXPECT_EQ(d.ErrorText, "<none>");
+    EXPECT_TRUE(d.ExifReader->Entries.empty());
+
+    // A TIFF block's size check counts the whole read size: the directory is refused there too.
+    TimgData tiff;
+    EXPECT_TRUE(tiff.ProcessBytes("count.tif", t.Build()));
+    EXPECT_TRUE(tiff.ExifReader->Entries.empty());
+    // A count that passes the check but runs past the bytes read ends the walk as a failure.
+    TiffBlock partial(true);
+    partial.Ascii(0, 0x010F, "Canon").CountOverride(0, 20000);
+    EXPECT_FALSE(tiff.ProcessBytes("partial.tif", partial.Build()));
+    EXPECT_EQ(tiff.ErrorText, "Not an EXIF file");
+}
+
+TEST(HostileInput, CountTimesSizeBeyond32Bits) {
+    TiffBlock t(false);
+    t.RawField(0, 0x829A, 5, 0x40000000, 8)    // 2^33 bytes of rationals at offset 8
+        .RawField(0, 0x0102, 3, 0x80000001, 8) // 2^32 + 2 bytes: wraps to 2 in 32 bits
+        .RawField(0, 0x0110, 2, 0xFFFFFFFF, 8) // 4 GiB of text
+        .Ascii(0, 0x010F, "After");
+    TimgData d;
+    ASSERT_TRUE(d.ProcessBytes("overflow.jpg", JpegWithExif(t)));
+    auto& info = *d.ExifReader;
+    EXPECT_EQ(info.CameraMake, "After");
+    const auto model = FindEntry(info, 0x0110);
+    ASSERT_TRUE(model);
+    EXPECT_LE(model->Raw.size(), d.Section(1).Data.size()); // only the bytes the block has
+    EXPECT_LE(model->Text.size(), 50u);
+    const auto bits = FindEntry(info, 0x0102);
+    ASSERT_TRUE(bits);
+    EXPECT_GT(bits->Raw.size(), 4u); // read through its offset, not as a 2-byte value in the entry
+}
+
+TEST(HostileInput, OffsetsBeforeAndPastTheBlock) {
+    TiffBlock t(true);
+    const int exif = t.AddIfd();
+    t.RawField(0, 0x010F, 2, 20, 0xFFFFFFF0)    // before the block
+        .RawField(0, 0x0110, 2, 20, 0x7FFFFFF0) // far past its end
+        .RawField(0, 0x0131, 2, 20, 0xFFFFFFF7) // exactly at position 0
+        .RawField(0, 0x8825, 4, 1, 0xFFFFFF00)  // a sub-directory before the block
+        .RawField(0, 0x014A, 4, 1, 0x00FFFFFF)  // and one past it
+        .Link(0, 0x8769, exif)
+        .NextRaw(0, 0xFFFFFFFF);
+    t.Short(exif, 0x8827, {400});
+    TimgData d;
+    ASSERT_TRUE(d.ProcessBytes("offsets.jpg", JpegWithExif(t)));
+    auto& info = *d.ExifReader;
+    EXPECT_EQ(info.LookupTagValue("Make"), "");
+    EXPECT_EQ(info.LookupTagValue("Model"), "");
+    EXPECT_EQ(info.LookupTagValue("ISOSpeedRatings"), "400");
+    EXPECT_FALSE(d.HasThumbnail());
+    EXPECT_TRUE(info.ReadThumbnailDirectory() || true); // refused or empty, never a crash
+}
+
+TEST(HostileInput, ThumbnailDirectoryOutsideTheBlock) {
+    TiffBlock t(true);
+    t.Ascii(0, 0x010F, "Canon").NextRaw(0, 30).Trailer(std::string(2000, '\xFF'));
+    TimgData d;
+    ASSERT_TRUE(d.ProcessBytes("thumb.jpg", JpegWithExif(t)));
+    ASSERT_TRUE(d.HasThumbnail());
+    d.ExifReader->ReadThumbnailDirectory(); // 0xFFFF entries: refused by the size check
+    EXPECT_TRUE(d.ExifReader->ThumbEntries.empty());
+}
+
+TEST(HostileInput, ManyLargeValuesStayWithinAMemoryBudget) {
+    // A TIFF block full of entries whose values each claim the whole block.
+    TiffBlock t(false);
+    for (int i = 0; i < 20000; ++i)
+        t.RawField(0, 0x010E, 1, 250000, 8);
+    t.Trailer(std::string(60000, 'x'));
+    TimgData d;
+    ASSERT_TRUE(d.ProcessBytes("big.tif", t.Build()));
+    size_t stored = 0;
+    for (const auto& e : d.ExifReader->Entries)
+        stored += e.Raw.size();
+    EXPECT_EQ(d.ExifReader->Entries.size(), 20000u);
+    EXPECT_LE(stored, static_cast<size_t>(TImageInfo::kRawBudget) + 20000u * 64u + 300000u);
+}
+
+TEST(HostileInput, OverlappingDirectoriesAreBoundedInNumber) {
+    // Every entry of IFD0 names a different sub-directory, each of which does the same.
+    TiffBlock t(true);
+    std::vector<int> dirs;
+    for (int i = 0; i < 40; ++i)
+        dirs.push_back(t.AddIfd());
+    for (int parent = 0; parent <= 40; ++parent) {
+        const int from = parent == 0 ? 0 : dirs[static_cast<size_t>(parent - 1)];
+        for (int child = 0; child < 40; ++child)
+            if (child != parent - 1) t.Link(from, 0x014A, dirs[static_cast<size_t>(child)]);
+    }
+    TimgData d;
+    ASSERT_TRUE(d.ProcessBytes("web.jpg", JpegWithExif(t)));
+    EXPECT_LE(d.ExifReader->Entries.size(), static_cast<size_t>(TImageInfo::kMaxDirectories) * 40u);
+}
+
+TEST(HostileInput, App13AndCommentLengthsPastTheEnd) {
+    TimgData d;
+    const std::string iptc = JpegFile().Soi().SegmentWithLength(0xED, 0xFFFF, "Photoshop 3.0\0").Bytes();
+    EXPECT_TRUE(d.ProcessBytes("iptc.jpg", iptc));
+    EXPECT_EQ(d.IptcSection, 1);
+    EXPECT_EQ(d.Section(1).Data.size(), iptc.size() - 4);
+    ReadAndReport("iptc.jpg", iptc);
+    ReadAndReport("com.jpg", JpegFile().Soi().SegmentWithLength(0xFE, 0xFFFF, "").Bytes());
+}

@@ -1,0 +1,85 @@
+// Real camera photos from the shared samples, read through the report tool's rendering.
+#include "ImgData.h"
+#include "PhotoReportText.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+using namespace quillmark;
+using namespace quillmark::testing;
+
+namespace {
+
+bool HasLine(const std::string& text, const std::string& line) {
+    return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+}
+
+} // namespace
+
+TEST(SamplePhotos, Canon40D) {
+    const TFileReport r = ReportFile(SamplePath("Canon_40D.jpg"));
+    ASSERT_TRUE(r.HadMetadata);
+    for (const char* line :
+         {"Make = Canon", "Model = Canon EOS 40D", "Exposure Time = 1/160 sec", "FNumber = F7.1",
+          "Focal Length = 135.00 mm", "Flash = On, forced", "Metering Mode = MultiSegment",
+          "Shutter Speed Value = 0.0060 sec (1/166)", "Exif Version = \"0221\"",
+          "Components Configuration = YCbCr", " -- Thumbnail Data ---- ", "Compression = Jpeg",
+          " -- Summary ---- ", "ISO = 100", "Mettering Mode = MultiSegment",
+          "Make (Model): Canon (Canon EOS 40D)", "Dimensions: 100 x 68"})
+        EXPECT_TRUE(HasLine(r.Text, line)) << line << "\n" << r.Text;
+    EXPECT_EQ(r.Json["error"], "<none>");
+    EXPECT_TRUE(r.Json["thumbnail"].is_object());
+}
+
+TEST(SamplePhotos, NikonWithGps) {
+    const TFileReport r = ReportFile(SamplePath("nikon-gps-DSCN0010.jpg"));
+    ASSERT_TRUE(r.HadMetadata);
+    EXPECT_TRUE(HasLine(r.Text, "GPSLatitude = 43 Degrees 28 Minutes 3 Seconds")) << r.Text;
+    EXPECT_TRUE(HasLine(r.Text, "GPSLatitude Ref = N"));
+    EXPECT_TRUE(HasLine(r.Text, "GPSLongitude Ref = E"));
+    EXPECT_TRUE(HasLine(r.Text, "GPSMap Datum = WGS-84   "));
+}
+
+TEST(SamplePhotos, TiffScanGoesThroughTheTiffPath) {
+    TimgData d;
+    ASSERT_TRUE(d.ProcessFile(SamplePath("BSG1.tiff")));
+    EXPECT_EQ(d.ErrorText, "<none>");
+    EXPECT_EQ(d.SectionCount, 1);
+    EXPECT_TRUE(d.ExifReader->FromTiff);
+    EXPECT_TRUE(d.BigEndian);
+    EXPECT_EQ(d.Section(1).Data.size(), 256000u);
+}
+
+TEST(SamplePhotos, EverySampleReadsAndRenders) {
+    for (const char* name :
+         {"BSG1.tiff", "Canon_40D.jpg", "Canon_PowerShot_S40.jpg", "Fujifilm_FinePix_E500.jpg",
+          "Nikon_COOLPIX_P1.jpg", "Nikon_D70.jpg", "Olympus_C8080WZ.jpg", "nikon-e950.jpg",
+          "nikon-gps-DSCN0010.jpg", "sanyo-vpcsx550.jpg"}) {
+        SCOPED_TRACE(name);
+        const TFileReport r = ReportFile(SamplePath(name));
+        EXPECT_TRUE(r.HadMetadata);
+        EXPECT_EQ(r.Json["error"], "<none>");
+        EXPECT_TRUE(r.Json["hasExif"]);
+        EXPECT_EQ(r.Json["summary"].size(), 15u);
+        // Every text made it to valid UTF-8.
+        EXPECT_NO_THROW((void)r.Json.dump());
+    }
+}
+
+TEST(SamplePhotos, MakersAndDates) {
+    struct Expect {
+        const char* file;
+        const char* make;
+        const char* model;
+    };
+    for (const Expect& e : {Expect{"Nikon_D70.jpg", "NIKON CORPORATION", "NIKON D70"},
+                            Expect{"Fujifilm_FinePix_E500.jpg", "FUJIFILM", "FinePix E500   "},
+                            Expect{"Olympus_C8080WZ.jpg", "OLYMPUS CORPORATION", "C8080WZ"},
+                            Expect{"sanyo-vpcsx550.jpg", "SANYO Electric Co.,Ltd.", "SX113 "}}) {
+        TimgData d;
+        ASSERT_TRUE(d.ProcessFile(SamplePath(e.file))) << e.file;
+        EXPECT_EQ(d.ExifReader->CameraMake, e.make) << e.file;
+        EXPECT_EQ(d.ExifReader->CameraModel, e.model) << e.file;
+        EXPECT_EQ(d.ExifReader->DateTimeText.size(), 19u) << e.file;
+    }
+}

@@ -1,0 +1,87 @@
+// quillmark-report: prints what Quillmark reads from photos, without the window.
+#include "PhotoReportText.h"
+#include "TextEncoding.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* kUsage = "Usage: quillmark-report [--json] FILE...\n"
+                     "\n"
+                     "Prints the metadata Quillmark reads from each photo (JPEG, TIFF or Nikon .nef).\n"
+                     "\n"
+                     "Text output: for each file, the lines of the viewer's report (each EXIF entry as\n"
+                     "\"Caption = text\", the maker notes, the thumbnail data or \"No Thumbnail\", the JPEG\n"
+                     "comment, the IPTC lines and the short and long summaries), then \" -- Summary ---- \"\n"
+                     "and the fifteen Summary rows. A photo without EXIF shows \"No Exif data in photo!\".\n"
+                     "With several files each block starts with \"==> FILE <==\".\n"
+                     "\n"
+                     "  --json   print one JSON array with an object per file: file, error, hasExif,\n"
+                     "           entries (list, tag, name, caption, text, type), thumbnail (start,\n"
+                     "           length, entries) or null, comment or null, iptc, summary (caption,\n"
+                     "           value), shortSummary, longSummary\n"
+                     "  --help   show this text\n"
+                     "\n"
+                     "All output is UTF-8: texts that are not valid UTF-8 are read as Windows-1252.\n"
+                     "\n"
+                     "Exit status: 0 when every file had metadata, 1 when some had none, 2 for a usage\n"
+                     "error or a file that does not exist.\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bool json = false;
+    bool endOfOptions = false;
+    std::vector<std::string> files;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (!endOfOptions && arg == "--") {
+            endOfOptions = true;
+        } else if (!endOfOptions && arg == "--json") {
+            json = true;
+        } else if (!endOfOptions && (arg == "--help" || arg == "-h")) {
+            std::cout << kUsage;
+            return 0;
+        } else if (!endOfOptions && arg.size() > 1 && arg[0] == '-') {
+            std::cerr << "quillmark-report: unknown option '" << arg << "'\n"
+                      << "Try 'quillmark-report --help'.\n";
+            return 2;
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.empty()) {
+        std::cerr << "quillmark-report: no file given\n" << kUsage;
+        return 2;
+    }
+
+    int status = 0;
+    bool first = true;
+    nlohmann::json all = nlohmann::json::array();
+    for (const auto& file : files) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(file, ec)) {
+            std::cerr << "quillmark-report: " << file
+                      << (std::filesystem::exists(file, ec) ? ": not a regular file\n" : ": no such file\n");
+            status = 2;
+            continue;
+        }
+        const quillmark::TFileReport report = quillmark::ReportFile(file);
+        if (!report.HadMetadata && status == 0) status = 1;
+        if (json) {
+            all.push_back(report.Json);
+        } else {
+            if (files.size() > 1)
+                std::cout << (first ? "" : "\n") << "==> " << quillmark::DisplayUtf8(file) << " <==\n";
+            std::cout << report.Text;
+        }
+        first = false;
+    }
+    if (json) std::cout << all.dump(2) << "\n";
+    std::cout.flush();
+    return status;
+}
