@@ -136,11 +136,13 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
     case 0x0100:
     case 0xA002:
         WidthPos = ClampToInt32(P + 8);
+        WidthType = type;
         Width = RoundToInt(ValueAsNumber(bytes, type));
         break;
     case 0x0101:
     case 0xA003:
         HeightPos = ClampToInt32(P + 8);
+        HeightType = type;
         Height = RoundToInt(ValueAsNumber(bytes, type));
         break;
     case 0x0103:

@@ -54,6 +54,13 @@ public:
     int32_t RoundedNumberOf(std::string_view name) const;
     bool HasThumbnail() const { return ThumbnailStart > 21 && ThumbnailLength > 256; }
 
+    // Changes made in place in the container's EXIF section bytes, carried into a file only by
+    // TimgData::WriteJpegFile (JpegWriter.cpp). No directory is rebuilt and no value grows.
+    void SetDimensions(int32_t newHeight, int32_t newWidth);
+    void SetExifComment(const std::string& text);
+    bool WriteTagValue(std::string_view name, const std::string& value);
+    void PutLong(int32_t value, int32_t position);
+
     // The long summary (one fact per line) and the one-line short summary.
     std::string SummaryText() const;
     std::string ShortSummaryText() const;
@@ -80,6 +87,7 @@ public:
     std::string DateTimeText;
     int32_t Width = 0, Height = 0;
     int32_t WidthPos = 0, HeightPos = 0;
+    uint16_t WidthType = 0, HeightType = 0; // field types of the entries behind WidthPos, HeightPos
     int32_t FlashValue = 0;
     std::string MakerNoteRaw;
     int32_t MakerNotePos = 0;

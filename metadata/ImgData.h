@@ -34,6 +34,8 @@ public:
     }
 };
 
+struct TEncodedJpeg; // JpegCodec.h
+
 class TimgData : public tEndInd {
 public:
     static constexpr int kMaxSections = 20;
@@ -54,6 +56,15 @@ public:
     bool HasThumbnail() const { return ExifSection && ExifReader && ExifReader->HasThumbnail(); }
     // The comment's bytes, without the two length bytes; empty with no comment section.
     std::string CommentText() const;
+
+    // Writing (JpegWriter.cpp): a new JPEG file made of the kept EXIF (or APP0), APP13 and COM
+    // sections and a freshly encoded picture. The target is replaced only once the whole file is
+    // written; a failure leaves it as it was and raises WriteError (JpegWriter.h).
+    void WriteJpegFile(const TEncodedJpeg& image, const std::string& fileName, bool adjustDimensions);
+    // Appends SOI and the kept header sections to `out`.
+    void WriteHeaderSections(std::string& out) const;
+    // Forgets the recognised sections and frees both readers; the section bytes stay.
+    void ClearSections();
 
     // Sections 1 to SectionCount are valid.
     tSection& Section(int index) { return Sections.at(static_cast<size_t>(index)); }
