@@ -39,6 +39,11 @@ public:
     // The derived 35 mm equivalent focal length, added as an entry unless the photo carries one.
     void ComputeFocalLength35();
 
+    // Walks one maker-note directory with a maker's table (MakerNotes.cpp): S is the directory's
+    // offset in the maker note, B adjusts value offsets, A places values that lie outside the note.
+    void WalkMakerDirectory(const std::string& makerNote, std::span<const TTagRow> table, int32_t S,
+                            int32_t B, int32_t A);
+
     // An entry made by a maker decoder (list 1). `tag` is the parent tag, so the entry is kept.
     int AddMakerItem(const std::string& name, const std::string& value, uint16_t fieldType, uint16_t tag);
     // Append a copy when its Tag is not 0; the index of the last entry.

@@ -1,5 +1,8 @@
-// The camera maker's private notes (tag 0x927C), recognised from the photo's Make text.
+// The camera maker's private notes (tag 0x927C): the maker is recognised from the first five
+// letters of the photo's Make, and its directory walked with that maker's table and layout.
 #pragma once
+
+#include <cstdint>
 
 namespace quillmark {
 
@@ -7,14 +10,16 @@ class TImageInfo;
 
 class TmsInfo {
 public:
-    TmsInfo(bool fromTiff, TImageInfo* reader) : FromTiff(fromTiff), Reader(reader) {}
+    TmsInfo(bool fromTiff, TImageInfo* reader);
 
     // Recognises the maker and walks its directory through the reader. True when the maker was
-    // recognised. No maker is recognised yet: every maker note is kept as raw bytes only.
+    // recognised, whatever the walk met.
     bool DecodeMakerNote(TImageInfo& reader);
 
     bool FromTiff;
     TImageInfo* Reader;
+    // The maker note's position in the EXIF block (16 further on in a TIFF-structured file).
+    int32_t Position;
 };
 
 } // namespace quillmark
