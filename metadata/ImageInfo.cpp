@@ -20,12 +20,6 @@ int32_t ClampToInt32(int64_t v) {
     return static_cast<int32_t>(v);
 }
 
-std::string Hex4(uint16_t v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%04X", v);
-    return buf;
-}
-
 // Display texts of text-like fields never need more than this much of the value: cleaned texts keep
 // 50 characters and the callbacks for such fields look at their first few.
 constexpr size_t kTextInputLimit = 4096;
@@ -49,7 +43,7 @@ std::string TImageInfo::TraceLine(uint16_t tag, const std::string& caption, cons
                                   int64_t size, int64_t start) const {
     const bool detail = ReaderSettings().TraceDetail > 0;
     std::string line = "\r\n";
-    if (detail) line += "tag[$" + Hex4(tag) + "]: ";
+    if (detail) line += "tag[$" + HexWord(tag) + "]: ";
     line += caption + " = " + text;
     if (detail) line += " [size: " + std::to_string(size) + "] [start: " + std::to_string(start) + "]";
     return line;

@@ -20,12 +20,6 @@ std::string Upper(std::string s) {
     return s;
 }
 
-std::string Hex4(uint16_t v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%04X", v);
-    return buf;
-}
-
 // Sets the decoders' target for one walk and clears it on every way out.
 class DecoderTargetScope {
 public:
@@ -112,7 +106,7 @@ void TImageInfo::WalkMakerDirectory(const std::string& makerNote, std::span<cons
             const bool multi = settings.MultiLine;
 
             if (settings.TraceDetail > 0) {
-                MakerTrace += "\r\ntag[$" + Hex4(tag) + "]: " + caption + " = " + (multi ? "" : display) +
+                MakerTrace += "\r\ntag[$" + HexWord(tag) + "]: " + caption + " = " + (multi ? "" : display) +
                               " [size: " + std::to_string(byteCount) + "] [raw: " + HexDump(raw) +
                               "] [start: " + std::to_string(V) + "]" + (multi ? display : "");
             } else if (multi) {

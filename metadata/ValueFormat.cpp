@@ -264,6 +264,12 @@ std::string HexDump(std::string_view bytes) {
     return out;
 }
 
+std::string HexWord(uint16_t value) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%04X", value);
+    return buf;
+}
+
 std::string FlashText(const std::string& text) {
     const int32_t v = ParseInteger(text);
     std::string out = (v & 1) ? "On" : "Off";

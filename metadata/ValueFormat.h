@@ -33,6 +33,8 @@ std::string IntegerText(int32_t value);
 std::string CleanText(std::string_view text);
 // Up to 16 bytes as upper-case hex pairs each followed by a blank, then "..." when there were more.
 std::string HexDump(std::string_view bytes);
+// A tag number as four upper-case hex digits.
+std::string HexWord(uint16_t value);
 inline std::string Choose(bool flag, std::string a, std::string b) {
     return flag ? a : b;
 }

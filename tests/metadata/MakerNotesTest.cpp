@@ -122,11 +122,14 @@ TEST(MakerNotes, CanonSettingsBecomeItemsBeforeTheirParent) {
         };
         EXPECT_EQ(r.MakerLines(), expected);
         // Items carry their parent's tag; all of them are maker entries.
-        for (const auto& e : r.info().Entries)
-            if (e.ListId == 1 && e.Caption == "Macro mode") EXPECT_EQ(e.Tag, 0x0001);
+        for (const auto& e : r.info().Entries) {
+            if (e.ListId == 1 && e.Caption == "Macro mode") {
+                EXPECT_EQ(e.Tag, 0x0001);
+            }
+        }
         EXPECT_NE(r.info().MakerTrace.find("\r\nUnknown = 7"), std::string::npos);
         EXPECT_EQ(r.info().MakerTrace.find("Skip"), std::string::npos);
-        // The maker note is walked when its tag is met: its Contrast item is found before EXIF's.
+        // The maker note is walked when its tag is met: a maker item is found by name like any entry.
         EXPECT_EQ(r.info().LookupTagValue("Focus Mode"), "One-Shot");
     }
 }
