@@ -1,0 +1,80 @@
+// The platform picture decoder: the one place in the controls that touches Qt's image reading.
+//
+// The picture holder hands it a file's bytes and gets back a picture that reports its size in HIMETRIC
+// units (hundredths of a millimetre, the pixels taken at 96 dots per inch) and renders itself scaled
+// into any rectangle. Everything else in the controls sees only this interface.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QRect>
+#include <QSize>
+
+#include <memory>
+
+class QPainter;
+
+namespace quillmark {
+
+// Pixels per inch at which a picture's HIMETRIC size is reported.
+inline constexpr int kDecoderDpi = 96;
+inline constexpr int kHimetricPerInch = 2540;
+
+// number * numerator / denominator with a 64-bit intermediate, rounded to the nearest integer (halves away
+// from zero); -1 when the denominator is 0 or the result does not fit in 32 bits.
+int MulDiv(int number, int numerator, int denominator);
+
+// Fits a picture of pw x ph into an area of aw x ah with one factor for both directions: a picture larger
+// than the area in either direction is reduced until it touches two sides, a smaller one keeps its size.
+// Both sizes must be positive.
+QSize FitWithin(int pw, int ph, int aw, int ah);
+
+class DecodedPicture {
+public:
+    DecodedPicture(QImage image, QSize sourceSize);
+
+    // Size of the whole picture in HIMETRIC units.
+    int HimetricWidth() const { return himetricWidth_; }
+    int HimetricHeight() const { return himetricHeight_; }
+    // Pixel size of the picture in the file; the pixels kept may be fewer (a reduced decode).
+    QSize SourceSize() const { return sourceSize_; }
+    const QImage& Image() const { return image_; }
+    // Memory taken by the kept pixels, not counting a render cache.
+    qsizetype ByteCount() const { return image_.sizeInBytes(); }
+
+    // Draws the whole picture scaled into target with smooth filtering. Nothing is drawn into an empty
+    // rectangle.
+    void Render(QPainter& painter, const QRect& target) const;
+
+private:
+    QImage image_;
+    QSize sourceSize_;
+    int himetricWidth_;
+    int himetricHeight_;
+    // Reductions are computed once per target size: repainting a large photo into the same rectangle must
+    // not rescale twelve million pixels every time.
+    mutable QImage scaledCache_;
+};
+
+enum class DecodeStatus {
+    Decoded,
+    StreamFailed,  // the bytes could not be opened as a stream
+    InvalidFormat, // no reader accepts the bytes, or reading them failed
+    NoPicture,     // a reader accepted the bytes but produced no picture
+};
+
+struct DecodeResult {
+    DecodeStatus status = DecodeStatus::InvalidFormat;
+    std::shared_ptr<const DecodedPicture> picture;
+};
+
+// Decodes the first picture in data at its full size. A GIF yields its first frame at the frame's own
+// size and position in the data, without the rest of the logical screen.
+DecodeResult DecodePicture(const QByteArray& data);
+
+// Decodes so that the pixels kept fit within bound (device pixels; never enlarged), while the result still
+// reports the whole picture's size. JPEG data is decoded at a reduced libjpeg scale, so the full picture is
+// never expanded in memory.
+DecodeResult DecodePictureFitted(const QByteArray& data, QSize bound);
+
+} // namespace quillmark

@@ -1,0 +1,150 @@
+// TPictureHolder: the picture container behind the picture view and each thumbnail.
+//
+// The view's picture keeps a loaded file's bytes unchanged (so Save as writes exactly what was read) and
+// the picture decoded from them at full size; it can cut a GIF so that the decoder shows a chosen frame.
+// A thumbnail's picture keeps only what its cell needs: a picture decoded no larger than the cell, the
+// whole picture's sizes, and the name of the file it came from. A folder of thousands of camera photos
+// therefore costs a few kilobytes per thumbnail instead of the files plus their full-size pixels.
+#pragma once
+
+#include "PictureDecoder.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QIODevice;
+class QPainter;
+
+namespace quillmark {
+
+// A rectangle given by its edges, right and bottom exclusive, as the drawing rules state them.
+inline QRect RectLTRB(int left, int top, int right, int bottom) {
+    return QRect(left, top, right - left, bottom - top);
+}
+
+class TPictureHolder {
+public:
+    enum class Variant { View, Thumbnail };
+    using Event = std::function<void(TPictureHolder& sender)>;
+
+    explicit TPictureHolder(Variant variant = Variant::View);
+    TPictureHolder(const TPictureHolder&) = delete;
+    TPictureHolder& operator=(const TPictureHolder&) = delete;
+    ~TPictureHolder();
+
+    Variant Kind() const { return variant_; }
+
+    // Loads a whole file. Never reports a failure: a file that cannot be read or decoded leaves the
+    // picture empty and raises no event.
+    void LoadFile(const QString& fileName);
+    // Loads the whole content of stream, read from its start. Nothing happens for no stream; decoding
+    // failures raise EPictureError.
+    void LoadStream(QIODevice* stream);
+    // Copies a picture of the same variant; none (or a picture holding nothing) empties this one; a picture
+    // of the other variant leaves this one empty without an event. Decoding failures raise EPictureError.
+    void AssignPicture(const TPictureHolder* source);
+    // Writes the held bytes unchanged. A thumbnail holds no bytes: it writes its source file's content.
+    void SaveStream(QIODevice* stream) const;
+    // Writes the same bytes into a new file, whatever its name; false when the file cannot be written.
+    bool SaveToFile(const QString& fileName) const;
+
+    // GIF frame to show: 0 and 1 show the whole file, n >= 2 cuts frames 1 to n-1 out before decoding.
+    int Frame() const { return frame_; }
+    // Stores n and, when something is held, decodes again and raises OnFrameChange.
+    void SetFrame(int n);
+
+    bool IsEmpty() const { return isEmpty_; }
+    bool Stretch() const { return stretch_; }
+    void SetStretch(bool stretch) { stretch_ = stretch; }
+    int DpiX() const { return dpiX_; }
+    int DpiY() const { return dpiY_; }
+    void SetDpi(int dpiX, int dpiY);
+
+    // Size of the decoded picture converted with DpiX and DpiY; 0 without a decoded picture.
+    int PixelWidth() const;
+    int PixelHeight() const;
+    // The GIF logical screen when the file has one, else the pixel size; 0 without a decoded picture.
+    int DisplayWidth() const;
+    int DisplayHeight() const;
+
+    bool IsGif() const;
+    // Graphic control extensions directly followed by an image descriptor; -1 for a file that is not a GIF.
+    // The view's picture counts once and keeps the count until AssignPicture.
+    int FrameCount() const;
+    // Delay of the k-th frame (from 1) in hundredths of a second; records that frame's disposal method.
+    // -1 for a file that is not a GIF or a frame that does not exist.
+    int FrameDuration(int k);
+
+    std::uint16_t FrameLeft() const { return frameLeft_; }
+    std::uint16_t FrameTop() const { return frameTop_; }
+    std::uint16_t FrameWidth() const { return frameWidth_; }
+    std::uint16_t FrameHeight() const { return frameHeight_; }
+    std::uint16_t FrameDisposal() const { return frameDisposal_; }
+    std::uint16_t ScreenWidth() const { return screenWidth_; }
+    std::uint16_t ScreenHeight() const { return screenHeight_; }
+
+    // Draws the whole decoded picture scaled into rect, moved by the shown frame's left and top.
+    void DrawInto(QPainter& painter, const QRect& rect) const;
+    // Draws the picture at its own size with its top-left corner at (x, y).
+    void DrawAt(QPainter& painter, int x, int y) const;
+
+    const QByteArray& HeldBytes() const { return heldBytes_; }
+    bool HasDecodedPicture() const { return decoded_ != nullptr; }
+    // The decoded pixels, for the clipboard; a null image without a decoded picture.
+    QImage ToImage() const;
+
+    // Thumbnail variant: the most device pixels a decode keeps in each direction.
+    void SetDecodeBound(QSize deviceBound);
+    QSize DecodeBound() const { return decodeBound_; }
+    // Thumbnail variant: the file the picture was loaded from, empty after a stream load or a clear.
+    const QString& SourceFile() const { return sourceFile_; }
+    // Thumbnail variant: when a cell has grown past what the kept pixels can fill, decodes the source file
+    // again for the larger bound. Silent: on any failure the picture keeps what it has.
+    void EnsureResolution(QSize deviceBound);
+    // Memory taken by the decoded pixels.
+    qsizetype DecodedByteCount() const;
+
+    Event OnPictureChange;
+    Event OnFrameChange;
+    Event OnClear; // the view's picture only
+
+private:
+    void Raise(const Event& event);
+    void LoadBytes(const QByteArray& bytes, const QString& sourceFile);
+    void DecodeBytes(const QByteArray& bytes, bool gif, int frameCount);
+    void ClearState();
+    QByteArray ReadSource() const;
+
+    Variant variant_;
+    QByteArray heldBytes_;
+    std::shared_ptr<const DecodedPicture> decoded_;
+    bool isEmpty_ = true;
+    bool stretch_ = false;
+    int dpiX_ = kDecoderDpi;
+    int dpiY_ = kDecoderDpi;
+    int frame_ = 0;
+    mutable int frameCountCache_ = -1;
+    std::uint16_t frameLeft_ = 0;
+    std::uint16_t frameTop_ = 0;
+    std::uint16_t frameWidth_ = 0;
+    std::uint16_t frameHeight_ = 0;
+    std::uint16_t frameDisposal_ = 0;
+    std::uint16_t screenWidth_ = 0;
+    std::uint16_t screenHeight_ = 0;
+
+    // A thumbnail answers IsGif and FrameCount from the bytes it has let go of.
+    bool sourceIsGif_ = false;
+    int sourceFrameCount_ = -1;
+    QString sourceFile_;
+    QSize decodeBound_{256, 256};
+    QSize triedBound_;
+};
+
+} // namespace quillmark

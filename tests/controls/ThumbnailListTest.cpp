@@ -1,0 +1,317 @@
+// The thumbnail strip: its collection, rows and fills, selection and clicks, cell geometry, painting, and
+// thumbnails that keep only what their cells need.
+#include "ThumbnailList.h"
+#include "ControlErrors.h"
+#include "PictureHolder.h"
+#include "TestPictures.h"
+
+#include <QImageReader>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QtMath>
+#include <QtTest>
+
+using namespace quillmark;
+using namespace testpictures;
+
+namespace {
+
+QString ListError(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const EListError& error) {
+        return QString::fromUtf8(error.what());
+    }
+    return QString();
+}
+
+// A camera-like picture: smooth colour ramps, not one flat colour.
+QByteArray CameraJpeg(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            line[x] = qRgb(x * 255 / width, y * 255 / height, 128);
+    }
+    return Encode(image, "jpeg", 80);
+}
+
+// The strip as the main window sets it up.
+void SetUpLikeTheMainWindow(TThumbnailList& list, int height = 300) {
+    list.resize(144, height);
+    list.SetColor(QColor(240, 240, 240));
+    list.SetThumbnailSize(64);
+    list.show();
+}
+
+} // namespace
+
+class ThumbnailListTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QTest::qWait(0); }
+
+    void reportsIndexesOutOfBounds() {
+        TThumbnailList list;
+        list.Thumbnails().AddThumbnail();
+        list.Thumbnails().AddThumbnail();
+        QCOMPARE(ListError([&] { list.Thumbnails().ThumbnailAt(2); }),
+                 QString("List index out of bounds (2)"));
+        QCOMPARE(ListError([&] { list.Thumbnails().ThumbnailAt(-1); }),
+                 QString("List index out of bounds (-1)"));
+        QCOMPARE(ListError([&] { list.Thumbnails().DeleteThumbnail(5); }),
+                 QString("List index out of bounds (5)"));
+        QVERIFY(list.Thumbnails().ThumbnailAt(1) != nullptr);
+    }
+
+    void fillDefersRowsUntilTheLastEnd() {
+        TThumbnailList list;
+        list.BeginFill();
+        list.BeginFill();
+        for (int i = 0; i < 3; ++i)
+            list.Thumbnails().AddThumbnail()->SetCaption(QString::number(i));
+        QCOMPARE(list.RowCount(), 0);
+        QCOMPARE(list.Thumbnails().ItemTally(), 3);
+        list.EndFill();
+        QCOMPARE(list.RowCount(), 0);
+        list.EndFill();
+        QCOMPARE(list.RowCount(), 3);
+        list.EndFill(); // at depth 0: nothing
+        QCOMPARE(list.FillDepth(), 0);
+
+        // Outside a fill every change brings the rows level at once.
+        list.Thumbnails().DeleteThumbnail(0);
+        QCOMPARE(list.RowCount(), 2);
+        QCOMPARE(list.Thumbnails().ThumbnailAt(0)->Caption(), QString("1"));
+        list.Thumbnails().ClearThumbnails();
+        QCOMPARE(list.RowCount(), 0);
+        QCOMPARE(list.Thumbnails().ItemTally(), 0);
+    }
+
+    void selectionFromCodeRaisesNoClick() {
+        TThumbnailList list;
+        SetUpLikeTheMainWindow(list);
+        for (int i = 0; i < 5; ++i)
+            list.Thumbnails().AddThumbnail();
+        QSignalSpy clicks(&list, &TThumbnailList::OnClick);
+
+        list.SetSelectedIndex(1);
+        QCOMPARE(list.SelectedIndex(), 1);
+        list.SetSelectedIndex(9);
+        QCOMPARE(list.SelectedIndex(), -1);
+        QCOMPARE(clicks.count(), 0);
+
+        // The user's changes by keyboard and mouse do raise it.
+        list.SetSelectedIndex(1);
+        QTest::keyClick(&list, Qt::Key_Down);
+        QCOMPARE(list.SelectedIndex(), 2);
+        QCOMPARE(clicks.count(), 1);
+        QTest::keyClick(&list, Qt::Key_End);
+        QCOMPARE(list.SelectedIndex(), 4);
+        QCOMPARE(clicks.count(), 2);
+        QTest::keyClick(&list, Qt::Key_Down); // already at the end: no change, no click
+        QCOMPARE(clicks.count(), 2);
+        list.SetSelectedIndex(0);
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.CellRect(1).center());
+        QCOMPARE(list.SelectedIndex(), 1);
+        QCOMPARE(clicks.count(), 3);
+
+        // Removing the selected last row leaves no selection.
+        list.SetSelectedIndex(4);
+        list.Thumbnails().DeleteThumbnail(2);
+        QCOMPARE(list.SelectedIndex(), -1);
+    }
+
+    void fitsPicturesIntoCells() {
+        // A 140 x 64 cell, a 13-pixel caption, a 3000 x 2000 picture: 70 x 47 at (35, 2).
+        QCOMPARE(ThumbnailPictureRect(QRect(0, 0, 140, 64), 13, 3000, 2000), QRect(35, 2, 70, 47));
+        // A smaller picture keeps its size, centred in the 136 x 47 area at (2, 2).
+        QCOMPARE(ThumbnailPictureRect(QRect(0, 0, 140, 64), 13, 32, 32), QRect(54, 9, 32, 32));
+        // Without a caption the whole inset cell is the area; cells elsewhere move with their corner.
+        QCOMPARE(ThumbnailPictureRect(QRect(0, 64, 140, 64), 0, 3000, 2000), QRect(25, 66, 90, 60));
+        // A caption as tall as the cell leaves no picture.
+        QVERIFY(ThumbnailPictureRect(QRect(0, 0, 140, 64), 60, 3000, 2000).isEmpty());
+        QVERIFY(ThumbnailPictureRect(QRect(0, 0, 140, 64), 13, 0, 0).isEmpty());
+    }
+
+    void laysOutColumnsOfCells() {
+        // The main window's strip: one column as wide as the list, 64-pixel rows, then the next column.
+        TThumbnailList list;
+        SetUpLikeTheMainWindow(list);
+        for (int i = 0; i < 12; ++i)
+            list.Thumbnails().AddThumbnail();
+        const int width = list.viewport()->width();
+        const int perColumn = list.viewport()->height() / 64;
+        QCOMPARE(list.ColumnWidth(), width);
+        QCOMPARE(list.RowHeight(), 64);
+        QCOMPARE(list.RowsPerColumn(), perColumn);
+        QCOMPARE(list.CellRect(1), QRect(0, 64, width, 64));
+        QCOMPARE(list.CellRect(perColumn), QRect(width, 0, width, 64));
+        list.SetSelectedIndex(perColumn); // scrolled into view by a whole column
+        QCOMPARE(list.CellRect(perColumn), QRect(0, 0, width, 64));
+        QCOMPARE(list.RowAt(QPoint(5, 70)), perColumn + 1);
+
+        // Columns share the width; setting the bounds recounts them from the thumbnail size.
+        list.SetColumns(2);
+        QCOMPARE(list.ColumnWidth(), list.viewport()->width() / 2);
+        list.resize(200, 300);
+        QCOMPARE(list.Columns(), 200 / 64);
+        QCOMPARE(list.ColumnWidth(), list.viewport()->width() / 3);
+        list.SetThumbnailSize(50);
+        QCOMPARE(list.ColumnWidth(), 50);
+        QCOMPARE(list.RowHeight(), 50);
+    }
+
+    void laysOutOneRowWhenHorizontal() {
+        TThumbnailList list;
+        list.resize(400, 100);
+        list.show();
+        list.SetOrientation(toHorizontal);
+        for (int i = 0; i < 10; ++i)
+            list.Thumbnails().AddThumbnail();
+        const int scrollBar =
+            list.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list.horizontalScrollBar());
+        const int rowHeight = 100 - scrollBar - 2 * list.frameWidth();
+        QCOMPARE(list.Columns(), 10);
+        QCOMPARE(list.ColumnWidth(), 64);
+        QCOMPARE(list.RowHeight(), rowHeight);
+        QCOMPARE(list.RowsPerColumn(), 1);
+        QCOMPARE(list.CellRect(3), QRect(192, 0, 64, rowHeight));
+    }
+
+    void paintsPictureCaptionAndBackground() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("red.png");
+        QVERIFY(WriteFile(path, SolidPng(300, 200)));
+        TThumbnailList list;
+        SetUpLikeTheMainWindow(list);
+        TThumbnail* item = list.Thumbnails().AddThumbnail();
+        item->Picture().LoadFile(path);
+        item->SetCaption("red.png");
+
+        const QImage shot = list.grab().toImage();
+        const QPoint origin = list.viewport()->pos();
+        const QRect cell = list.CellRect(0).translated(origin);
+        const QRect picture = ThumbnailPictureRect(cell, list.CaptionHeight(), 300, 200);
+        QCOMPARE(BoundsOf(shot, Qt::red), picture);
+        QCOMPARE(shot.pixelColor(cell.topLeft()), QColor(240, 240, 240));
+        // Dark caption pixels under the picture, inside the cell.
+        const QRect caption(cell.left(), picture.bottom() + 1, cell.width(),
+                            cell.bottom() - picture.bottom());
+        QVERIFY(BoundsOf(shot.copy(caption), Qt::black, 120).isValid());
+
+        list.SetShowCaption(false);
+        QCOMPARE(BoundsOf(list.grab().toImage(), Qt::red), ThumbnailPictureRect(cell, 0, 300, 200));
+    }
+
+    void loadsFileItemsWhenDrawn() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("red.png");
+        QVERIFY(WriteFile(path, SolidPng(30, 20)));
+        TThumbnailList list;
+        SetUpLikeTheMainWindow(list);
+        TThumbnail* fromFile = list.Thumbnails().AddThumbnail();
+        fromFile->SetSource(tsFile);
+        fromFile->SetFilename(path);
+        TThumbnail* fromCaller = list.Thumbnails().AddThumbnail();
+        fromCaller->SetFilename(path);
+
+        list.SetBuffered(false);
+        list.grab();
+        QVERIFY(fromFile->Picture().IsEmpty());
+        list.SetBuffered(true);
+        list.grab();
+        QVERIFY(!fromFile->Picture().IsEmpty());
+        QCOMPARE(fromFile->Picture().DisplayWidth(), 30);
+        QVERIFY(fromCaller->Picture().IsEmpty()); // its picture is the caller's business
+    }
+
+    void thumbnailsKeepOnlyCellSizedPictures() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("camera.jpg");
+        const QByteArray jpeg = CameraJpeg(2400, 1800);
+        QVERIFY(WriteFile(path, jpeg));
+        TThumbnailList list;
+        SetUpLikeTheMainWindow(list);
+        TThumbnail* item = list.Thumbnails().AddThumbnail();
+        item->Picture().LoadFile(path);
+        item->SetFilename(path);
+
+        const TPictureHolder& picture = item->Picture();
+        const QSize bound = list.PictureDecodeBound();
+        QVERIFY(!picture.IsEmpty());
+        QVERIFY(picture.HeldBytes().isEmpty());
+        QCOMPARE(picture.DisplayWidth(), 2400); // the whole picture's size still places it
+        QCOMPARE(picture.PixelHeight(), 1800);
+        QCOMPARE(picture.ToImage().size(), FitWithin(2400, 1800, bound.width(), bound.height()));
+        QVERIFY(picture.DecodedByteCount() <= qsizetype(bound.width()) * bound.height() * 4);
+
+        QBuffer saved;
+        saved.open(QIODevice::WriteOnly);
+        picture.SaveStream(&saved);
+        QCOMPARE(saved.data(), jpeg); // the file, read again
+
+        // The full picture is never expanded: with an allocation limit far below a full decode, the
+        // view's picture cannot load the photo while a thumbnail still can.
+        const int limit = QImageReader::allocationLimit();
+        QImageReader::setAllocationLimit(8);
+        TPictureHolder view;
+        view.LoadFile(path);
+        TThumbnail* second = list.Thumbnails().AddThumbnail();
+        second->Picture().LoadFile(path);
+        QImageReader::setAllocationLimit(limit);
+        QVERIFY(view.IsEmpty());
+        QVERIFY(!second->Picture().IsEmpty());
+
+        // Copies share the small picture and keep the file name.
+        TThumbnailList other;
+        SetUpLikeTheMainWindow(other);
+        other.SetThumbnails(list.Thumbnails());
+        QCOMPARE(other.RowCount(), 2);
+        const TThumbnail* copy = other.Thumbnails().ThumbnailAt(0);
+        QCOMPARE(copy->Filename(), path);
+        QCOMPARE(copy->Picture().DisplayWidth(), 2400);
+        QCOMPARE(copy->Picture().ToImage().cacheKey(), picture.ToImage().cacheKey());
+    }
+
+    void growsThumbnailsWithTheirCells() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("camera.jpg");
+        QVERIFY(WriteFile(path, CameraJpeg(1600, 1200)));
+        TPictureHolder picture(TPictureHolder::Variant::Thumbnail);
+        picture.SetDecodeBound(QSize(40, 40));
+        picture.LoadFile(path);
+        QCOMPARE(picture.ToImage().size(), QSize(40, 30));
+
+        picture.EnsureResolution(QSize(200, 200));
+        QCOMPARE(picture.ToImage().size(), QSize(200, 150));
+        picture.EnsureResolution(QSize(100, 100)); // smaller cells keep what they have
+        QCOMPARE(picture.ToImage().size(), QSize(200, 150));
+        QVERIFY(QFile::remove(path));
+        picture.EnsureResolution(QSize(400, 400)); // the file has gone: silently unchanged
+        QCOMPARE(picture.ToImage().size(), QSize(200, 150));
+    }
+
+    void decodeBoundFollowsDevicePixelRatio() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("camera.jpg");
+        QVERIFY(WriteFile(path, CameraJpeg(1600, 1200)));
+        TThumbnailList list;
+        SetUpLikeTheMainWindow(list);
+        TThumbnail* item = list.Thumbnails().AddThumbnail();
+        item->Picture().LoadFile(path);
+
+        const qreal ratio = list.devicePixelRatio();
+        if (qEnvironmentVariable("QT_SCALE_FACTOR") == "2") QCOMPARE(ratio, 2.0);
+        const QSize area(list.ColumnWidth() - 4, 64 - 4 - list.CaptionHeight());
+        const QSize bound(qCeil(area.width() * ratio), qCeil(area.height() * ratio));
+        QCOMPARE(list.PictureDecodeBound(), bound);
+        QCOMPARE(item->Picture().ToImage().size(), FitWithin(1600, 1200, bound.width(), bound.height()));
+    }
+};
+
+QTEST_MAIN(ThumbnailListTest)
+#include "ThumbnailListTest.moc"
