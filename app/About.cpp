@@ -1,0 +1,108 @@
+#include "About.h"
+
+#include "Links.h"
+
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace quillmark {
+
+namespace {
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+} // namespace
+
+TAboutBox::TAboutBox(std::function<QString()> versionText, QWidget* parent)
+    : QDialog(parent), versionText_(std::move(versionText)) {
+    setObjectName(QStringLiteral("AboutBox"));
+    setWindowTitle(QStringLiteral("About"));
+    setFixedSize(309, 307);
+
+    auto* layout = new QVBoxLayout(this);
+
+    auto* banner = new QWidget(this);
+    banner->setObjectName(QStringLiteral("Panel1"));
+    auto* bannerLayout = new QHBoxLayout(banner);
+    auto* programIcon = MakeLabel(banner, "ProgramIcon", QString());
+    programIcon->setPixmap(QIcon(QStringLiteral(":/icons/quillmark.png")).pixmap(48, 48));
+    programIcon->setFixedSize(52, 52);
+    bannerLayout->addWidget(programIcon);
+    auto* names = new QVBoxLayout;
+    ProductName = MakeLabel(banner, "ProductName", QStringLiteral("Quillmark"));
+    QFont productFont(QStringLiteral("Serif"));
+    productFont.setStyleHint(QFont::Serif);
+    productFont.setPointSize(18);
+    ProductName->setFont(productFont);
+    names->addWidget(ProductName);
+    Version = MakeLabel(banner, "Version", QStringLiteral("Version "));
+    QFont bold = Version->font();
+    bold.setBold(true);
+    Version->setFont(bold);
+    names->addWidget(Version);
+    bannerLayout->addLayout(names, 1);
+    layout->addWidget(banner);
+
+    auto* bevel = new QFrame(this);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    bevel->setFrameShape(QFrame::HLine);
+    bevel->setFrameShadow(QFrame::Sunken);
+    layout->addWidget(bevel);
+
+    layout->addWidget(
+        MakeLabel(this, "Copyright", QStringLiteral("Copyright \u00A9 2024 the Quillmark developers")));
+    layout->addWidget(
+        MakeLabel(this, "Comments", QStringLiteral("Written by the Quillmark developers in Bern")));
+    layout->addSpacing(8);
+    auto* updates = MakeLabel(this, "Label2",
+                              QStringLiteral("Check the website for updates and additional information."));
+    updates->setWordWrap(true);
+    layout->addWidget(updates);
+
+    // The addresses are shown as text only: none of the labels reacts to a click.
+    QFont underlined = font();
+    underlined.setUnderline(true);
+    for (const auto& [name, address] :
+         {std::pair{"Label1", kAuthorSiteUrl}, std::pair{"Label6", kAuthorSocialUrl}}) {
+        auto* label = MakeLabel(this, name, QString::fromLatin1(address));
+        label->setFont(underlined);
+        label->setTextInteractionFlags(Qt::NoTextInteraction);
+        layout->addWidget(label);
+    }
+    layout->addStretch(1);
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("OKButton"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    layout->addWidget(ok, 0, Qt::AlignHCenter);
+}
+
+void TAboutBox::SetProductInfo(const QString& product, const QString& version) {
+    Version->setText(QStringLiteral("Version:  ") + version);
+    ProductName->setText(QStringLiteral("Product:  ") + product);
+}
+
+void TAboutBox::showEvent(QShowEvent* event) {
+    Version->setText(QStringLiteral("version: ") + (versionText_ ? versionText_() : QString()));
+    // Centred on the screen, not on the main window.
+    if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    QDialog::showEvent(event);
+}
+
+} // namespace quillmark

@@ -1,0 +1,199 @@
+#include "PictureOps.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include <cstring>
+
+namespace quillmark {
+
+namespace {
+
+QImage As32Bit(const QImage& picture) {
+    const QImage::Format format = picture.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32;
+    return picture.format() == format ? picture : picture.convertToFormat(format);
+}
+
+const QRgb* Row(const QImage& image, int y) {
+    return reinterpret_cast<const QRgb*>(image.constScanLine(y));
+}
+
+QRgb* Row(QImage& image, int y) {
+    return reinterpret_cast<QRgb*>(image.scanLine(y));
+}
+
+} // namespace
+
+QImage RotateQuarterTurns(const QImage& picture, int degrees) {
+    if (degrees % 90 != 0) throw std::invalid_argument("Pictures turn by quarter turns only");
+    const int quarters = ((degrees / 90) % 4 + 4) % 4;
+    if (picture.isNull()) return QImage();
+    const QImage source = As32Bit(picture);
+    if (quarters == 0) return source.copy();
+
+    const int w = source.width();
+    const int h = source.height();
+    const bool sideways = quarters != 2;
+    QImage turned(sideways ? h : w, sideways ? w : h, source.format());
+    if (turned.isNull()) throw std::bad_alloc();
+    turned.setDotsPerMeterX(sideways ? source.dotsPerMeterY() : source.dotsPerMeterX());
+    turned.setDotsPerMeterY(sideways ? source.dotsPerMeterX() : source.dotsPerMeterY());
+
+    // Each source row is read once, front to back, and becomes a column (or a reversed row).
+    for (int sy = 0; sy < h; ++sy) {
+        const QRgb* from = Row(source, sy);
+        switch (quarters) {
+        case 1: // right: source (sx, sy) lands at (h - 1 - sy, sx)
+            for (int sx = 0; sx < w; ++sx)
+                Row(turned, sx)[h - 1 - sy] = from[sx];
+            break;
+        case 3: // left: source (sx, sy) lands at (sy, w - 1 - sx)
+            for (int sx = 0; sx < w; ++sx)
+                Row(turned, w - 1 - sx)[sy] = from[sx];
+            break;
+        default: { // half: source (sx, sy) lands at (w - 1 - sx, h - 1 - sy)
+            QRgb* to = Row(turned, h - 1 - sy);
+            for (int sx = 0; sx < w; ++sx)
+                to[w - 1 - sx] = from[sx];
+            break;
+        }
+        }
+    }
+    return turned;
+}
+
+QByteArray EncodeBmp(const QImage& picture) {
+    return EncodePicture(picture, TPictureFormat::Bmp);
+}
+
+TPictureFormat SniffPictureFormat(const QByteArray& bytes) {
+    const auto startsWith = [&bytes](const char* signature, qsizetype length) {
+        return bytes.size() >= length && std::memcmp(bytes.constData(), signature, size_t(length)) == 0;
+    };
+    if (startsWith("\xFF\xD8\xFF", 3)) return TPictureFormat::Jpeg;
+    if (startsWith("\x89PNG\r\n\x1A\n", 8)) return TPictureFormat::Png;
+    if (startsWith("BM", 2)) return TPictureFormat::Bmp;
+    if (startsWith("GIF8", 4)) return TPictureFormat::Gif;
+    if (startsWith("II*\0", 4) || startsWith("MM\0*", 4)) return TPictureFormat::Tiff;
+    return TPictureFormat::Unknown;
+}
+
+TPictureFormat PictureFormatOfName(const QString& fileName) {
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix == u"jpg" || suffix == u"jpeg" || suffix == u"jpe" || suffix == u"jfif")
+        return TPictureFormat::Jpeg;
+    if (suffix == u"png") return TPictureFormat::Png;
+    if (suffix == u"bmp" || suffix == u"dib") return TPictureFormat::Bmp;
+    if (suffix == u"gif") return TPictureFormat::Gif;
+    if (suffix == u"tif" || suffix == u"tiff") return TPictureFormat::Tiff;
+    return TPictureFormat::Unknown;
+}
+
+QString PictureFormatCaption(TPictureFormat format) {
+    switch (format) {
+    case TPictureFormat::Jpeg:
+        return QStringLiteral("JPEG");
+    case TPictureFormat::Png:
+        return QStringLiteral("PNG");
+    case TPictureFormat::Bmp:
+        return QStringLiteral("BMP");
+    case TPictureFormat::Gif:
+        return QStringLiteral("GIF");
+    case TPictureFormat::Tiff:
+        return QStringLiteral("TIFF");
+    case TPictureFormat::Unknown:
+        break;
+    }
+    return QStringLiteral("an unknown format");
+}
+
+QByteArray EncodePicture(const QImage& picture, TPictureFormat format) {
+    if (picture.isNull())
+        throw TPictureFileError("There is no picture to write as " +
+                                PictureFormatCaption(format).toStdString());
+    if (format == TPictureFormat::Jpeg) {
+        const TEncodedJpeg encoded = EncodeJpeg(ToRgbImage(picture), kSaveAsJpegQuality);
+        return QByteArray(encoded.Bytes.data(), qsizetype(encoded.Bytes.size()));
+    }
+    const char* writerFormat = nullptr;
+    switch (format) {
+    case TPictureFormat::Png:
+        writerFormat = "png";
+        break;
+    case TPictureFormat::Bmp:
+        writerFormat = "bmp";
+        break;
+    case TPictureFormat::Tiff:
+        writerFormat = "tiff";
+        break;
+    default:
+        throw TPictureFileError("Pictures cannot be written as " +
+                                PictureFormatCaption(format).toStdString());
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, writerFormat);
+    if (!writer.write(picture))
+        throw TPictureFileError("Cannot encode the picture as " + PictureFormatCaption(format).toStdString() +
+                                ": " + writer.errorString().toStdString());
+    return bytes;
+}
+
+QByteArray BytesToSave(const QByteArray& held, const QImage& shown, const QString& fileName) {
+    const TPictureFormat wanted = PictureFormatOfName(fileName);
+    if (wanted == TPictureFormat::Unknown || wanted == SniffPictureFormat(held)) return held;
+    return EncodePicture(shown, wanted);
+}
+
+void WriteFileAtomically(const QString& fileName, const QByteArray& bytes) {
+    QSaveFile file(fileName);
+    const auto fail = [&fileName](const QString& reason) {
+        throw TPictureFileError(QStringLiteral("Cannot write %1: %2").arg(fileName, reason).toStdString());
+    };
+    if (!file.open(QIODevice::WriteOnly)) fail(file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        fail(reason);
+    }
+    if (!file.commit()) fail(file.errorString());
+}
+
+TRgbImage ToRgbImage(const QImage& picture) {
+    TRgbImage image;
+    if (picture.isNull()) return image;
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+    image.Width = rgb.width();
+    image.Height = rgb.height();
+    const size_t rowBytes = size_t(image.Width) * 3;
+    image.Pixels.resize(rowBytes * size_t(image.Height));
+    for (int y = 0; y < image.Height; ++y)
+        std::memcpy(image.Pixels.data() + rowBytes * size_t(y), rgb.constScanLine(y), rowBytes);
+    return image;
+}
+
+QImage FromRgbImage(const TRgbImage& image) {
+    const size_t rowBytes = size_t(image.Width) * 3;
+    if (image.Width <= 0 || image.Height <= 0 || image.Pixels.size() < rowBytes * size_t(image.Height))
+        return QImage();
+    QImage picture(image.Width, image.Height, QImage::Format_RGB888);
+    if (picture.isNull()) throw std::bad_alloc();
+    for (int y = 0; y < image.Height; ++y)
+        std::memcpy(picture.scanLine(y), image.Pixels.data() + rowBytes * size_t(y), rowBytes);
+    return picture;
+}
+
+TRgbImage HalfSize(const TRgbImage& image) {
+    const int halfWidth = image.Width / 2;
+    const int halfHeight = image.Height / 2;
+    if (halfWidth < 1 || halfHeight < 1)
+        throw TPictureFileError("The photo is too small for a half-size copy");
+    const QImage full = FromRgbImage(image);
+    if (full.isNull()) throw TPictureFileError("The photo has no pixels to copy");
+    return ToRgbImage(full.scaled(halfWidth, halfHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+} // namespace quillmark

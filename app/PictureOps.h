@@ -1,0 +1,65 @@
+// Whole-picture work of the viewer: exact quarter and half turns, the half-size copy, the file formats
+// Save as writes, and writing a file so that a failure leaves the old one in place.
+#pragma once
+
+#include "JpegCodec.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+#include <stdexcept>
+
+namespace quillmark {
+
+// A picture file could not be made or written; the message says which and why.
+class TPictureFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Turns a picture by 90 (right, clockwise), -90 (left) or 180 degrees; any multiple of 90 is taken
+// modulo a full turn. Pixels only move: a right turn takes destination (x', y') from source
+// (y', h - 1 - x'), a left turn from (w - 1 - y', x'), a half turn from (w - 1 - x', h - 1 - y'), so four
+// right turns give back the very same pixels. The result is 32-bit (RGB32, or ARGB32 for a picture with
+// an alpha channel); a null picture gives a null one. std::invalid_argument for any other angle.
+QImage RotateQuarterTurns(const QImage& picture, int degrees);
+
+// A BMP file in memory (24 bits per pixel for a picture without alpha).
+QByteArray EncodeBmp(const QImage& picture);
+
+enum class TPictureFormat { Unknown, Jpeg, Png, Bmp, Gif, Tiff };
+
+// The format whose signature the bytes begin with.
+TPictureFormat SniffPictureFormat(const QByteArray& bytes);
+// The format a file name's extension names, in any letter case.
+TPictureFormat PictureFormatOfName(const QString& fileName);
+QString PictureFormatCaption(TPictureFormat format);
+
+// Quality of a JPEG made by Save as from a picture that was not a JPEG already (a turned photo): high,
+// because the picture was most likely a JPEG before and is being encoded a second time.
+inline constexpr int kSaveAsJpegQuality = 95;
+// Quality of the half-size copy.
+inline constexpr int kSmallCopyJpegQuality = 75;
+
+// Encodes a picture: JPEG through libjpeg at kSaveAsJpegQuality, PNG, BMP and TIFF through Qt's writers.
+// TPictureFileError for a null picture or a format that cannot be written (GIF, Unknown).
+QByteArray EncodePicture(const QImage& picture, TPictureFormat format);
+
+// What Save as writes under fileName: the held bytes unchanged when the name's extension names no known
+// format or the format they are already in; otherwise the shown picture encoded in the named format.
+QByteArray BytesToSave(const QByteArray& held, const QImage& shown, const QString& fileName);
+
+// Writes bytes to a temporary file beside fileName and puts it in its place only once it is complete, so
+// a failure leaves an existing file as it was. TPictureFileError names the file and the reason.
+void WriteFileAtomically(const QString& fileName, const QByteArray& bytes);
+
+// Conversions between Qt pictures and the codec's RGB pixels.
+TRgbImage ToRgbImage(const QImage& picture);
+QImage FromRgbImage(const TRgbImage& image);
+
+// The half-size copy's picture: half the width and half the height (a remainder dropped), the whole
+// picture smoothly stretched into it. TPictureFileError for a picture with a side under 2 pixels.
+TRgbImage HalfSize(const TRgbImage& image);
+
+} // namespace quillmark

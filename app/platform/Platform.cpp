@@ -1,0 +1,40 @@
+#include "Platform.h"
+
+#include "QtPlatform.h"
+
+#include <QFileInfo>
+
+namespace quillmark {
+
+namespace {
+
+std::unique_ptr<TPlatform>& Installed() {
+    static std::unique_ptr<TPlatform> installed;
+    return installed;
+}
+
+} // namespace
+
+TPlatform& Platform() {
+    static TQtPlatform desktop;
+    TPlatform* installed = Installed().get();
+    return installed ? *installed : desktop;
+}
+
+std::unique_ptr<TPlatform> InstallPlatform(std::unique_ptr<TPlatform> platform) {
+    std::unique_ptr<TPlatform> previous = std::move(Installed());
+    Installed() = std::move(platform);
+    return previous;
+}
+
+TTrashResult RecycleFile(QWidget* parent, const QString& fileName, QString& error) {
+    error.clear();
+    // An empty list of names: there is nothing to ask about and nothing to move.
+    if (fileName.isEmpty()) return TTrashResult::NothingToDo;
+    const QString question =
+        QStringLiteral("Move \"%1\" to the trash?").arg(QFileInfo(fileName).absoluteFilePath());
+    if (!Platform().Confirm(parent, QStringLiteral("Recycle photo"), question)) return TTrashResult::Declined;
+    return Platform().MoveToTrash(fileName, error) ? TTrashResult::Moved : TTrashResult::Failed;
+}
+
+} // namespace quillmark

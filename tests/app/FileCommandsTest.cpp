@@ -1,0 +1,342 @@
+// The file commands: Save as, Recycle, Copy to clipboard, the comment dialog, Enter EXIF comment and
+// Write Small.
+#include "AppTestSupport.h"
+#include "CommentDialog.h"
+#include "JpegCodec.h"
+#include "PictureOps.h"
+#include "PictureView.h"
+#include "ThumbnailList.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTableWidget>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace apptest;
+using namespace quillmark;
+
+namespace {
+
+QString TrashedFile(const QString& name) {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/Trash/files/") + name;
+}
+
+// The marker codes of a JPEG file's sections up to its first scan.
+QList<int> SectionMarkers(const QByteArray& bytes) {
+    QList<int> markers;
+    qsizetype at = 2;
+    while (at + 4 <= bytes.size() && uchar(bytes[at]) == 0xFF) {
+        const int marker = uchar(bytes[at + 1]);
+        markers << marker;
+        if (marker == 0xDA) break;
+        at += 2 + (uchar(bytes[at + 2]) << 8 | uchar(bytes[at + 3]));
+    }
+    return markers;
+}
+
+} // namespace
+
+class FileCommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { TestPlatform().Reset(); }
+    void cleanup() {
+        QCOMPARE(TestPlatform().Unanswered, 0);
+        QCOMPARE(TestPlatform().BusyDepth, 0);
+    }
+
+    void saveAsWithNothingShownWritesNothing() {
+        QTemporaryDir dir;
+        const QString keep = dir.filePath(QStringLiteral("keep.jpg"));
+        WriteBytes(keep, QByteArray("precious"));
+        Viewer viewer;
+        TestPlatform().SaveAnswers << keep;
+        viewer.Trigger("Saveas1");
+        QCOMPARE(TestPlatform().Messages, QStringList{"There is no picture to save."});
+        QVERIFY(TestPlatform().SaveRequests.empty());
+        QCOMPARE(ReadAll(keep), QByteArray("precious"));
+        TestPlatform().SaveAnswers.clear();
+    }
+
+    void saveAsWritesTheHeldBytesUnchanged() {
+        QTemporaryDir dir;
+        const QString photo = dir.filePath(QStringLiteral("photo.jpg"));
+        WriteBytes(photo, ExifJpeg(48, 32));
+        Viewer viewer({photo});
+        TestPlatform().SaveAnswers << dir.filePath(QStringLiteral("copy.JPG"))
+                                   << dir.filePath(QStringLiteral("copy.dat"));
+        viewer.Click("ToolButton20");
+        viewer.Trigger("Saveas1");
+        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("copy.JPG"))), ReadAll(photo));
+        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("copy.dat"))), ReadAll(photo));
+        // The dialog proposes the name chosen last.
+        QCOMPARE(TestPlatform().SaveRequests.at(0).FileName, QString());
+        QCOMPARE(TestPlatform().SaveRequests.at(1).FileName, dir.filePath(QStringLiteral("copy.JPG")));
+        QVERIFY(TestPlatform().Messages.isEmpty());
+    }
+
+    void saveAsAfterATurnWritesTheNamedType_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("format");
+        QTest::newRow("jpg") << "turned.jpg" << int(TPictureFormat::Jpeg);
+        QTest::newRow("png") << "turned.png" << int(TPictureFormat::Png);
+        QTest::newRow("bmp") << "turned.bmp" << int(TPictureFormat::Bmp);
+    }
+    void saveAsAfterATurnWritesTheNamedType() {
+        QFETCH(QString, name);
+        QFETCH(int, format);
+        QTemporaryDir dir;
+        const QString photo = dir.filePath(QStringLiteral("photo.png"));
+        const QImage original = DistinctPixels(6, 4);
+        WriteBytes(photo, Png(original));
+        Viewer viewer({photo});
+        viewer.Trigger("RotateRight1");
+        const QByteArray held = viewer.form().PictureView1->Picture().HeldBytes();
+        QCOMPARE(SniffPictureFormat(held), TPictureFormat::Bmp);
+
+        const QString target = dir.filePath(name);
+        TestPlatform().SaveAnswers << target;
+        viewer.Trigger("Saveas1");
+        const QByteArray written = ReadAll(target);
+        QCOMPARE(int(SniffPictureFormat(written)), format);
+        QImage back;
+        QVERIFY(back.loadFromData(written));
+        QCOMPARE(back.size(), QSize(4, 6));
+        if (format == int(TPictureFormat::Bmp))
+            QCOMPARE(written, held);
+        else if (format == int(TPictureFormat::Png))
+            QCOMPARE(back.convertToFormat(QImage::Format_RGB32), RotateQuarterTurns(original, 90));
+        QVERIFY(TestPlatform().Messages.isEmpty());
+    }
+
+    void saveAsFailureLeavesTheTargetIntact() {
+        QTemporaryDir dir;
+        const QString photo = dir.filePath(QStringLiteral("big.jpg"));
+        WriteBytes(photo, ExifJpeg(400, 300));
+        const QString target = dir.filePath(QStringLiteral("target.jpg"));
+        WriteBytes(target, QByteArray("the old file"));
+        Viewer viewer({photo});
+        TestPlatform().SaveAnswers << target;
+        {
+            // The file-size limit stands in for a disk that fills up half-way.
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit previous{};
+            getrlimit(RLIMIT_FSIZE, &previous);
+            rlimit limit = previous;
+            limit.rlim_cur = 1024;
+            setrlimit(RLIMIT_FSIZE, &limit);
+            viewer.Trigger("Saveas1");
+            setrlimit(RLIMIT_FSIZE, &previous);
+        }
+        QCOMPARE(TestPlatform().Messages.size(), 1);
+        QVERIFY(TestPlatform().Messages.first().startsWith("Cannot write " + target));
+        QCOMPARE(ReadAll(target), QByteArray("the old file"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+
+    void recyclesTheCurrentPhotoWithItsThumbnail() {
+        QTemporaryDir dir;
+        for (const char* name : {"r1.jpg", "r2.jpg", "r3.jpg"})
+            WriteBytes(dir.filePath(QString::fromLatin1(name)), PlainJpeg(12, 9));
+        Viewer viewer({dir.path()});
+        TForm1& form = viewer.form();
+        viewer.Click("ToolButton6");
+        viewer.Click("ToolButton6");
+        const QString current = dir.filePath(QStringLiteral("r2.jpg"));
+        QCOMPARE(form.CurrentFile, current);
+        const QStringList exif = viewer.Column(form.ValueListEditor1, 0);
+
+        TestPlatform().ConfirmAnswers.push_back(true);
+        viewer.Click("ToolButton22");
+        QCOMPARE(TestPlatform().Questions.size(), 1);
+        QVERIFY(TestPlatform().Questions.first().contains(current));
+        QVERIFY(!QFile::exists(current));
+        QVERIFY(QFile::exists(TrashedFile(QStringLiteral("r2.jpg"))));
+        QCOMPARE(viewer.StripCount(), 2);
+        QCOMPARE(viewer.StripFile(1), dir.filePath(QStringLiteral("r3.jpg")));
+        QVERIFY(form.CurrentFile.isEmpty());
+        QCOMPARE(form.Label1->text(), QStringLiteral("Folder: "));
+        QCOMPARE(form.Label2->text(), QStringLiteral("File: "));
+        QVERIFY(form.PictureView1->Picture().IsEmpty());
+        QCOMPARE(viewer.Column(form.ValueListEditor1, 0), exif);
+
+        // With no current photo nothing is asked and nothing moves; the selected thumbnail stays.
+        form.ThumbnailList1->SetSelectedIndex(0);
+        viewer.Trigger("Recyclephoto1");
+        QCOMPARE(TestPlatform().Questions.size(), 1);
+        QCOMPARE(viewer.StripCount(), 2);
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("r1.jpg"))));
+        QVERIFY(TestPlatform().Messages.isEmpty());
+    }
+
+    void recycleWithoutASelectedThumbnailTouchesNoFile() {
+        QTemporaryDir dir;
+        const QString photo = dir.filePath(QStringLiteral("only.jpg"));
+        WriteBytes(photo, PlainJpeg(12, 9));
+        Viewer viewer;
+        TestPlatform().OpenAnswers << photo;
+        viewer.Trigger("OpenImage1");
+        viewer.Trigger("Recyclephoto1");
+        QCOMPARE(TestPlatform().Messages, QStringList{"List index out of bounds (-1)"});
+        QVERIFY(TestPlatform().Questions.isEmpty());
+        QVERIFY(QFile::exists(photo));
+        QVERIFY(viewer.form().PictureView1->Picture().IsEmpty());
+        QCOMPARE(viewer.StripCount(), 1);
+    }
+
+    void recycleDeclinedOrFailedKeepsPhotoAndThumbnail() {
+        QTemporaryDir dir;
+        const QString photo = dir.filePath(QStringLiteral("stay.jpg"));
+        WriteBytes(photo, PlainJpeg(12, 9));
+        Viewer viewer({dir.path()});
+        TForm1& form = viewer.form();
+        viewer.Click("ToolButton10");
+        TestPlatform().ConfirmAnswers.push_back(false);
+        viewer.Click("ToolButton22");
+        QVERIFY(TestPlatform().Messages.isEmpty());
+
+        TestPlatform().ConfirmAnswers.push_back(true);
+        TestPlatform().TrashFails = true;
+        viewer.Click("ToolButton22");
+        QCOMPARE(TestPlatform().Messages,
+                 QStringList{"Could not move " + photo + " to the trash: no trash here"});
+
+        QCOMPARE(TestPlatform().Questions.size(), 2);
+        QVERIFY(QFile::exists(photo));
+        QCOMPARE(viewer.StripCount(), 1);
+        QCOMPARE(form.CurrentFile, photo);
+        QCOMPARE(form.Label2->text(), QStringLiteral("Filename: stay.jpg"));
+        QVERIFY(!form.PictureView1->Picture().IsEmpty());
+    }
+
+    void recyclesTheCurrentPhotoEvenWhenAnotherIsSelected() {
+        QTemporaryDir dir;
+        WriteBytes(dir.filePath(QStringLiteral("s1.jpg")), PlainJpeg(12, 9));
+        WriteBytes(dir.filePath(QStringLiteral("s2.jpg")), PlainJpeg(12, 9));
+        Viewer viewer({dir.path()});
+        viewer.Click("ToolButton10");
+        viewer.form().ShowPhoto(dir.filePath(QStringLiteral("s2.jpg")), false);
+        TestPlatform().ConfirmAnswers.push_back(true);
+        viewer.Click("ToolButton22");
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("s2.jpg"))));
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("s1.jpg"))));
+        QCOMPARE(viewer.StripCount(), 2);
+    }
+
+    void copiesTheShownPictureToTheClipboard() {
+        QTemporaryDir dir;
+        const QString photo = dir.filePath(QStringLiteral("c.png"));
+        WriteBytes(photo, Png(DistinctPixels(5, 3)));
+        Viewer viewer;
+        viewer.Trigger("Copyimagetoclipboard1");
+        QVERIFY(TestPlatform().Clipboard.empty());
+        viewer.form().ShowPhoto(photo, false);
+        viewer.Trigger("Copyimagetoclipboard1");
+        QCOMPARE(int(TestPlatform().Clipboard.size()), 1);
+        QCOMPARE(TestPlatform().Clipboard.front().convertToFormat(QImage::Format_RGB32),
+                 DistinctPixels(5, 3));
+    }
+
+    void showsTheCommentDialogWithoutWaiting() {
+        QTemporaryDir dir;
+        const QString photo = dir.filePath(QStringLiteral("c.jpg"));
+        WriteBytes(photo, CommentOnlyJpeg("Hello"));
+        Viewer viewer({photo});
+        TfrmComment& dialog = viewer.windows.frmComment();
+        QVERIFY(!dialog.isVisible());
+        viewer.Click("ToolButton25");
+        QVERIFY(dialog.isVisible());
+        QVERIFY(!dialog.isModal());
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Comment"));
+        QCOMPARE(dialog.Memo1->toPlainText(), QStringLiteral("Hello"));
+        dialog.Button1->click();
+        QVERIFY(!dialog.isVisible());
+    }
+
+    void entersAnExifComment() {
+        QTemporaryDir dir;
+        const QString photo = dir.filePath(QStringLiteral("commented.jpg"));
+        WriteBytes(photo, ExifJpeg(16, 16, "Old words", 40));
+        Viewer viewer({photo});
+        TForm1& form = viewer.form();
+        const QStringList memoBefore = viewer.MemoLines();
+
+        // Cancel gives back the preset: nothing changes.
+        TestPlatform().InputAnswers.push_back(std::nullopt);
+        viewer.Trigger("Comment1");
+        QCOMPARE(int(TestPlatform().Inputs.size()), 1);
+        QCOMPARE(TestPlatform().Inputs[0].Title, QStringLiteral("Enter EXIF comment:"));
+        QCOMPARE(TestPlatform().Inputs[0].Prompt,
+                 QStringLiteral("Enter a new comment (limited to 40 characters )"));
+        QCOMPARE(TestPlatform().Inputs[0].Preset, QStringLiteral("Old words"));
+        QCOMPARE(viewer.MemoLines(), memoBefore);
+        QCOMPARE(form.ImageData->ExifReader->UserCommentText, std::string("Old words"));
+
+        // OK with new words: the reader and the report have them; the file on disk does not.
+        TestPlatform().InputAnswers.push_back(QStringLiteral("New words"));
+        viewer.Trigger("Comment1");
+        QCOMPARE(TestPlatform().Inputs[1].Preset, QStringLiteral("Old words"));
+        QCOMPARE(viewer.MemoLines().last(), QStringLiteral("Comment set to: New words"));
+        QCOMPARE(form.ImageData->ExifReader->UserCommentText, std::string("New words"));
+        QVERIFY(form.ImageData->ExifSectionPtr()->Data.find("New words") != std::string::npos);
+        QVERIFY(ReadAll(photo).contains("Old words"));
+        QVERIFY(TestPlatform().Messages.isEmpty());
+
+        // A photo without a comment field says so.
+        const QString plain = dir.filePath(QStringLiteral("plain.jpg"));
+        WriteBytes(plain, ExifJpeg(16, 16));
+        form.ShowPhoto(plain, false);
+        viewer.Trigger("Comment1");
+        QCOMPARE(TestPlatform().Messages, QStringList{"No EXIF comment field detected"});
+    }
+
+    void writesAHalfSizeCopyWithoutMetadata() {
+        QTemporaryDir dir;
+        const QString photo = dir.filePath(QStringLiteral("large.jpg"));
+        WriteBytes(photo, ExifJpeg(3001, 2001, "Keep me out", 20));
+        Viewer viewer({photo});
+        const QString proposed = dir.filePath(QStringLiteral("large_smaller.jpg"));
+        TestPlatform().SaveAnswers << proposed;
+        viewer.Trigger("WriteSmall1");
+        QCOMPARE(TestPlatform().SaveRequests.at(0).FileName, proposed);
+        QVERIFY(TestPlatform().Messages.isEmpty());
+
+        const QByteArray written = ReadAll(proposed);
+        QVERIFY(written.startsWith(QByteArray("\xFF\xD8\xFF\xE0\x00\x10JFIF\0", 11)));
+        const QList<int> markers = SectionMarkers(written);
+        QVERIFY(!markers.contains(0xE1)); // no EXIF
+        QVERIFY(!markers.contains(0xED)); // no IPTC
+        QVERIFY(!markers.contains(0xFE)); // no comment
+        QVERIFY(!written.contains("Exif"));
+        const TJpegSize size = ReadJpegSize(std::string_view(written.constData(), size_t(written.size())));
+        QCOMPARE(QSize(size.Width, size.Height), QSize(1500, 1000));
+
+        // The container has let go of its sections and readers until the next photo is shown.
+        viewer.Trigger("Comment1");
+        QCOMPARE(TestPlatform().Messages, QStringList{"No EXIF comment field detected"});
+    }
+
+    void writeSmallCancelledOrUnreadableWritesNothing() {
+        QTemporaryDir dir;
+        const QString photo = dir.filePath(QStringLiteral("p.png"));
+        WriteBytes(photo, Png(DistinctPixels(8, 8)));
+        Viewer viewer({photo});
+        TestPlatform().SaveAnswers << QString() << dir.filePath(QStringLiteral("out.jpg"));
+        viewer.Trigger("WriteSmall1");
+        QCOMPARE(TestPlatform().SaveRequests.at(0).FileName, dir.filePath(QStringLiteral("p_smaller.jpg")));
+        viewer.Trigger("WriteSmall1");
+        QCOMPARE(TestPlatform().Messages.size(), 1);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("out.jpg"))));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("p_smaller.jpg"))));
+    }
+};
+
+QUILLMARK_APP_TEST_MAIN(FileCommandsTest)
+#include "FileCommandsTest.moc"

@@ -1,0 +1,341 @@
+// How photos reach the window: the command-line argument, showing a photo and filling the three lists and
+// the report, Open Image, Open Folder and the folder scan, the strip's click, First/Prior/Next/Last and
+// Close All.
+#include "AppTestSupport.h"
+#include "CommentDialog.h"
+#include "PictureView.h"
+#include "ThumbnailList.h"
+
+#include <QAbstractButton>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QScrollArea>
+#include <QTableWidget>
+
+using namespace apptest;
+using namespace quillmark;
+
+namespace {
+
+// A folder of three small photos and a few things that are not.
+struct PhotoFolder {
+    QTemporaryDir dir;
+    QString path;
+    PhotoFolder() : path(dir.path()) {
+        WriteBytes(File("b.jpg"), ExifJpeg(40, 30));
+        WriteBytes(File("C.JPG"), ExifJpeg(30, 40));
+        WriteBytes(File("a.jpg"), PlainJpeg(20, 20));
+        WriteBytes(File("notes.txt"), QByteArray("not a photo"));
+        WriteBytes(File("d.png"), Png(DistinctPixels(4, 4)));
+    }
+    QString File(const char* name) const { return path + QLatin1Char('/') + QString::fromLatin1(name); }
+};
+
+} // namespace
+
+class ShowPhotoTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { TestPlatform().Reset(); }
+    void cleanup() {
+        QCOMPARE(TestPlatform().Unanswered, 0);
+        QCOMPARE(TestPlatform().BusyDepth, 0);
+    }
+
+    void startsWithAFileArgument() {
+        PhotoFolder folder;
+        Viewer viewer({folder.File("b.jpg"), folder.File("C.JPG")});
+        TForm1& form = viewer.form();
+        QCOMPARE(form.CurrentFile, folder.File("b.jpg"));
+        QCOMPARE(viewer.StripCount(), 1);
+        QCOMPARE(viewer.StripFile(0), folder.File("b.jpg"));
+        QCOMPARE(form.ThumbnailList1->Thumbnails().ThumbnailAt(0)->Caption(), QStringLiteral("b.jpg"));
+        QCOMPARE(form.ThumbnailList1->SelectedIndex(), -1);
+        QVERIFY(!form.PictureView1->Picture().IsEmpty());
+        QCOMPARE(form.Label1->text(), QStringLiteral("Folder: ") + folder.path + QLatin1Char('/'));
+        QCOMPARE(form.Label2->text(), QStringLiteral("Filename: b.jpg"));
+        QCOMPARE(viewer.Column(form.ValueListEditor1, 1).first(), QStringLiteral("Quillmark"));
+        QVERIFY(TestPlatform().Messages.isEmpty());
+    }
+
+    void startsWithAFolderArgument() {
+        PhotoFolder folder;
+        Viewer viewer({folder.path});
+        TForm1& form = viewer.form();
+        // Every ".jpg" in any letter case, sorted by name; nothing shown, nothing selected.
+        QCOMPARE(viewer.StripCount(), 3);
+        QCOMPARE(viewer.StripFile(0), folder.File("C.JPG"));
+        QCOMPARE(viewer.StripFile(1), folder.File("a.jpg"));
+        QCOMPARE(viewer.StripFile(2), folder.File("b.jpg"));
+        QCOMPARE(form.ThumbnailList1->RowCount(), 3);
+        QCOMPARE(form.ThumbnailList1->SelectedIndex(), -1);
+        QVERIFY(form.CurrentFile.isEmpty());
+        QVERIFY(form.PictureView1->Picture().IsEmpty());
+        QCOMPARE(form.ValueListEditor1->rowCount(), 0);
+        QVERIFY(form.ProgressBar1->isHidden());
+    }
+
+    void startsWithNeitherAndDoesNothing() {
+        Viewer viewer({QStringLiteral("/no/such/photo.jpg")});
+        QCOMPARE(viewer.StripCount(), 0);
+        QVERIFY(viewer.form().CurrentFile.isEmpty());
+        QVERIFY(TestPlatform().Messages.isEmpty());
+    }
+
+    void showsACameraPhotoInTheThreeListsAndTheReport() {
+        Viewer viewer;
+        TForm1& form = viewer.form();
+        const QString sample = SamplePath("Canon_PowerShot_S40.jpg");
+        form.ShowPhoto(sample, false);
+
+        for (QTableWidget* list : {form.ValueListEditor1, form.ValueListEditor2, form.ValueListEditor3}) {
+            QCOMPARE(list->columnCount(), 2);
+            QCOMPARE(list->horizontalHeaderItem(0)->text(), QStringLiteral("Item"));
+            QCOMPARE(list->horizontalHeaderItem(1)->text(), QStringLiteral("Details"));
+            QCOMPARE(list->columnWidth(0), 150);
+            QCOMPARE(list->columnWidth(1), 141);
+            QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+            QVERIFY(!list->isSortingEnabled());
+        }
+
+        const QStringList exifItems = viewer.Column(form.ValueListEditor1, 0);
+        const QStringList exifDetails = viewer.Column(form.ValueListEditor1, 1);
+        QCOMPARE(exifItems.mid(0, 3), (QStringList{"Make", "Model", "Orientation"}));
+        QCOMPARE(exifDetails.mid(0, 3), (QStringList{"Canon", "Canon PowerShot S40", "Normal"}));
+        QCOMPARE(exifItems.last(), QStringLiteral("Focal Length in 35mm Film"));
+        QCOMPARE(exifDetails.last(), QStringLiteral("103.72"));
+
+        const QStringList makerItems = viewer.Column(form.ValueListEditor2, 0);
+        QCOMPARE(makerItems.first(), QStringLiteral("Macro mode"));
+        QCOMPARE(makerItems.last(), QStringLiteral("OwnerName"));
+        QCOMPARE(viewer.Column(form.ValueListEditor2, 1).last(), QStringLiteral("\"Andreas Huggel\""));
+
+        QCOMPARE(viewer.Column(form.ValueListEditor3, 0),
+                 (QStringList{"Make", "Model", "Title", "Subject", "Keywords", "Comments", "Author",
+                              "Copyright", "FNumber", "ISO", "Flash", "White Balance", "Max Aperture",
+                              "Shutter Speed", "Mettering Mode"}));
+        QCOMPARE(viewer.Column(form.ValueListEditor3, 1),
+                 (QStringList{"Canon", "Canon PowerShot S40", "", "", "", "", "", "", "F4.9", "",
+                              "Off, auto mode", "Auto", "F3.0", "0.0020 sec (1/501)", "Center"}));
+
+        // The report: the EXIF lines, then the maker's, the thumbnail's and the two summaries, in order.
+        const QStringList memo = viewer.MemoLines();
+        QCOMPARE(memo.first(), QStringLiteral("Make = Canon"));
+        QCOMPARE(memo.count(QStringLiteral(" -- Maker Specific Data ---- ")), 1);
+        const auto at = [&memo](const char* line) { return memo.indexOf(QString::fromLatin1(line)); };
+        QVERIFY(at("Focal Length in 35mm Film = 103.72") < at(" -- Maker Specific Data ---- "));
+        QVERIFY(at(" -- Maker Specific Data ---- ") < at(" -- Thumbnail Data ---- "));
+        QCOMPARE(memo.at(at(" -- Thumbnail Data ---- ") + 1), QStringLiteral("Thumbnail Start = 1470"));
+        QVERIFY(at(" -- Thumbnail Data ---- ") < at(" -- EXIF Summary -(short)--- "));
+        QVERIFY(at(" -- EXIF Summary -(short)--- ") < at(" -- EXIF Summary -(long)---- "));
+        QCOMPARE(memo.last(), QStringLiteral("Flash: No"));
+        QVERIFY(form.Memo1->isHidden());
+        QCOMPARE(form.CurrentFile, sample);
+        QCOMPARE(viewer.StripCount(), 0);
+    }
+
+    void showsACommentOnlyPhoto() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("note.jpg"));
+        WriteBytes(path, CommentOnlyJpeg("First line\r\nsecond line"));
+        Viewer viewer;
+        TForm1& form = viewer.form();
+        form.ShowPhoto(SamplePath("Canon_PowerShot_S40.jpg"), false);
+        form.ShowPhoto(path, true);
+
+        QCOMPARE(viewer.Column(form.ValueListEditor1, 0), QStringList{"No Exif data in photo!"});
+        QCOMPARE(viewer.Column(form.ValueListEditor1, 1), QStringList{""});
+        QCOMPARE(form.ValueListEditor2->rowCount(), 0);
+        QCOMPARE(form.ValueListEditor3->rowCount(), 0);
+        QCOMPARE(viewer.MemoLines(), (QStringList{"No Thumbnail", " ", " Comment Segment Available",
+                                                  "First line", "second line"}));
+        QCOMPARE(viewer.windows.frmComment().Memo1->toPlainText(), QStringLiteral("First line\nsecond line"));
+
+        // A photo without a comment leaves the dialog with the last comment seen.
+        const QString plain = dir.filePath(QStringLiteral("plain.jpg"));
+        WriteBytes(plain, PlainJpeg(8, 8));
+        form.ShowPhoto(plain, false);
+        QCOMPARE(viewer.Column(form.ValueListEditor1, 0), QStringList{"No Exif data in photo!"});
+        QCOMPARE(form.Memo1->toPlainText(), QString());
+        QCOMPARE(viewer.windows.frmComment().Memo1->toPlainText(), QStringLiteral("First line\nsecond line"));
+    }
+
+    void missingFileChangesNothing() {
+        Viewer viewer;
+        TForm1& form = viewer.form();
+        form.ShowPhoto(SamplePath("Canon_PowerShot_S40.jpg"), false);
+        const int rows = form.ValueListEditor1->rowCount();
+        form.ShowPhoto(QStringLiteral("/no/such.jpg"), true);
+        QCOMPARE(TestPlatform().Messages, QStringList{"File does not exists: /no/such.jpg"});
+        QCOMPARE(form.ValueListEditor1->rowCount(), rows);
+        QCOMPARE(form.CurrentFile, SamplePath("Canon_PowerShot_S40.jpg"));
+        QCOMPARE(viewer.StripCount(), 0);
+    }
+
+    void opensImagesThroughTheDialog() {
+        PhotoFolder folder;
+        Viewer viewer;
+        TForm1& form = viewer.form();
+        TestPlatform().OpenAnswers << folder.File("b.jpg") << folder.File("b.jpg") << QString();
+        viewer.Trigger("OpenImage1");
+        viewer.Click("ToolButton1");
+        viewer.Trigger("OpenImage1"); // cancelled
+
+        QCOMPARE(int(TestPlatform().OpenRequests.size()), 3);
+        const TFileDialogRequest& request = TestPlatform().OpenRequests.front();
+        QCOMPARE(request.Folder, QStringLiteral("."));
+        QCOMPARE(int(request.Filters.size()), 12);
+        QCOMPARE(request.Filters.front().Caption,
+                 QStringLiteral("All (*.gif;*.ani;*.pcx;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.tif;*.nef)"));
+        QCOMPARE(request.Filters.front().Patterns.size(), 11);
+        QCOMPARE(request.Filters.back().Caption, QStringLiteral("Nikon Image File (*.nef)"));
+        QCOMPARE(request.Filters.back().Patterns, QStringList{"*.nef"});
+
+        // The same file opened twice is in the strip twice; the fitted view leaves nothing to pan.
+        QCOMPARE(viewer.StripCount(), 2);
+        QCOMPARE(form.LastOpenedImage, folder.File("b.jpg"));
+        QCOMPARE(form.CurrentFile, folder.File("b.jpg"));
+        QCOMPARE(form.PanLimitX, 0);
+        QCOMPARE(form.PanLimitY, 0);
+        QVERIFY(TestPlatform().BusyTimes > 0);
+    }
+
+    void opensAFolderThroughThePicker() {
+        PhotoFolder folder;
+        QTemporaryDir other;
+        WriteBytes(other.filePath(QStringLiteral("x.jpg")), PlainJpeg(10, 10));
+        Viewer viewer;
+        TForm1& form = viewer.form();
+
+        // Nothing opened yet: the picker starts in the home folder.
+        TestPlatform().FolderAnswers << QString();
+        viewer.Click("ToolButton3");
+        QCOMPARE(TestPlatform().FolderTitles, QStringList{"Select a folder of photos"});
+        QCOMPARE(TestPlatform().FolderStarts, QStringList{QDir::homePath()});
+
+        // After Open Image it starts in that photo's folder; choosing a folder empties the view and
+        // refills the strip, while the lists still describe the photo shown before.
+        TestPlatform().OpenAnswers << other.filePath(QStringLiteral("x.jpg"));
+        viewer.Trigger("OpenImage1");
+        const QStringList exifBefore = viewer.Column(form.ValueListEditor1, 0);
+        TestPlatform().FolderAnswers << folder.path;
+        viewer.Trigger("OpenFolder1");
+        QCOMPARE(TestPlatform().FolderStarts.last(), other.path());
+        QCOMPARE(viewer.StripCount(), 3);
+        QCOMPARE(viewer.StripFile(0), folder.File("C.JPG"));
+        QVERIFY(form.PictureView1->Picture().IsEmpty());
+        QCOMPARE(form.CurrentFile, other.filePath(QStringLiteral("x.jpg")));
+        QCOMPARE(viewer.Column(form.ValueListEditor1, 0), exifBefore);
+
+        // Cancelling changes nothing.
+        TestPlatform().FolderAnswers << QString();
+        viewer.Trigger("OpenFolder1");
+        QCOMPARE(viewer.StripCount(), 3);
+
+        // A start folder that has gone away is not offered.
+        const QString gone = other.path();
+        other.remove();
+        TestPlatform().FolderAnswers << QString();
+        viewer.Trigger("OpenFolder1");
+        QCOMPARE(TestPlatform().FolderStarts.last(), QString());
+        QVERIFY2(!gone.isEmpty(), "the folder had a name");
+    }
+
+    void scanListsFoldersThatLookLikePhotos() {
+        PhotoFolder folder;
+        QVERIFY(QDir(folder.path).mkdir(QStringLiteral("album.jpg")));
+        WriteBytes(folder.File(".hidden.jpg"), PlainJpeg(6, 6));
+        QCOMPARE(TForm1::CountMatches(folder.path, QStringLiteral("*.jpg")), 4);
+        QCOMPARE(TForm1::CountMatches(folder.path + QLatin1Char('/'), QStringLiteral("*.txt")), 1);
+        QCOMPARE(TForm1::CountMatches(folder.path, QStringLiteral("*.gif")), 0);
+
+        Viewer viewer;
+        viewer.form().ScanFolder(folder.path);
+        QCOMPARE(viewer.StripCount(), 5);
+        QCOMPARE(viewer.StripFile(0), folder.File(".hidden.jpg"));
+        QCOMPARE(viewer.StripFile(2), folder.File("a.jpg"));
+        QCOMPARE(viewer.StripFile(3), folder.File("album.jpg"));
+        QVERIFY(viewer.form().ThumbnailList1->Thumbnails().ThumbnailAt(3)->Picture().IsEmpty());
+        QVERIFY(!viewer.form().ThumbnailList1->Thumbnails().ThumbnailAt(2)->Picture().IsEmpty());
+        QVERIFY(viewer.form().ProgressBar1->isHidden());
+    }
+
+    void stepsThroughTheStrip() {
+        PhotoFolder folder;
+        Viewer viewer({folder.path});
+        TForm1& form = viewer.form();
+        TThumbnailList* strip = form.ThumbnailList1;
+
+        // Next with no selection goes to the first photo; no step wraps around.
+        viewer.Click("ToolButton6");
+        QCOMPARE(strip->SelectedIndex(), 0);
+        QCOMPARE(form.CurrentFile, folder.File("C.JPG"));
+        viewer.Click("ToolButton6");
+        viewer.Click("ToolButton6");
+        QCOMPARE(form.CurrentFile, folder.File("b.jpg"));
+        viewer.Click("ToolButton6");
+        QCOMPARE(strip->SelectedIndex(), 2);
+        QCOMPARE(form.CurrentFile, folder.File("b.jpg"));
+        viewer.Click("ToolButton5");
+        QCOMPARE(strip->SelectedIndex(), 1);
+        QCOMPARE(form.CurrentFile, folder.File("a.jpg"));
+        viewer.Click("ToolButton10");
+        QCOMPARE(strip->SelectedIndex(), 0);
+        viewer.Click("ToolButton5");
+        QCOMPARE(strip->SelectedIndex(), 0);
+        QCOMPARE(form.CurrentFile, folder.File("C.JPG"));
+        viewer.Click("ToolButton26");
+        QCOMPARE(strip->SelectedIndex(), 2);
+        QCOMPARE(form.CurrentFile, folder.File("b.jpg"));
+        QCOMPARE(viewer.StripCount(), 3);
+        QVERIFY(TestPlatform().Messages.isEmpty());
+
+        // A click on a thumbnail shows its photo without adding one.
+        QTest::mouseClick(strip->viewport(), Qt::LeftButton, {}, strip->CellRect(1).center());
+        QCOMPARE(strip->SelectedIndex(), 1);
+        QCOMPARE(form.CurrentFile, folder.File("a.jpg"));
+        QCOMPARE(viewer.StripCount(), 3);
+
+        // Next refuses a photo that has gone; Prior goes there anyway and ShowPhoto says so.
+        QVERIFY(QFile::remove(folder.File("b.jpg")));
+        viewer.Click("ToolButton6");
+        QCOMPARE(TestPlatform().Messages.takeFirst(),
+                 "File \"" + folder.File("b.jpg") + "\" does not exists");
+        QCOMPARE(strip->SelectedIndex(), 1);
+        QVERIFY(QFile::remove(folder.File("C.JPG")));
+        viewer.Click("ToolButton5");
+        QCOMPARE(TestPlatform().Messages.takeFirst(), "File does not exists: " + folder.File("C.JPG"));
+        QCOMPARE(strip->SelectedIndex(), 0);
+        QCOMPARE(form.CurrentFile, folder.File("a.jpg"));
+    }
+
+    void stepsOnAnEmptyStripReportTheIndex() {
+        Viewer viewer;
+        viewer.Click("ToolButton10");
+        viewer.Click("ToolButton26");
+        viewer.Click("ToolButton6");
+        viewer.Click("ToolButton5");
+        QCOMPARE(TestPlatform().Messages,
+                 (QStringList{"List index out of bounds (0)", "List index out of bounds (-1)"}));
+        QVERIFY(viewer.form().isVisible());
+    }
+
+    void closeAllEmptiesViewAndStripOnly() {
+        PhotoFolder folder;
+        Viewer viewer({folder.File("b.jpg")});
+        TForm1& form = viewer.form();
+        const int rows = form.ValueListEditor1->rowCount();
+        viewer.Trigger("CloseAll1");
+        QCOMPARE(viewer.StripCount(), 0);
+        QVERIFY(form.PictureView1->Picture().IsEmpty());
+        QCOMPARE(form.ValueListEditor1->rowCount(), rows);
+        QCOMPARE(form.CurrentFile, folder.File("b.jpg"));
+        QCOMPARE(form.Label2->text(), QStringLiteral("Filename: b.jpg"));
+    }
+};
+
+QUILLMARK_APP_TEST_MAIN(ShowPhotoTest)
+#include "ShowPhotoTest.moc"

@@ -1,0 +1,412 @@
+// The window itself: its parts, menus, toolbar and keys; fitting, actual size, zooming and panning;
+// turning the shown picture; the about box and the links.
+#include "About.h"
+#include "AppTestSupport.h"
+#include "Links.h"
+#include "PictureOps.h"
+#include "PictureView.h"
+#include "ThumbnailList.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+using namespace apptest;
+using namespace quillmark;
+
+namespace {
+
+struct AboutLabels {
+    QString product, version;
+};
+
+// Opens the modal about box with `open`, reads its labels while it is up, and closes it.
+AboutLabels ReadAboutBox(TAboutBox& box, const std::function<void()>& open) {
+    AboutLabels seen;
+    QTimer::singleShot(0, &box, [&box, &seen] {
+        seen = {box.ProductName->text(), box.Version->text()};
+        box.accept();
+    });
+    open();
+    return seen;
+}
+
+void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, widget->mapToGlobal(at), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+// Drags the picture with the pointer moving from x0 to x1 over the screen (y fixed), in one move or in
+// steps of at most maxStep pixels: the view moves under the pointer, so each event carries the pointer's
+// place relative to where the view is then.
+void DragX(TPictureView* view, int x0, int x1, int maxStep = 0, int y = 20) {
+    SendMouse(view, QEvent::MouseButtonPress, QPoint(x0 - view->x(), y - view->y()), Qt::LeftButton);
+    const int step = x1 > x0 ? 1 : -1;
+    for (int x = x0; x != x1;) {
+        x += step * (maxStep > 0 ? std::min(maxStep, std::abs(x1 - x)) : std::abs(x1 - x));
+        SendMouse(view, QEvent::MouseMove, QPoint(x - view->x(), y - view->y()), Qt::LeftButton);
+    }
+    SendMouse(view, QEvent::MouseButtonRelease, QPoint(x1 - view->x(), y - view->y()), Qt::NoButton);
+}
+
+struct ShownPicture {
+    QTemporaryDir dir;
+    QString path;
+    explicit ShownPicture(const QImage& image) : path(dir.filePath(QStringLiteral("picture.png"))) {
+        WriteBytes(path, Png(image));
+    }
+};
+
+} // namespace
+
+class WindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { TestPlatform().Reset(); }
+    void cleanup() {
+        QCOMPARE(TestPlatform().Unanswered, 0);
+        QCOMPARE(TestPlatform().BusyDepth, 0);
+    }
+
+    void hasEveryPartByName() {
+        Viewer viewer;
+        TForm1& form = viewer.form();
+        QCOMPARE(form.windowTitle(), QStringLiteral("Quillmark"));
+        QCOMPARE(form.size(), QSize(1164, 690));
+        QCOMPARE(form.VersionText, QStringLiteral("1.02 beta"));
+        for (const char* name :
+             {"MainMenu1", "ToolBar1", "Label6", "ProgressBar1", "cbVerbose", "cbDecode", "ThumbnailList1",
+              "ScrollBox1", "PictureView1", "PageControl2", "ValueListEditor1", "ValueListEditor2",
+              "ValueListEditor3", "Memo1", "Label1", "Label2", "Label5", "btnAbout"})
+            QVERIFY2(form.findChild<QWidget*>(QString::fromLatin1(name)), name);
+        QCOMPARE(form.Label6->text(), QStringLiteral("Quillmark"));
+        QVERIFY(form.Label6->font().bold());
+        QVERIFY(form.ProgressBar1->isHidden());
+        QVERIFY(form.cbVerbose->isHidden() && !form.cbVerbose->isChecked());
+        QVERIFY(form.cbDecode->isHidden() && !form.cbDecode->isChecked());
+        QCOMPARE(form.Label1->text(), QStringLiteral("Folder:"));
+        QCOMPARE(form.Label2->text(), QStringLiteral("Filename:"));
+        QCOMPARE(form.Label5->text(), QString::fromLatin1(kHomePageUrl));
+        QVERIFY(form.Label5->font().bold() && form.Label5->font().underline());
+        QCOMPARE(form.Label5->cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(form.btnAbout->text(), QStringLiteral("About..."));
+        QCOMPARE(form.ThumbnailList1->ThumbnailSize(), 64);
+        QVERIFY(!form.ThumbnailList1->ShowSelection());
+        QCOMPARE(form.ThumbnailList1->width(), 144);
+        QCOMPARE(form.PageControl2->width(), 305);
+        QCOMPARE(form.PictureView1->PicturePosition(), bpStretchedWithAspect);
+        QCOMPARE(form.PageControl2->currentIndex(), 0);
+        QCOMPARE(form.PageControl2->tabText(0), QStringLiteral("Exif Properties"));
+        QCOMPARE(form.PageControl2->tabText(1), QStringLiteral("Maker Data"));
+        QCOMPARE(form.PageControl2->tabText(2), QStringLiteral("Summary"));
+    }
+
+    void hasTheToolbarInOrder() {
+        Viewer viewer;
+        QToolBar* bar = viewer.form().ToolBar1;
+        QStringList shown;
+        QStringList hints;
+        for (QAction* action : bar->actions()) {
+            if (action->isSeparator()) {
+                shown << QStringLiteral("|");
+                continue;
+            }
+            auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(action));
+            QVERIFY(button);
+            QCOMPARE(button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+            QVERIFY(!button->icon().isNull());
+            if (!action->isVisible()) continue;
+            shown << button->text();
+            hints << button->toolTip();
+        }
+        QCOMPARE(shown, (QStringList{"Open ", " Folder", "Save as", "Recycle", "|",        "First",
+                                     "Prior", "Next",    "Last",    "|",       "Rotate L", "Rotate R",
+                                     "Flip",  "|",       "Fit",     "Actual",  "Zoom In",  "Zoom Out",
+                                     "|",     "Comment", "Home",    "|",       "Exit"}));
+        QCOMPARE(hints.at(0), QStringLiteral("Open Photo"));
+        QCOMPARE(hints.at(12), QStringLiteral("Show actuall pixel size and pan photo"));
+        QCOMPARE(hints.at(14), QString());
+        QCOMPARE(viewer.form().findChild<QToolButton*>("ToolButton9")->text(), QStringLiteral("To Clpbrd"));
+        QCOMPARE(viewer.form().findChild<QToolButton*>("ToolButton17")->text(), QStringLiteral("Mirror"));
+    }
+
+    void hasTheMenus() {
+        Viewer viewer;
+        QStringList menus;
+        QStringList entries;
+        for (QAction* menuAction : viewer.form().menuBar()->actions()) {
+            menus << menuAction->text();
+            for (QAction* action : menuAction->menu()->actions()) {
+                if (action->isSeparator())
+                    entries << QStringLiteral("-");
+                else if (action->isVisible())
+                    entries << action->text() + QLatin1Char('=') + action->shortcut().toString();
+            }
+        }
+        QCOMPARE(menus, (QStringList{"File", "Edit", "View", "Photo", "Help"}));
+        QCOMPARE(entries, (QStringList{"Open Image=F2",
+                                       "Open Folder=F3",
+                                       "-",
+                                       "Save as ...=Ctrl+S",
+                                       "Close All=Ctrl+Alt+X",
+                                       "-",
+                                       "Recycle photo=Ctrl+Del",
+                                       "-",
+                                       "Exit=F10",
+                                       "Copy image to clipboard=Ctrl+C",
+                                       "First photo     (Home)=",
+                                       "Prior photo    (Page Up)=",
+                                       "Next photo    (Page Down)=",
+                                       "Last photo     (End)=",
+                                       "-",
+                                       "Fit to screen with aspect=F5",
+                                       "View actual pixel size=F6",
+                                       "Zoom In       (+)=",
+                                       "Zoom Out   (-)=",
+                                       "-",
+                                       "Refresh=F4",
+                                       "Rotate Left=Ctrl+L",
+                                       "Rotate Right=Ctrl+R",
+                                       "Flip photo=Ctrl+F",
+                                       "Quillmark - homepage=",
+                                       "About="}));
+        for (const char* hidden : {"Clear1", "Comment1", "WriteSmall1"})
+            QVERIFY(!viewer.form().findChild<QAction*>(hidden)->isVisible());
+    }
+
+    void keysReachTheWindowAndTheFocusedControl() {
+        QTemporaryDir dir;
+        for (const char* name : {"k1.jpg", "k2.jpg", "k3.jpg"})
+            WriteBytes(dir.filePath(QString::fromLatin1(name)), ExifJpeg(20, 20));
+        Viewer viewer;
+        TForm1& form = viewer.form();
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.ShowPhoto(dir.filePath(QStringLiteral("k1.jpg")), false);
+        QTableWidget* list = form.ValueListEditor1;
+        QVERIFY(list->rowCount() > 2);
+        list->setFocus();
+        list->setCurrentCell(1, 0);
+
+        // With the strip empty, End and Home fail in the window (and say so), and the focused list still
+        // moves its current cell to the end and the start of its row.
+        QTest::keyClick(form.windowHandle(), Qt::Key_End);
+        QCOMPARE(TestPlatform().Messages, QStringList{"List index out of bounds (-1)"});
+        QCOMPARE(list->currentColumn(), 1);
+        QTest::keyClick(form.windowHandle(), Qt::Key_Home);
+        QCOMPARE(TestPlatform().Messages.last(), QStringLiteral("List index out of bounds (0)"));
+        QCOMPARE(list->currentColumn(), 0);
+        QCOMPARE(list->currentRow(), 1);
+        TestPlatform().Messages.clear();
+
+        // With the strip focused, Page Down first runs Next (to the first photo), then the strip moves its
+        // own selection a page on, which shows the last photo.
+        form.ScanFolder(dir.path());
+        form.ThumbnailList1->setFocus();
+        QTest::keyClick(form.windowHandle(), Qt::Key_PageDown);
+        QCOMPARE(form.ThumbnailList1->SelectedIndex(), 2);
+        QCOMPARE(form.CurrentFile, dir.filePath(QStringLiteral("k3.jpg")));
+        QTest::keyClick(form.windowHandle(), Qt::Key_PageUp);
+        QCOMPARE(form.ThumbnailList1->SelectedIndex(), 0);
+        QCOMPARE(form.CurrentFile, dir.filePath(QStringLiteral("k1.jpg")));
+        QTest::keyClick(form.windowHandle(), Qt::Key_End);
+        QCOMPARE(form.ThumbnailList1->SelectedIndex(), 2);
+        list->setFocus();
+
+        // Keys that are also menu shortcuts run their command once.
+        TestPlatform().SaveAnswers << QString();
+        QTest::keyClick(form.windowHandle(), Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(int(TestPlatform().SaveRequests.size()), 1);
+        TestPlatform().OpenAnswers << QString();
+        QTest::keyClick(form.windowHandle(), Qt::Key_F2);
+        QCOMPARE(int(TestPlatform().OpenRequests.size()), 1);
+        TestPlatform().FolderAnswers << QString();
+        QTest::keyClick(form.windowHandle(), Qt::Key_F3);
+        QCOMPARE(TestPlatform().FolderStarts.size(), 1);
+
+        // F1 opens the home page; characters zoom and show the actual size.
+        QTest::keyClick(form.windowHandle(), Qt::Key_F1);
+        QCOMPARE(TestPlatform().OpenedUrls, QStringList{QString::fromLatin1(kHomePageUrl)});
+        const QSize fitted = form.PictureView1->size();
+        QTest::keyClick(form.windowHandle(), '+');
+        QCOMPARE(form.PictureView1->size(), fitted + QSize(100, 100));
+        QTest::keyClick(form.windowHandle(), '-');
+        QTest::keyClick(form.windowHandle(), '-');
+        QCOMPARE(form.PictureView1->size(), fitted - QSize(100, 100));
+        QTest::keyClick(form.windowHandle(), ' ');
+        QCOMPARE(form.PictureView1->size(), QSize(20, 20));
+
+        // The View menu's navigation entries only name the keys.
+        viewer.Trigger("Firstphoto1");
+        QCOMPARE(form.ThumbnailList1->SelectedIndex(), 2);
+
+        QTest::keyClick(form.windowHandle(), Qt::Key_Escape);
+        QVERIFY(!form.isVisible());
+        QVERIFY(TestPlatform().Messages.isEmpty());
+    }
+
+    void actualSizePansWithinItsLimits() {
+        Viewer viewer;
+        TForm1& form = viewer.form();
+        const QSize client = form.ScrollBox1->viewport()->size();
+        ShownPicture picture(DistinctPixels(client.width() + 500, 60));
+        form.ShowPhoto(picture.path, false);
+        TPictureView* view = form.PictureView1;
+        QCOMPARE(view->size(), client); // fitted
+
+        viewer.Trigger("Viewactualpixelsize1");
+        QCOMPARE(view->size(), QSize(client.width() + 500, 60));
+        QCOMPARE(view->cursor().shape(), Qt::OpenHandCursor);
+        const QSize settled = form.ScrollBox1->viewport()->size();
+        QCOMPARE(form.PanLimitX, settled.width() - view->width());
+        QCOMPARE(form.PanLimitY, settled.height() - 60);
+        const int limit = form.PanLimitX;
+        QVERIFY(limit <= -500);
+        QCOMPARE(view->pos(), QPoint(0, 0));
+
+        // Dragging reaches the offsets between the limit and 0, both excluded.
+        DragX(view, 600, 600 + limit);
+        QCOMPARE(view->x(), 0);
+        DragX(view, 600, 600 + limit + 1);
+        QCOMPARE(view->x(), limit + 1);
+        DragX(view, 100, 100 - (limit + 1));
+        QCOMPARE(view->x(), limit + 1);
+        DragX(view, 100, 100 - (limit + 2));
+        QCOMPARE(view->x(), -1);
+        DragX(view, 100, 101);
+        QCOMPARE(view->x(), -1);
+        // A long drag in small steps stops short of the limit and stays there.
+        DragX(view, 900, 900 + 2 * limit, 7);
+        QVERIFY(view->x() > limit && view->x() < 0);
+        // The picture is not as tall as the area: it cannot be dragged up or down.
+        SendMouse(view, QEvent::MouseButtonPress, QPoint(10, 30), Qt::LeftButton);
+        SendMouse(view, QEvent::MouseMove, QPoint(10, 10), Qt::LeftButton);
+        SendMouse(view, QEvent::MouseMove, QPoint(10, 50), Qt::LeftButton);
+        QCOMPARE(view->y(), 0);
+        // Moves without the left button do nothing.
+        const int left = view->x();
+        SendMouse(view, QEvent::MouseMove, QPoint(200, 10), Qt::NoButton);
+        QCOMPARE(view->x(), left);
+
+        // Fit brings the view back to the area, where nothing can be dragged.
+        viewer.Trigger("Fittoscreenwithaspect1");
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(view->size(), form.ScrollBox1->viewport()->size());
+        QCOMPARE(view->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    void zoomAfterOpenImageDoesNotPan() {
+        ShownPicture picture(DistinctPixels(300, 200));
+        Viewer viewer;
+        TForm1& form = viewer.form();
+        TestPlatform().OpenAnswers << picture.path;
+        viewer.Trigger("OpenImage1");
+        QCOMPARE(form.PanLimitX, 0);
+        const QSize fitted = form.PictureView1->size();
+        viewer.Trigger("Zoom1");
+        viewer.Click("ToolButton11");
+        QCOMPARE(form.PictureView1->size(), fitted + QSize(200, 200));
+        DragX(form.PictureView1, 300, 200);
+        QCOMPARE(form.PictureView1->pos(), QPoint(0, 0));
+        viewer.Trigger("ZoomOut1");
+        QCOMPARE(form.PictureView1->size(), fitted + QSize(100, 100));
+        viewer.Trigger("Refresh1");
+    }
+
+    void turnsTheShownPictureExactly() {
+        const QImage original = DistinctPixels(4, 2);
+        ShownPicture picture(original);
+        Viewer viewer({picture.path});
+        TForm1& form = viewer.form();
+        const auto shown = [&form] {
+            return form.PictureView1->Picture().ToImage().convertToFormat(QImage::Format_RGB32);
+        };
+
+        viewer.Trigger("RotateRight1");
+        QCOMPARE(SniffPictureFormat(form.PictureView1->Picture().HeldBytes()), TPictureFormat::Bmp);
+        QCOMPARE(shown().size(), QSize(2, 4));
+        QCOMPARE(shown(), RotateQuarterTurns(original, 90));
+        QCOMPARE(shown().pixel(0, 0), original.pixel(0, 1));
+        viewer.Click("ToolButton19");
+        viewer.Click("ToolButton19");
+        viewer.Trigger("RotateRight1");
+        QCOMPARE(shown(), original);
+        viewer.Trigger("RotateLeft1");
+        viewer.Click("ToolButton16");
+        QCOMPARE(shown(), RotateQuarterTurns(original, 180));
+        viewer.Trigger("Flipphoto1");
+        QCOMPARE(shown(), original);
+        viewer.Click("ToolButton21");
+        viewer.Click("ToolButton17"); // the hidden Mirror button does nothing
+        QCOMPARE(shown(), RotateQuarterTurns(original, 180));
+
+        // Showing the photo again reloads the untouched file.
+        form.ShowPhoto(picture.path, false);
+        QCOMPARE(form.PictureView1->Picture().HeldBytes(), ReadAll(picture.path));
+
+        // Nothing shown: nothing to turn, nothing to report.
+        viewer.Trigger("CloseAll1");
+        viewer.Trigger("RotateLeft1");
+        QVERIFY(form.PictureView1->Picture().IsEmpty());
+        QVERIFY(TestPlatform().Messages.isEmpty());
+    }
+
+    void aboutBoxInItsThreeSituations() {
+        Viewer viewer;
+        TAboutBox& box = viewer.windows.AboutBox();
+        QCOMPARE(box.windowTitle(), QStringLiteral("About"));
+        QCOMPARE(box.size(), QSize(309, 307));
+        QVERIFY(box.findChild<QPushButton*>("OKButton")->isDefault());
+
+        AboutLabels seen = ReadAboutBox(box, [&viewer] { viewer.Trigger("About1"); });
+        QCOMPARE(seen.product, QStringLiteral("Quillmark"));
+        QCOMPARE(seen.version, QStringLiteral("version: 1.02 beta"));
+
+        seen = ReadAboutBox(box, [&viewer] { viewer.Click("btnAbout"); });
+        QCOMPARE(seen.product, QStringLiteral("Product:  Corvane"));
+        QCOMPARE(seen.version, QStringLiteral("version: 1.02 beta"));
+
+        seen = ReadAboutBox(box, [&viewer] { viewer.Trigger("About1"); });
+        QCOMPARE(seen.product, QStringLiteral("Product:  Corvane"));
+        QCOMPARE(seen.version, QStringLiteral("version: 1.02 beta"));
+
+        box.SetProductInfo(QStringLiteral("P"), QStringLiteral("9"));
+        QCOMPARE(box.Version->text(), QStringLiteral("Version:  9"));
+    }
+
+    void linksOpenTheirAddresses() {
+        Viewer viewer;
+        viewer.Click("ToolButton24");
+        viewer.Trigger("Quillmarkhomepage1");
+        QTest::mouseClick(viewer.form().Label5, Qt::LeftButton);
+        QCOMPARE(TestPlatform().OpenedUrls,
+                 (QStringList{"https://quillmark.example.org/quillmark/",
+                              "https://quillmark.example.org/quillmark/", "https://quillmark.example.org"}));
+    }
+
+    void exitClosesTheWindow() {
+        Viewer viewer;
+        viewer.Click("ToolButton2");
+        QVERIFY(!viewer.form().isVisible());
+        viewer.form().show();
+        viewer.Trigger("Exit1");
+        QVERIFY(!viewer.form().isVisible());
+    }
+};
+
+QUILLMARK_APP_TEST_MAIN(WindowTest)
+#include "WindowTest.moc"
