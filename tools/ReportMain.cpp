@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -20,11 +21,12 @@ const char* kUsage = "Usage: quillmark-report [--json] FILE...\n"
                      "and the fifteen Summary rows. A photo without EXIF shows \"No Exif data in photo!\".\n"
                      "With several files each block starts with \"==> FILE <==\".\n"
                      "\n"
-                     "  --json   print one JSON array with an object per file: file, error, hasExif,\n"
-                     "           entries (list, tag, name, caption, text, type), thumbnail (start,\n"
-                     "           length, entries) or null, comment or null, iptc, summary (caption,\n"
-                     "           value), shortSummary, longSummary\n"
-                     "  --help   show this text\n"
+                     "  --json     print one JSON array with an object per file: file, error, hasExif,\n"
+                     "             entries (list, tag, name, caption, text, type), thumbnail (start,\n"
+                     "             length, entries) or null, comment or null, iptc, summary (caption,\n"
+                     "             value), shortSummary, longSummary\n"
+                     "  --help     show this text\n"
+                     "  --version  print the program's name and version\n"
                      "\n"
                      "All output is UTF-8: texts that are not valid UTF-8 are read as Windows-1252.\n"
                      "\n"
@@ -45,6 +47,9 @@ int main(int argc, char** argv) {
             json = true;
         } else if (!endOfOptions && (arg == "--help" || arg == "-h")) {
             std::cout << kUsage;
+            return 0;
+        } else if (!endOfOptions && arg == "--version") {
+            std::cout << "quillmark-report " QUILLMARK_VERSION "\n";
             return 0;
         } else if (!endOfOptions && arg.size() > 1 && arg[0] == '-') {
             std::cerr << "quillmark-report: unknown option '" << arg << "'\n"
@@ -70,10 +75,10 @@ int main(int argc, char** argv) {
             status = 2;
             continue;
         }
-        const quillmark::TFileReport report = quillmark::ReportFile(file);
+        quillmark::TFileReport report = quillmark::ReportFile(file);
         if (!report.HadMetadata && status == 0) status = 1;
         if (json) {
-            all.push_back(report.Json);
+            all.push_back(std::move(report.Json));
         } else {
             if (files.size() > 1)
                 std::cout << (first ? "" : "\n") << "==> " << quillmark::DisplayUtf8(file) << " <==\n";
