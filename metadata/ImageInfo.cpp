@@ -39,6 +39,10 @@ std::string_view TImageInfo::BlockBytes(int64_t position, int64_t length) const 
                                           static_cast<size_t>(std::min(length, available)));
 }
 
+bool TImageInfo::BuildsTrace() const {
+    return (BuildMode == bmTrace || BuildMode == bmBoth) && ReaderSettings().KeepTraces;
+}
+
 std::string TImageInfo::TraceLine(uint16_t tag, const std::string& caption, const std::string& text,
                                   int64_t size, int64_t start) const {
     const bool detail = ReaderSettings().TraceDetail > 0;
@@ -53,7 +57,7 @@ void TImageInfo::ReadDirectory(int64_t position, int64_t base, int64_t length, i
     Visited.insert({base, position});
     if (++DirectoriesRead > kMaxDirectories) return;
     const uint16_t n = Read16(position);
-    if (ReaderSettings().TraceDetail > 0)
+    if (ReaderSettings().TraceDetail > 0 && ReaderSettings().KeepTraces)
         Trace += "\r\nDirectory: Start, entries = " + std::to_string(position) + ", " + std::to_string(n);
     if (position + 2 + 12 * static_cast<int64_t>(n) > position + base + length) {
         if (Owner) Owner->ErrorText = "Illegally sized directory";
@@ -89,7 +93,9 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
         text = std::string(v.substr(0, kTextInputLimit));
     } else if (type == ttUndefined) {
         std::string_view v = bytes.substr(0, bytes.find('\0'));
-        text = "\"" + std::string(v.substr(0, kTextInputLimit)) + "\"";
+        v = v.substr(0, kTextInputLimit);
+        text.reserve(v.size() + 2);
+        text.append(1, '"').append(v).append(1, '"');
     } else {
         text = ValueText(bytes, type, row.ValueMap, row.FormatPattern, BigEndian);
     }
@@ -187,9 +193,9 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
         row.ValueOffset = ClampToInt32(valuePos);
         row.FieldType = type;
         if (kind == dkThumbnail)
-            AddThumbEntry(row);
+            AddThumbEntry(std::move(row));
         else
-            AddEntry(row);
+            AddEntry(std::move(row));
     }
 }
 
@@ -215,16 +221,15 @@ void TImageInfo::HandOffMakerNote(std::string bytes, int64_t valuePos) {
     MakerNoteRaw = std::move(bytes);
     MakerNotePos = ClampToInt32(valuePos);
     const bool bigEndian = BigEndian;
-    std::string buffer = DataBuffer;
     try {
         TmsInfo maker(FromTiff, this);
         MakerNoteDecoded = maker.DecodeMakerNote(*this);
     } catch (const std::exception&) {
         MakerNoteDecoded = false;
     }
-    // Whatever the maker walk did, the main walk goes on in the block's own byte order and bytes.
+    // Whatever the maker walk did, the main walk goes on in the block's own byte order; the maker
+    // walk gives the block's bytes back itself.
     BigEndian = bigEndian;
-    DataBuffer = std::move(buffer);
 }
 
 bool TImageInfo::ReadThumbnailDirectory() {
@@ -250,16 +255,16 @@ int TImageInfo::AddMakerItem(const std::string& name, const std::string& value, 
     e.RawSize = static_cast<int32_t>(value.size());
     e.ValueOffset = 0;
     e.FieldType = fieldType;
-    return AddEntry(e);
+    return AddEntry(std::move(e));
 }
 
-int TImageInfo::AddEntry(const TTagEntry& entry) {
-    if (entry.Tag != 0) Entries.push_back(entry);
+int TImageInfo::AddEntry(TTagEntry entry) {
+    if (entry.Tag != 0) Entries.push_back(std::move(entry));
     return static_cast<int>(Entries.size()) - 1;
 }
 
-int TImageInfo::AddThumbEntry(const TTagEntry& entry) {
-    if (entry.Tag != 0) ThumbEntries.push_back(entry);
+int TImageInfo::AddThumbEntry(TTagEntry entry) {
+    if (entry.Tag != 0) ThumbEntries.push_back(std::move(entry));
     return static_cast<int>(ThumbEntries.size()) - 1;
 }
 
@@ -332,8 +337,8 @@ void TImageInfo::ComputeFocalLength35() {
     e.RawSize = 0;
     e.FormatPattern = "%s mm";
     e.FieldType = ttSRational;
-    if (BuildsLists()) AddEntry(e);
     if (BuildsTrace()) Trace += TraceLine(e.Tag, e.Caption, e.Text, 0, 0);
+    if (BuildsLists()) AddEntry(std::move(e));
 }
 
 } // namespace quillmark

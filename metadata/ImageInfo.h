@@ -46,9 +46,10 @@ public:
 
     // An entry made by a maker decoder (list 1). `tag` is the parent tag, so the entry is kept.
     int AddMakerItem(const std::string& name, const std::string& value, uint16_t fieldType, uint16_t tag);
-    // Append a copy when its Tag is not 0; the index of the last entry.
-    int AddEntry(const TTagEntry& entry);
-    int AddThumbEntry(const TTagEntry& entry);
+    // Append the entry when its Tag is not 0; the index of the last entry. Taken by value so that
+    // the walk hands over the entry it has just built instead of copying its seven strings.
+    int AddEntry(TTagEntry entry);
+    int AddThumbEntry(TTagEntry entry);
 
     void ResetEntryCursor() { EntryCursor = 0; }
     bool NextEntry(int32_t listId, TTagEntry& entry);
@@ -112,7 +113,7 @@ public:
     static constexpr int64_t kRawBudget = 64 << 20;
 
 private:
-    bool BuildsTrace() const { return BuildMode == bmTrace || BuildMode == bmBoth; }
+    bool BuildsTrace() const;
     bool BuildsLists() const { return BuildMode == bmLists || BuildMode == bmBoth; }
     void ReadEntry(int64_t entryPos, int64_t base, int64_t length, int kind);
     void ReadSubDirectory(int64_t valuePos, int64_t base, int64_t length, int kind);

@@ -3,6 +3,7 @@
 #include "ReaderSettings.h"
 #include "TagTables.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -265,9 +266,17 @@ bool TimgData::ScanTiff(TByteSource& source) {
     source.Read(header + 2, 6); // the magic number and the IFD0 offset are not used
     const int32_t want = std::max<int32_t>(ReaderSettings().TiffReadSize, 0);
     tSection& s = Section(1);
-    // The block is as long as the file allows: reads beyond it are refused, not filled.
-    s.Data.assign(static_cast<size_t>(want), '\0');
-    s.Data.resize(source.Read(s.Data.data(), s.Data.size()));
+    // The block is as long as the file allows: reads beyond it are refused, not filled. It grows
+    // by the chunk read instead of being made the full read size first, which for the many short
+    // files (and crafted blocks) cost a quarter-megabyte allocation and fill per file.
+    s.Data.clear();
+    char chunk[16384];
+    while (s.Data.size() < static_cast<size_t>(want)) {
+        const size_t ask = std::min(sizeof chunk, static_cast<size_t>(want) - s.Data.size());
+        const size_t got = source.Read(chunk, ask);
+        s.Data.append(chunk, got);
+        if (got < ask) break;
+    }
     s.Size = static_cast<int32_t>(s.Data.size());
     s.Marker = 0;
     SectionCount = 1;

@@ -9,6 +9,7 @@
 #include "ValueFormat.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace quillmark {
 
@@ -50,9 +51,10 @@ bool TmsInfo::DecodeMakerNote(TImageInfo& reader) {
 
 void TImageInfo::WalkMakerDirectory(const std::string& makerNote, std::span<const TTagRow> table, int32_t S,
                                     int32_t B, int32_t A) {
-    // Directory reads go to the maker note; values outside it come from the EXIF block.
-    SetData(makerNote);
-    const std::string& block = Owner ? Owner->GetData() : makerNote;
+    // Directory reads go to the maker note; values outside it come from the EXIF block. The block
+    // being read is put aside, not copied, and given back at the end whatever happens.
+    std::string saved = std::exchange(DataBuffer, makerNote);
+    const std::string& block = Owner ? Owner->GetData() : saved;
     auto& settings = ReaderSettings();
     try {
         const int64_t D = static_cast<int64_t>(S) + 1;
@@ -105,14 +107,17 @@ void TImageInfo::WalkMakerDirectory(const std::string& makerNote, std::span<cons
             }
             const bool multi = settings.MultiLine;
 
-            if (settings.TraceDetail > 0) {
-                MakerTrace += "\r\ntag[$" + HexWord(tag) + "]: " + caption + " = " + (multi ? "" : display) +
-                              " [size: " + std::to_string(byteCount) + "] [raw: " + HexDump(raw) +
-                              "] [start: " + std::to_string(V) + "]" + (multi ? display : "");
-            } else if (multi) {
-                MakerTrace += display + "\r\n" + caption + " = " + valueText;
-            } else {
-                MakerTrace += "\r\n" + caption + " = " + display;
+            if (settings.KeepTraces) {
+                if (settings.TraceDetail > 0) {
+                    MakerTrace += "\r\ntag[$" + HexWord(tag) + "]: " + caption + " = " +
+                                  (multi ? "" : display) + " [size: " + std::to_string(byteCount) +
+                                  "] [raw: " + HexDump(raw) + "] [start: " + std::to_string(V) + "]" +
+                                  (multi ? display : "");
+                } else if (multi) {
+                    MakerTrace += display + "\r\n" + caption + " = " + valueText;
+                } else {
+                    MakerTrace += "\r\n" + caption + " = " + display;
+                }
             }
 
             if (row) {
@@ -121,13 +126,13 @@ void TImageInfo::WalkMakerDirectory(const std::string& makerNote, std::span<cons
                 e.FieldType = type;
                 e.Raw = std::move(raw);
                 e.Text = multi ? valueText : display;
-                AddEntry(e);
+                AddEntry(std::move(e));
             }
         }
     } catch (const std::exception& failure) {
         if (Owner) Owner->ErrorText = std::string("Error Detected = ") + failure.what();
     }
-    SetData(block);
+    DataBuffer = std::move(saved);
 }
 
 } // namespace quillmark

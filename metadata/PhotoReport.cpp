@@ -36,11 +36,11 @@ void AddReportLines(std::vector<std::string>& lines, std::string_view text) {
 
 namespace {
 
-void ListEntries(TImageInfo& reader, int32_t listId, std::vector<TReportRow>& rows,
+// The entries of one list, in list order: what the entry cursor gives, without copying each entry.
+void ListEntries(const TImageInfo& reader, int32_t listId, std::vector<TReportRow>& rows,
                  std::vector<std::string>& memo) {
-    reader.ResetEntryCursor();
-    TTagEntry e;
-    while (reader.NextEntry(listId, e)) {
+    for (const TTagEntry& e : reader.Entries) {
+        if (e.ListId != listId) continue;
         AddReportLines(memo, e.Caption + " = " + e.Text);
         rows.push_back({e.Caption, e.Text});
     }

@@ -14,6 +14,9 @@ struct TReaderSettings {
     bool EstimateCropFactor = false;
     // How many bytes of a TIFF file after its 8-byte header are read.
     int32_t TiffReadSize = 256000;
+    // Build the trace texts (in the build modes that ask for them). A program that never shows them,
+    // like the report tool, turns this off and saves their cost; nothing else changes.
+    bool KeepTraces = true;
     // Raised by a maker decoder whose result spans several lines.
     bool MultiLine = false;
 };

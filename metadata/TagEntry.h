@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace quillmark {
 
@@ -11,17 +12,18 @@ namespace quillmark {
 using TFormatter = std::string (*)(const std::string&);
 
 struct TTagEntry {
-    int32_t ListId = 0;      // 0: directory walk, 1: maker note
-    uint16_t FieldType = 0;  // TIFF field type of the stored value
-    uint16_t SubCode = 0;    // IPTC record number
-    uint16_t Tag = 0;        // 0: stands for no tag, never stored
-    std::string Name;        // key without spaces; lookups ignore letter case
-    std::string Caption;     // label shown to the user
-    std::string ValueMap;    // "code:text,code:text"
-    std::string Text;        // display value
-    std::string Raw;         // value bytes
-    int32_t ValueOffset = 0; // 1-based position of the value in the EXIF block, 0 when none
-    std::string FormatPattern;
+    int32_t ListId = 0;     // 0: directory walk, 1: maker note
+    uint16_t FieldType = 0; // TIFF field type of the stored value
+    uint16_t SubCode = 0;   // IPTC record number
+    uint16_t Tag = 0;       // 0: stands for no tag, never stored
+    std::string Name;       // key without spaces; lookups ignore letter case
+    std::string Caption;    // label shown to the user
+    // The map and the pattern always come from the constant tables, so entries only point at them.
+    std::string_view ValueMap; // "code:text,code:text"
+    std::string Text;          // display value
+    std::string Raw;           // value bytes
+    int32_t ValueOffset = 0;   // 1-based position of the value in the EXIF block, 0 when none
+    std::string_view FormatPattern;
     int32_t RawSize = 0;
     TFormatter Formatter = nullptr;
 };

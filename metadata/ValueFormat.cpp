@@ -207,17 +207,16 @@ std::string ValueText(std::string_view bytes, int type, std::string_view map, st
 }
 
 std::string MapLookup(std::string_view map, std::string_view key) {
-    const std::string search = "," + TrimText(key) + ":";
-    std::string haystack;
-    haystack.reserve(map.size() + 2);
-    haystack += ',';
-    haystack += map;
-    haystack += ',';
-    const size_t p = haystack.find(search);
-    if (p == std::string::npos) return {};
-    const size_t start = p + search.size();
-    const size_t end = haystack.find(',', start);
-    return haystack.substr(start, end - start);
+    // The same as finding "," + key + ":" in "," + map + ",", without building either string.
+    const std::string k = TrimText(key);
+    for (size_t p = map.find(k); p != std::string_view::npos; p = map.find(k, p + 1)) {
+        const size_t colon = p + k.size();
+        if ((p == 0 || map[p - 1] == ',') && colon < map.size() && map[colon] == ':') {
+            const size_t end = map.find(',', colon + 1);
+            return std::string(map.substr(colon + 1, end == std::string_view::npos ? end : end - colon - 1));
+        }
+    }
+    return {};
 }
 
 double FractionValue(std::string_view text) {

@@ -41,14 +41,12 @@ nlohmann::json SummaryJson(const TReportRow& row) {
 
 } // namespace
 
-TFileReport RenderReport(TimgData& data, bool hadMetadata) {
-    TFileReport out;
-    out.HadMetadata = hadMetadata;
-    const TPhotoReport report = BuildPhotoReport(data);
+namespace {
 
-    // Text: the memo lines, or the one row of the Exif list when the photo has no EXIF.
-    // Lines are appended in place, without a temporary string for each of the hundred or so.
-    std::string& text = out.Text;
+void RenderText(const TimgData& data, const TPhotoReport& report, std::string& text) {
+
+    // The memo lines, or the one row of the Exif list when the photo has no EXIF. Lines are
+    // appended in place, without a temporary string for each of the hundred or so.
     size_t size = 64;
     for (const auto& line : report.MemoLines)
         size += line.size() + 1;
@@ -70,8 +68,9 @@ TFileReport RenderReport(TimgData& data, bool hadMetadata) {
         AppendDisplayUtf8(text, row);
         text += '\n';
     }
+}
 
-    nlohmann::json& j = out.Json;
+void RenderJson(TimgData& data, const TPhotoReport& report, nlohmann::json& j) {
     j["file"] = DisplayUtf8(data.PathName);
     j["error"] = DisplayUtf8(data.ErrorText);
     j["hasExif"] = data.HasExif();
@@ -108,13 +107,23 @@ TFileReport RenderReport(TimgData& data, bool hadMetadata) {
     j["summary"] = std::move(summary);
     j["shortSummary"] = DisplayUtf8(shortSummary);
     j["longSummary"] = DisplayUtf8(longSummary);
+}
+
+} // namespace
+
+TFileReport RenderReport(TimgData& data, bool hadMetadata, TReportParts parts) {
+    TFileReport out;
+    out.HadMetadata = hadMetadata;
+    const TPhotoReport report = BuildPhotoReport(data);
+    if (parts != TReportParts::Json) RenderText(data, report, out.Text);
+    if (parts != TReportParts::Text) RenderJson(data, report, out.Json);
     return out;
 }
 
-TFileReport ReportFile(const std::string& path) {
+TFileReport ReportFile(const std::string& path, TReportParts parts) {
     TimgData data(255);
     const bool ok = data.ProcessFile(path);
-    return RenderReport(data, ok);
+    return RenderReport(data, ok, parts);
 }
 
 } // namespace quillmark

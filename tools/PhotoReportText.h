@@ -15,9 +15,12 @@ struct TFileReport {
     nlohmann::json Json;
 };
 
-// Reads one file with a fresh container and renders it both ways.
-TFileReport ReportFile(const std::string& path);
+// Which renderings to make: each costs about as much as reading the file.
+enum class TReportParts { Text = 1, Json = 2, Both = 3 };
+
+// Reads one file with a fresh container and renders it.
+TFileReport ReportFile(const std::string& path, TReportParts parts = TReportParts::Both);
 // Renders a container that has just read a photo (reads its thumbnail directory on the way).
-TFileReport RenderReport(TimgData& data, bool hadMetadata);
+TFileReport RenderReport(TimgData& data, bool hadMetadata, TReportParts parts = TReportParts::Both);
 
 } // namespace quillmark

@@ -1,5 +1,6 @@
 // quillmark-report: prints what Quillmark reads from photos, without the window.
 #include "PhotoReportText.h"
+#include "ReaderSettings.h"
 #include "TextEncoding.h"
 
 #include <cstdio>
@@ -64,6 +65,9 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // The tool prints no trace texts: the reader need not build them.
+    quillmark::ReaderSettings().KeepTraces = false;
+
     int status = 0;
     bool first = true;
     nlohmann::json all = nlohmann::json::array();
@@ -75,7 +79,8 @@ int main(int argc, char** argv) {
             status = 2;
             continue;
         }
-        quillmark::TFileReport report = quillmark::ReportFile(file);
+        quillmark::TFileReport report =
+            quillmark::ReportFile(file, json ? quillmark::TReportParts::Json : quillmark::TReportParts::Text);
         if (!report.HadMetadata && status == 0) status = 1;
         if (json) {
             all.push_back(std::move(report.Json));
