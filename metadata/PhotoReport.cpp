@@ -24,12 +24,11 @@ const TSummaryRow kSummaryRows[15] = {
 
 void AddReportLines(std::vector<std::string>& lines, std::string_view text) {
     size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            lines.emplace_back(text.substr(start, i - start));
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            start = i + 1;
-        }
+    for (size_t i = text.find_first_of("\r\n"); i != std::string_view::npos;
+         i = text.find_first_of("\r\n", start)) {
+        lines.emplace_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
     }
     lines.emplace_back(text.substr(start));
 }
@@ -39,9 +38,11 @@ namespace {
 // The entries of one list, in list order: what the entry cursor gives, without copying each entry.
 void ListEntries(const TImageInfo& reader, int32_t listId, std::vector<TReportRow>& rows,
                  std::vector<std::string>& memo) {
+    std::string line;
     for (const TTagEntry& e : reader.Entries) {
         if (e.ListId != listId) continue;
-        AddReportLines(memo, e.Caption + " = " + e.Text);
+        line.assign(e.Caption).append(" = ").append(e.Text);
+        AddReportLines(memo, line);
         rows.push_back({e.Caption, e.Text});
     }
 }

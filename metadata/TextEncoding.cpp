@@ -1,6 +1,7 @@
 #include "TextEncoding.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace quillmark {
 
@@ -32,6 +33,15 @@ bool IsValidUtf8(std::string_view text) {
     const size_t n = text.size();
     size_t i = 0;
     while (i < n) {
+        // Most texts are plain ASCII: skip eight such bytes at a time.
+        if (n - i >= 8) {
+            uint64_t word;
+            std::memcpy(&word, s + i, 8);
+            if ((word & 0x8080808080808080ull) == 0) {
+                i += 8;
+                continue;
+            }
+        }
         const unsigned char c = s[i];
         if (c < 0x80) {
             ++i;

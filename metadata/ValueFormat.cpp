@@ -3,6 +3,7 @@
 #include "ByteOrder.h"
 #include "ReaderSettings.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -120,9 +121,13 @@ std::string FormatFixed(double value, int width, int precision) {
         if (scaled < 1e18L && scaled - std::floor(scaled) == 0.5L)
             value = std::nextafter(value, value > 0 ? INFINITY : -INFINITY);
     }
-    char buf[512];
-    std::snprintf(buf, sizeof buf, "%*.*f", width, precision, value);
-    return buf;
+    // Room for the largest double with the most decimals a pattern can ask for (three digits).
+    char buf[1400];
+    const auto [end, error] =
+        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, precision);
+    std::string out = error == std::errc() ? std::string(buf, end) : std::string("0");
+    if (static_cast<int>(out.size()) < width) out.insert(0, static_cast<size_t>(width) - out.size(), ' ');
+    return out;
 }
 
 std::string ApplyPattern(std::string_view pattern, std::string_view text) {
