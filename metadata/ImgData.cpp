@@ -4,24 +4,52 @@
 #include "TagTables.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillmark {
 
 namespace {
 
+// A file read through a buffer large enough that a camera file's header sections usually arrive in
+// one system call.
 class FileSource : public TByteSource {
 public:
-    explicit FileSource(FILE* f) : File(f) {}
-    ~FileSource() override { std::fclose(File); }
-    size_t Read(char* into, size_t n) override { return std::fread(into, 1, n, File); }
+    explicit FileSource(int fd) : Fd(fd), Buffer(new char[kBufferSize]) {}
+    ~FileSource() override { ::close(Fd); }
+    size_t Read(char* into, size_t n) override {
+        size_t done = 0;
+        while (done < n) {
+            if (Pos == Filled && !Refill()) break;
+            const size_t k = std::min(n - done, Filled - Pos);
+            std::memcpy(into + done, Buffer.get() + Pos, k);
+            Pos += k;
+            done += k;
+        }
+        return done;
+    }
 
 private:
-    FILE* File;
+    static constexpr size_t kBufferSize = 64 * 1024;
+    bool Refill() {
+        for (;;) {
+            const ssize_t got = ::read(Fd, Buffer.get(), kBufferSize);
+            if (got < 0 && errno == EINTR) continue;
+            Pos = 0;
+            Filled = got > 0 ? static_cast<size_t>(got) : 0;
+            return Filled > 0;
+        }
+    }
+    int Fd;
+    std::unique_ptr<char[]> Buffer;
+    size_t Pos = 0, Filled = 0;
 };
 
 class MemorySource : public TByteSource {
@@ -102,15 +130,12 @@ std::string TimgData::CommentText() const {
 
 bool TimgData::ProcessFile(const std::string& fileName) {
     Reset();
-    std::error_code ec;
     // Only regular files count: a folder named like a photo is not one.
-    if (!std::filesystem::is_regular_file(fileName, ec)) return false;
     struct stat st {};
-    if (::stat(fileName.c_str(), &st) == 0) {
-        PathName = fileName;
-        FileStamp = LocalDays(st.st_mtime);
-        FileLength = st.st_size;
-    }
+    if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    PathName = fileName;
+    FileStamp = LocalDays(st.st_mtime);
+    FileLength = st.st_size;
     return ProcessSource(fileName, nullptr);
 }
 
@@ -133,9 +158,9 @@ bool TimgData::ProcessSource(const std::string& fileName, TByteSource* memory) {
         std::unique_ptr<TByteSource> file;
         TByteSource* source = memory;
         if (!source) {
-            FILE* f = std::fopen(fileName.c_str(), "rb");
-            if (!f) throw OpenFailure{};
-            file = std::make_unique<FileSource>(f);
+            const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0) throw OpenFailure{};
+            file = std::make_unique<FileSource>(fd);
             source = file.get();
         }
         ok = jpeg ? ReadJpeg(*source) : ReadTiff(*source);
