@@ -28,6 +28,8 @@ constexpr size_t kTextInputLimit = 4096;
 
 TImageInfo::TImageInfo(TimgData* owner, int32_t buildMode) : Owner(owner), BuildMode(buildMode) {
     FillCaptions(true);
+    // A camera photo holds some fifty to a hundred entries: room for them without regrowing.
+    Entries.reserve(96);
 }
 
 std::string_view TImageInfo::BlockBytes(int64_t position, int64_t length) const {

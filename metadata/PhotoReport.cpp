@@ -53,6 +53,10 @@ TPhotoReport BuildPhotoReport(TimgData& data) {
     TPhotoReport r;
     auto& memo = r.MemoLines;
     TImageInfo* reader = data.ExifReader.get();
+    if (reader) {
+        memo.reserve(reader->Entries.size() + 64);
+        r.ExifRows.reserve(reader->Entries.size());
+    }
     const bool hasExif = data.HasExif() && reader;
 
     if (!hasExif)
