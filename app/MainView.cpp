@@ -2,6 +2,7 @@
 
 #include "About.h"
 #include "CommentDialog.h"
+#include "DropSupport.h"
 #include "JpegCodec.h"
 #include "JpegWriter.h"
 #include "Links.h"
@@ -42,6 +43,7 @@
 #include <QWindow>
 
 #include <exception>
+#include <utility>
 
 // The toolbar icons are compiled into the library; a static library needs them registered by hand.
 static void InitQuillmarkResources() {
@@ -138,11 +140,47 @@ void AppendRows(QTableWidget* list, const std::vector<TReportRow>& rows) {
     }
 }
 
+// One of our own icons with both its drawings, so that it stays sharp on a high-density screen even when
+// the window was first shown on an ordinary one.
+QIcon ResourceIcon(const char* name) {
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/%1.png").arg(QString::fromLatin1(name)));
+    icon.addFile(QStringLiteral(":/icons/%1@2x.png").arg(QString::fromLatin1(name)));
+    return icon;
+}
+
 // An icon from the desktop's theme, or our own when the theme has none that can be drawn.
 QIcon ToolbarIcon(const char* themeName, const char* fallback) {
     const QIcon themed = QIcon::fromTheme(QString::fromLatin1(themeName));
     if (!themed.isNull() && !themed.pixmap(32, 32).isNull()) return themed;
-    return QIcon(QStringLiteral(":/icons/%1.png").arg(QString::fromLatin1(fallback)));
+    return ResourceIcon(fallback);
+}
+
+// Names for screen readers. Each holds the words its button shows, so that a user of voice control can
+// say what is on the screen; captions alone ("Rotate L", " Folder") read badly. (The hidden "To Clpbrd"
+// shows nothing.)
+constexpr std::pair<const char*, const char*> kAccessibleNames[] = {
+    {"ToolButton1", "Open photo"},   {"ToolButton3", "Open folder"},    {"ToolButton9", "Copy to clipboard"},
+    {"ToolButton20", "Save as"},     {"ToolButton22", "Recycle photo"}, {"ToolButton10", "First photo"},
+    {"ToolButton5", "Prior photo"},  {"ToolButton6", "Next photo"},     {"ToolButton26", "Last photo"},
+    {"ToolButton16", "Rotate left"}, {"ToolButton19", "Rotate right"},  {"ToolButton21", "Flip photo"},
+    {"ToolButton17", "Mirror"},      {"ToolButton7", "Fit to window"},  {"ToolButton13", "Actual pixel size"},
+    {"ToolButton11", "Zoom in"},     {"ToolButton12", "Zoom out"},      {"ToolButton25", "Comment"},
+    {"ToolButton24", "Home page"},   {"ToolButton2", "Exit"},
+};
+
+void SetAccessibleNames(TForm1& form) {
+    for (const auto& [objectName, name] : kAccessibleNames)
+        if (auto* button = form.findChild<QToolButton*>(QString::fromLatin1(objectName)))
+            button->setAccessibleName(QString::fromLatin1(name));
+    form.ThumbnailList1->setAccessibleName(QStringLiteral("Thumbnails"));
+    form.PictureView1->setAccessibleName(QStringLiteral("Photo"));
+    form.PageControl2->setAccessibleName(QStringLiteral("Metadata"));
+    form.ValueListEditor1->setAccessibleName(QStringLiteral("Exif Properties"));
+    form.ValueListEditor2->setAccessibleName(QStringLiteral("Maker Data"));
+    form.ValueListEditor3->setAccessibleName(QStringLiteral("Summary"));
+    form.Memo1->setAccessibleName(QStringLiteral("Report"));
+    form.ProgressBar1->setAccessibleName(QStringLiteral("Folder scan"));
 }
 
 // A text with any kind of line break, as plain-text lines.
@@ -161,10 +199,12 @@ TForm1::TForm1(QStringList arguments, QWidget* parent)
     InitQuillmarkResources();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Quillmark"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/quillmark.png")));
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("quillmark"), ResourceIcon("quillmark")));
     BuildMenus();
     BuildToolBar();
     BuildWindow();
+    SetAccessibleNames(*this);
+    AcceptDroppedFiles(*this);
     FormCreate();
 
     resize(1164, 690);
@@ -692,6 +732,10 @@ void TForm1::OpenImage1Click() {
     request.Filters = OpenImageFilters();
     const QString chosen = Platform().OpenFileName(this, request);
     if (chosen.isEmpty()) return;
+    OpenImageFile(chosen);
+}
+
+void TForm1::OpenImageFile(const QString& chosen) {
     LastOpenedImage = chosen;
     TBusyCursor busy;
     ShowPhoto(chosen, true);
@@ -706,6 +750,10 @@ void TForm1::OpenFolder1Click() {
     if (!QFileInfo(start).isDir()) start.clear();
     const QString chosen = Platform().ChooseFolder(this, QString::fromLatin1(kFolderPickerTitle), start);
     if (chosen.isEmpty()) return;
+    OpenFolderPath(chosen);
+}
+
+void TForm1::OpenFolderPath(const QString& chosen) {
     PictureView1->SetPicture(nullptr);
     Platform().ProcessEvents();
     ThumbnailList1->Thumbnails().ClearThumbnails();

@@ -67,6 +67,10 @@ public:
     // Menu entries.
     void OpenImage1Click();
     void OpenFolder1Click();
+    // What Open Image and Open Folder do once a file or folder is chosen; photos and folders dropped on
+    // the window are opened the same way.
+    void OpenImageFile(const QString& fileName);
+    void OpenFolderPath(const QString& folder);
     void Saveas1Click();
     void CloseAll1Click();
     void Recyclephoto1Click();

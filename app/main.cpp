@@ -1,14 +1,114 @@
-// quillmark [PHOTO | FOLDER]: the photo viewer. A photo given on the command line is shown; a folder fills
-// the thumbnail strip with its JPEG photos.
+// quillmark [OPTION]... [PHOTO | FOLDER]: the photo viewer. A photo given on the command line is shown; a
+// folder fills the thumbnail strip with its JPEG photos.
 #include "MainView.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QSettings>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+
+const char* const kProgram = "quillmark";
+
+void Describe(QCommandLineParser& parser) {
+    parser.setApplicationDescription(
+        QStringLiteral("Quillmark shows a photo with what its metadata says: the EXIF, GPS and maker-note "
+                       "tags,\nthe JPEG comment and the IPTC records. Photos and folders can also be dropped "
+                       "on its window."));
+    // "-foo" is one unknown option, not the three options -f, -o and -o.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(
+        QStringLiteral("photo|folder"),
+        QStringLiteral("A photo to show, or a folder whose JPEG photos fill the thumbnail strip. Further "
+                       "arguments are ignored."),
+        QStringLiteral("[PHOTO | FOLDER]"));
+}
+
+void SetIdentity() {
+    QCoreApplication::setApplicationName(QString::fromLatin1(kProgram));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUILLMARK_VERSION));
+}
+
+// Prints what --version, --help or --help-all asks for and exits; returns when none of them was given.
+void Answer(QCommandLineParser& parser, const QString& program, bool withQtOptions) {
+    const char* asked = parser.isSet(QStringLiteral("version"))                     ? "--version"
+                        : parser.isSet(QStringLiteral("help"))                      ? "--help"
+                        : withQtOptions && parser.isSet(QStringLiteral("help-all")) ? "--help-all"
+                                                                                    : nullptr;
+    if (asked) parser.process(QStringList{program, QString::fromLatin1(asked)});
+}
+
+// --help and --version are answered before the window system is reached, so that they work without a
+// display (over ssh, in a package check). --help-all waits for the window system, whose options it lists.
+void AnswerHelpAndVersion(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    Describe(parser);
+    // Qt's own options (-platform, -style, ...) are not known here and show up as errors; they are reported
+    // only after Qt has taken its own, so they are not looked at now.
+    parser.parse(arguments);
+    if (!parser.isSet(QStringLiteral("version")) && !parser.isSet(QStringLiteral("help"))) return;
+    QCoreApplication core(argc, argv);
+    SetIdentity();
+    Answer(parser, arguments.value(0), false);
+}
+
+// The options of arguments the parser did not know, as they were typed.
+QStringList UnknownOptions(const QCommandLineParser& parser, const QStringList& arguments) {
+    const QStringList unknown = parser.unknownOptionNames();
+    QStringList typed;
+    for (const QString& argument : arguments.mid(1)) {
+        if (argument == QStringLiteral("--")) break;
+        if (!argument.startsWith(QLatin1Char('-')) || argument == QStringLiteral("-")) continue;
+        const QString option = argument.section(QLatin1Char('='), 0, 0);
+        QString name = option;
+        while (name.startsWith(QLatin1Char('-')))
+            name.remove(0, 1);
+        if (unknown.contains(name) && !typed.contains(option)) typed << option;
+    }
+    return typed;
+}
+
+// Qt's file dialog keeps its history and last folder in a QtProject.conf in the user's configuration
+// folder and reads them back in the next run. Quillmark keeps no settings, Qt's included: user settings
+// are pointed at a folder that cannot exist, so nothing is read from it or written to it.
+void KeepNoSettings() {
+    for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
+    AnswerHelpAndVersion(argc, argv);
+    KeepNoSettings();
+    // Set before the window system is reached: X11's window class is taken from the name then. Desktops
+    // match the window to the installed desktop entry (its name and icon) by these names.
+    SetIdentity();
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kProgram));
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillmark"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quillmark"));
-    quillmark::TViewerWindows windows(QApplication::arguments().mid(1));
+
+    QCommandLineParser parser;
+    Describe(parser);
+    const QStringList arguments = QApplication::arguments();
+    if (!parser.parse(arguments)) {
+        const QStringList unknown = UnknownOptions(parser, arguments);
+        if (unknown.isEmpty()) std::fprintf(stderr, "%s: %s\n", kProgram, qPrintable(parser.errorText()));
+        for (const QString& option : unknown)
+            std::fprintf(stderr, "%s: unknown option '%s'\n", kProgram, qPrintable(option));
+        std::fprintf(stderr, "Try '%s --help' for the options it knows.\n", kProgram);
+        return 2;
+    }
+    Answer(parser, arguments.value(0), true);
+    quillmark::TViewerWindows windows(parser.positionalArguments());
     windows.Form1().show();
     return QApplication::exec();
 }

@@ -1,0 +1,139 @@
+#include "DropSupport.h"
+
+#include "MainView.h"
+#include "ThumbnailList.h"
+#include "platform/Platform.h"
+
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
+
+namespace quillmark {
+
+namespace {
+
+// Every extension of the Open Image dialog's "All" filter, and the PNG and TIFF spellings it leaves out.
+constexpr const char* kPictureExtensions[] = {"jpg", "jpeg", "tif", "tiff", "nef", "gif", "png",
+                                              "bmp", "ico",  "pcx", "ani",  "emf", "wmf"};
+
+// Adds photos to the end of the strip without showing them, as a folder scan adds its files.
+void AddToStrip(TForm1& form, const QStringList& photos) {
+    if (photos.isEmpty()) return;
+    TBusyCursor busy;
+    TThumbnailList* strip = form.ThumbnailList1;
+    strip->BeginFill();
+    struct FillGuard {
+        TThumbnailList* list;
+        ~FillGuard() { list->EndFill(); }
+    } guard{strip};
+    for (const QString& photo : photos) {
+        TThumbnail* thumbnail = strip->Thumbnails().AddThumbnail();
+        thumbnail->Picture().LoadFile(photo);
+        thumbnail->SetCaption(QFileInfo(photo).fileName());
+        thumbnail->SetFilename(photo);
+    }
+}
+
+// Takes drag and drop events meant for the window.
+class TDropFilter : public QObject {
+public:
+    explicit TDropFilter(TForm1& form) : QObject(&form), form_(form) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != &form_) return false;
+        switch (event->type()) {
+        case QEvent::DragEnter: {
+            auto* enter = static_cast<QDragEnterEvent*>(event);
+            // Looked at once per drag: a drag of a thousand files is not checked again on every move.
+            acceptable_ = !ReadDrop(enter->mimeData()).IsEmpty();
+            Answer(enter);
+            return true;
+        }
+        case QEvent::DragMove:
+            Answer(static_cast<QDragMoveEvent*>(event));
+            return true;
+        case QEvent::DragLeave:
+            acceptable_ = false;
+            return true;
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const TDroppedItems items = ReadDrop(drop->mimeData());
+            acceptable_ = false;
+            if (items.IsEmpty()) {
+                drop->ignore();
+                return true;
+            }
+            drop->setDropAction(Qt::CopyAction);
+            drop->accept();
+            // The file manager waits until the drop is answered; a folder of photos takes a while to
+            // scan, so the scan runs after the answer, from the event loop.
+            QTimer::singleShot(0, &form_, [form = &form_, items] { OpenDropped(*form, items); });
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    void Answer(QDragMoveEvent* event) const {
+        if (acceptable_ && (event->possibleActions() & Qt::CopyAction)) {
+            // The files are opened where they are: nothing is moved or copied.
+            event->setDropAction(Qt::CopyAction);
+            event->accept();
+        } else {
+            event->ignore();
+        }
+    }
+
+    TForm1& form_;
+    bool acceptable_ = false;
+};
+
+} // namespace
+
+bool IsPictureFileName(const QString& fileName) {
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    for (const char* extension : kPictureExtensions)
+        if (suffix == QLatin1String(extension)) return true;
+    return false;
+}
+
+TDroppedItems ReadDrop(const QMimeData* data) {
+    TDroppedItems items;
+    if (!data || !data->hasUrls()) return items;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        const QString path = QDir::cleanPath(url.toLocalFile());
+        if (path.isEmpty()) continue;
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            if (items.Folder.isEmpty()) items.Folder = info.absoluteFilePath();
+        } else if (info.isFile() && IsPictureFileName(path)) {
+            items.Photos << info.absoluteFilePath();
+        }
+    }
+    return items;
+}
+
+void OpenDropped(TForm1& form, const TDroppedItems& items) {
+    if (!items.Photos.isEmpty()) {
+        if (!form.RunCommand([&] { form.OpenImageFile(items.Photos.first()); })) return;
+        form.RunCommand([&] { AddToStrip(form, items.Photos.mid(1)); });
+    } else if (!items.Folder.isEmpty()) {
+        form.RunCommand([&] { form.OpenFolderPath(items.Folder); });
+    }
+}
+
+void AcceptDroppedFiles(TForm1& form) {
+    form.setAcceptDrops(true);
+    form.installEventFilter(new TDropFilter(form));
+}
+
+} // namespace quillmark
