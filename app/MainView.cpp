@@ -12,12 +12,14 @@
 #include "ReaderSettings.h"
 #include "TextEncoding.h"
 #include "ThumbnailList.h"
+#include "ThumbnailScan.h"
 #include "platform/Platform.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -37,11 +39,13 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QThread>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -181,6 +185,32 @@ void SetAccessibleNames(TForm1& form) {
     form.ValueListEditor3->setAccessibleName(QStringLiteral("Summary"));
     form.Memo1->setAccessibleName(QStringLiteral("Report"));
     form.ProgressBar1->setAccessibleName(QStringLiteral("Folder scan"));
+}
+
+// Runs a function when a window is asked to close, for as long as it lives.
+class TCloseWatcher : public QObject {
+public:
+    TCloseWatcher(QObject* window, std::function<void()> onClose)
+        : window_(window), onClose_(std::move(onClose)) {
+        window_->installEventFilter(this);
+    }
+    ~TCloseWatcher() override { window_->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window_ && event->type() == QEvent::Close) onClose_();
+        return false;
+    }
+
+private:
+    QObject* window_;
+    std::function<void()> onClose_;
+};
+
+bool AnyWindowVisible() {
+    for (const QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible()) return true;
+    return false;
 }
 
 // A text with any kind of line break, as plain-text lines.
@@ -754,6 +784,7 @@ void TForm1::OpenFolder1Click() {
 }
 
 void TForm1::OpenFolderPath(const QString& chosen) {
+    CancelScan();
     PictureView1->SetPicture(nullptr);
     Platform().ProcessEvents();
     ThumbnailList1->Thumbnails().ClearThumbnails();
@@ -768,6 +799,8 @@ int32_t TForm1::CountMatches(QString folder, const QString& pattern) {
 
 void TForm1::ScanFolder(QString folder) {
     if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+    // One scan fills the strip at a time: one still running adds nothing more from here on.
+    CancelScan();
     TBusyCursor busy;
     ThumbnailList1->BeginFill();
     // The strip shows its rows again however the scan ends.
@@ -791,16 +824,59 @@ void TForm1::ScanFolder(QString folder) {
     // folder always fills the strip in the same order. Folders whose names match are listed too.
     const QStringList entries = QDir(folder).entryList(
         {pattern}, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    int k = 0;
-    for (const QString& name : entries) {
-        ++k;
-        TThumbnail* thumbnail = ThumbnailList1->Thumbnails().AddThumbnail();
-        thumbnail->Picture().LoadFile(folder + name);
-        thumbnail->SetCaption(name);
-        thumbnail->SetFilename(folder + name);
-        ProgressBar1->setValue(k);
-        ProgressBar1->repaint();
-    }
+    QStringList paths;
+    paths.reserve(entries.size());
+    for (const QString& name : entries)
+        paths << folder + name;
+
+    // The files are read and decoded on worker threads, one per core, while this thread adds their
+    // thumbnails in the listing's order, moves the progress bar and goes on handling the window's events.
+    // Each thumbnail is what loading its file here would make, so the strip is the same either way.
+    TThumbnailScan scan(paths, ThumbnailList1->PictureDecodeBound());
+    TThumbnails& strip = ThumbnailList1->Thumbnails();
+    // Photos opened while the scan runs are appended behind the folder's, as they would have been had the
+    // scan held the window until it was done.
+    int insertAt = strip.ThumbnailCount();
+    int32_t k = 0;
+    QEventLoop loop;
+    std::exception_ptr failure;
+    scan.OnReady = [&](int index, const TThumbnailLoad& load) {
+        try {
+            insertAt = std::min(insertAt, strip.ThumbnailCount());
+            TThumbnail* thumbnail = strip.InsertThumbnail(insertAt++);
+            thumbnail->Picture().LoadPrepared(paths.at(index), load);
+            thumbnail->SetCaption(entries.at(index));
+            thumbnail->SetFilename(paths.at(index));
+            ProgressBar1->setValue(++k); // repaints the bar whenever what it shows changes
+        } catch (...) {
+            failure = std::current_exception();
+            scan.Cancel();
+        }
+    };
+    scan.OnDone = [&loop] { loop.quit(); };
+    // Closing the window stops the scan: nobody waits for the strip any more.
+    bool closed = false;
+    TCloseWatcher watcher(this, [&] {
+        closed = true;
+        scan.Cancel();
+    });
+    scan_ = &scan;
+    scan.Start();
+    // The loop ends when the scan is done or cancelled, and when the application quits, which cancels it.
+    if (!scan.IsDone()) loop.exec();
+    scan.Cancel();
+    if (scan_ == &scan) scan_ = nullptr;
+    // A scan of the folder given on the command line runs before the application's own loop, and a window
+    // closed then would not end the application: its loop, once begun, would wait for a window that is gone.
+    if (closed && QThread::currentThread()->loopLevel() == 0 && QGuiApplication::quitOnLastWindowClosed() &&
+        !AnyWindowVisible())
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    if (failure) std::rethrow_exception(failure);
+}
+
+void TForm1::CancelScan() {
+    if (scan_) scan_->Cancel();
+    scan_ = nullptr;
 }
 
 void TForm1::ThumbnailList1Click() {
@@ -839,6 +915,7 @@ void TForm1::ToolButton26Click() {
 }
 
 void TForm1::CloseAll1Click() {
+    CancelScan();
     PictureView1->SetPicture(nullptr);
     ThumbnailList1->Thumbnails().ClearThumbnails();
 }
@@ -883,11 +960,18 @@ void TForm1::RotateView(int32_t degrees) {
     // The decoded pixels themselves are turned, whole: nothing is redrawn, so nothing shifts or blurs.
     const QImage shown = PictureView1->Picture().ToImage();
     if (shown.isNull()) return; // nothing shown, nothing to turn
-    QByteArray bitmap = EncodeBmp(RotateQuarterTurns(shown, degrees));
+    // The view keeps a bitmap of the turned picture, as Save as expects, and the turned pixels
+    // themselves: decoding the bitmap again would only give them back. A picture with transparency
+    // goes the long way, since the bitmap does not keep it.
+    QImage turned = RotateQuarterTurns(shown, degrees);
+    QByteArray bitmap = EncodeBmp(turned);
     PictureView1->SetPicture(nullptr);
     QBuffer stream(&bitmap);
     stream.open(QIODevice::ReadOnly);
-    PictureView1->Picture().LoadStream(&stream);
+    if (turned.hasAlphaChannel())
+        PictureView1->Picture().LoadStream(&stream);
+    else
+        PictureView1->Picture().LoadStreamWithPicture(&stream, turned.convertToFormat(QImage::Format_RGB32));
     PictureView1->update();
 }
 

@@ -38,6 +38,7 @@ class TAboutBox;
 class TfrmComment;
 class TPictureView;
 class TThumbnailList;
+class TThumbnailScan;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -60,8 +61,12 @@ public:
     void AddReportLine(const QString& text);
     void ClearPicture();
 
-    // Folder browsing and navigation.
+    // Folder browsing and navigation. ScanFolder returns once the strip is filled; the window goes on
+    // handling its events meanwhile, and Close All or another Open Folder stops the scan.
     void ScanFolder(QString folder);
+    // Stops a folder scan that is running: no thumbnail of it is added after this.
+    void CancelScan();
+    bool IsScanning() const { return scan_ != nullptr; }
     static int32_t CountMatches(QString folder, const QString& pattern);
 
     // Menu entries.
@@ -184,6 +189,8 @@ private:
     QString LastSaveAsName;
     QStringList arguments_;
     bool shown_ = false;
+    // The folder scan filling the strip, while one runs.
+    TThumbnailScan* scan_ = nullptr;
 };
 
 // The program's three windows, made in this order and kept until the end: the main window, the about

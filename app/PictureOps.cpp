@@ -1,10 +1,12 @@
 #include "PictureOps.h"
 
+#include <algorithm>
 #include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <cstring>
 
 namespace quillmark {
@@ -41,24 +43,36 @@ QImage RotateQuarterTurns(const QImage& picture, int degrees) {
     turned.setDotsPerMeterX(sideways ? source.dotsPerMeterY() : source.dotsPerMeterX());
     turned.setDotsPerMeterY(sideways ? source.dotsPerMeterX() : source.dotsPerMeterY());
 
-    // Each source row is read once, front to back, and becomes a column (or a reversed row).
-    for (int sy = 0; sy < h; ++sy) {
-        const QRgb* from = Row(source, sy);
-        switch (quarters) {
-        case 1: // right: source (sx, sy) lands at (h - 1 - sy, sx)
-            for (int sx = 0; sx < w; ++sx)
-                Row(turned, sx)[h - 1 - sy] = from[sx];
-            break;
-        case 3: // left: source (sx, sy) lands at (sy, w - 1 - sx)
-            for (int sx = 0; sx < w; ++sx)
-                Row(turned, w - 1 - sx)[sy] = from[sx];
-            break;
-        default: { // half: source (sx, sy) lands at (w - 1 - sx, h - 1 - sy)
+    if (quarters == 2) { // half: source (sx, sy) lands at (w - 1 - sx, h - 1 - sy)
+        for (int sy = 0; sy < h; ++sy) {
+            const QRgb* from = Row(source, sy);
             QRgb* to = Row(turned, h - 1 - sy);
             for (int sx = 0; sx < w; ++sx)
                 to[w - 1 - sx] = from[sx];
-            break;
         }
+        return turned;
+    }
+    // Quarter turns go tile by tile: a row becomes a column, and walking whole rows would touch a
+    // new cache line of the destination for every pixel. Rows are addressed from one base pointer:
+    // asking the image for each row would check its sharing once per pixel.
+    constexpr int kTile = 64;
+    uchar* const base = turned.bits();
+    const qsizetype stride = turned.bytesPerLine();
+    const auto to = [base, stride](int y) { return reinterpret_cast<QRgb*>(base + stride * y); };
+    for (int ty = 0; ty < h; ty += kTile) {
+        const int yEnd = std::min(h, ty + kTile);
+        for (int tx = 0; tx < w; tx += kTile) {
+            const int xEnd = std::min(w, tx + kTile);
+            for (int sy = ty; sy < yEnd; ++sy) {
+                const QRgb* from = Row(source, sy);
+                if (quarters == 1) { // right: source (sx, sy) lands at (h - 1 - sy, sx)
+                    for (int sx = tx; sx < xEnd; ++sx)
+                        to(sx)[h - 1 - sy] = from[sx];
+                } else { // left: source (sx, sy) lands at (sy, w - 1 - sx)
+                    for (int sx = tx; sx < xEnd; ++sx)
+                        to(w - 1 - sx)[sy] = from[sx];
+                }
+            }
         }
     }
     return turned;
@@ -154,8 +168,15 @@ void WriteFileAtomically(const QString& fileName, const QByteArray& bytes) {
         throw TPictureFileError(QStringLiteral("Cannot write %1: %2").arg(fileName, reason).toStdString());
     };
     if (!file.open(QIODevice::WriteOnly)) fail(file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
+    // A file smaller than QSaveFile's buffer reaches the disk only when the buffer is flushed, and
+    // commit() puts the file in place even when that flush fails (a full disk): the short file would
+    // replace the target and the save would report success. So the buffer is flushed here, and a
+    // short write or a failed flush cancels. Qt leaves its error text empty for both ("Unknown
+    // error"); the system's reason is the one to show.
+    errno = 0;
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const int error = errno;
+        const QString reason = error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : file.errorString();
         file.cancelWriting();
         fail(reason);
     }

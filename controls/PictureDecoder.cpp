@@ -3,9 +3,11 @@
 #include <QBuffer>
 #include <QImageReader>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QtMath>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
@@ -110,6 +112,83 @@ DecodeResult Done(QImage image, QSize sourceSize) {
     return {DecodeStatus::Decoded, std::make_shared<const DecodedPicture>(std::move(image), sourceSize)};
 }
 
+// An EXIF thumbnail lives in a block of at most 64 KiB; one that claims more pixels than this is no
+// thumbnail, and decoding it on a worker thread would only take memory.
+constexpr int kMaxThumbnailSide = 4096;
+// Shapes this close count as the same (rounding by the camera).
+constexpr double kSameShape = 1.02;
+// A thumbnail squeezed into its own shape without bars is drawn back to the photo's; one further off than
+// this is taken for a picture of something else (a turned thumbnail, a stray preview) and not used.
+constexpr double kMaxSqueeze = 1.5;
+// Bars are flat: their pixels stay this close to the bar's mean colour on average, per channel.
+constexpr int kFlatDeviation = 10;
+// Both bars have about the same colour.
+constexpr int kBarsAlike = 24;
+
+struct Band {
+    bool flat = false;
+    int red = 0, green = 0, blue = 0;
+};
+
+// Whether a band of pixels is one flat colour, and which. An empty band is not.
+Band MeasureBand(const QImage& image, const QRect& band) {
+    Band result;
+    if (band.isEmpty()) return result;
+    qint64 sums[3] = {0, 0, 0};
+    const qint64 count = qint64(band.width()) * band.height();
+    for (int y = band.top(); y <= band.bottom(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = band.left(); x <= band.right(); ++x) {
+            sums[0] += qRed(line[x]);
+            sums[1] += qGreen(line[x]);
+            sums[2] += qBlue(line[x]);
+        }
+    }
+    result.red = int(sums[0] / count);
+    result.green = int(sums[1] / count);
+    result.blue = int(sums[2] / count);
+    qint64 deviation = 0;
+    for (int y = band.top(); y <= band.bottom(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = band.left(); x <= band.right(); ++x)
+            deviation += std::abs(qRed(line[x]) - result.red) + std::abs(qGreen(line[x]) - result.green) +
+                         std::abs(qBlue(line[x]) - result.blue);
+    }
+    result.flat = deviation <= qint64(kFlatDeviation) * 3 * count;
+    return result;
+}
+
+// The part of a thumbnail that shows the photo: the whole thumbnail when the shapes agree or the camera
+// squeezed the photo in, the middle when it added flat bars, none when the shapes are too far apart.
+std::optional<QRect> ThumbnailContent(const QImage& image, QSize photo) {
+    const double photoShape = double(photo.width()) / photo.height();
+    const double thumbShape = double(image.width()) / image.height();
+    const double mismatch = photoShape > thumbShape ? photoShape / thumbShape : thumbShape / photoShape;
+    if (mismatch <= kSameShape) return image.rect();
+    // The bars are measured a pixel away from the picture, whose edge the compression smears.
+    QRect content, first, second;
+    if (photoShape > thumbShape) { // bars above and below
+        const int h = std::clamp(qRound(image.width() / photoShape), 1, image.height());
+        const int top = (image.height() - h) / 2;
+        content = QRect(0, top, image.width(), h);
+        first = QRect(0, 0, image.width(), top - 1);
+        second = QRect(0, top + h + 1, image.width(), image.height() - top - h - 1);
+    } else { // bars left and right
+        const int w = std::clamp(qRound(image.height() * photoShape), 1, image.width());
+        const int left = (image.width() - w) / 2;
+        content = QRect(left, 0, w, image.height());
+        first = QRect(0, 0, left - 1, image.height());
+        second = QRect(left + w + 1, 0, image.width() - left - w - 1, image.height());
+    }
+    const Band a = MeasureBand(image, first);
+    const Band b = MeasureBand(image, second);
+    if (a.flat && b.flat && std::abs(a.red - b.red) <= kBarsAlike &&
+        std::abs(a.green - b.green) <= kBarsAlike && std::abs(a.blue - b.blue) <= kBarsAlike)
+        return content;
+    if (mismatch <= kMaxSqueeze) return image.rect();
+    return std::nullopt;
+}
+
 } // namespace
 
 int MulDiv(int number, int numerator, int denominator) {
@@ -140,7 +219,11 @@ DecodedPicture::DecodedPicture(QImage image, QSize sourceSize)
 
 void DecodedPicture::Render(QPainter& painter, const QRect& target) const {
     if (target.width() <= 0 || target.height() <= 0 || image_.isNull()) return;
-    const qreal ratio = painter.device() ? painter.device()->devicePixelRatio() : 1.0;
+    // The pixels of the device really painted on: a widget rendered into a sharper image paints through a
+    // redirection, and its reduction must be made for the image, not the widget.
+    const QPaintEngine* engine = painter.paintEngine();
+    const QPaintDevice* device = engine && engine->paintDevice() ? engine->paintDevice() : painter.device();
+    const qreal ratio = device ? device->devicePixelRatio() : 1.0;
     const QSize deviceSize(qCeil(target.width() * ratio), qCeil(target.height() * ratio));
     if (deviceSize == image_.size()) {
         painter.drawImage(target, image_);
@@ -148,8 +231,10 @@ void DecodedPicture::Render(QPainter& painter, const QRect& target) const {
     }
     const bool reduces = deviceSize.width() <= image_.width() && deviceSize.height() <= image_.height();
     if (reduces && qint64(deviceSize.width()) * deviceSize.height() <= kRenderCacheLimit) {
-        if (scaledCache_.size() != deviceSize)
+        if (scaledCache_.size() != deviceSize) {
             scaledCache_ = image_.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            ++reductionsMade_;
+        }
         painter.drawImage(target, scaledCache_);
         return;
     }
@@ -169,6 +254,32 @@ DecodeResult DecodePicture(const QByteArray& data) {
     if (gif) image = CropToFirstGifFrame(image, data);
     const QSize size = image.size();
     return Done(std::move(image), size);
+}
+
+std::shared_ptr<const DecodedPicture> DecodeExifThumbnail(const QByteArray& thumbnail, QSize photoSize,
+                                                          QSize bound) {
+    if (photoSize.width() <= 0 || photoSize.height() <= 0) return nullptr;
+    bound = bound.expandedTo(QSize(1, 1));
+    Reading reading(thumbnail);
+    if (reading.status != DecodeStatus::Decoded || reading.reader.format() != "jpeg") return nullptr;
+    const QSize announced = reading.reader.size();
+    if (!announced.isValid() || announced.isEmpty() || announced.width() > kMaxThumbnailSide ||
+        announced.height() > kMaxThumbnailSide)
+        return nullptr;
+    QImage image;
+    if (reading.Read(image) != DecodeStatus::Decoded) return nullptr;
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32)
+        image = image.convertToFormat(QImage::Format_RGB32);
+
+    const std::optional<QRect> content = ThumbnailContent(image, photoSize);
+    if (!content) return nullptr;
+    // What the photo itself would keep for this bound: the thumbnail must fill it without enlarging.
+    const QSize wanted = FitWithin(photoSize.width(), photoSize.height(), bound.width(), bound.height())
+                             .expandedTo(QSize(1, 1));
+    if (content->width() < wanted.width() || content->height() < wanted.height()) return nullptr;
+    if (*content != image.rect()) image = image.copy(*content);
+    if (image.size() != wanted) image = image.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return std::make_shared<const DecodedPicture>(std::move(image), photoSize);
 }
 
 DecodeResult DecodePictureFitted(const QByteArray& data, QSize bound) {

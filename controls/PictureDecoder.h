@@ -43,8 +43,11 @@ public:
     qsizetype ByteCount() const { return image_.sizeInBytes(); }
 
     // Draws the whole picture scaled into target with smooth filtering. Nothing is drawn into an empty
-    // rectangle.
+    // rectangle. A reduction is made once per device size and kept: repainting a fitted view draws the kept
+    // reduction, and only a new size (a resize, another placement, another device pixel ratio) makes another.
     void Render(QPainter& painter, const QRect& target) const;
+    // How many reductions Render has made so far.
+    int ReductionsMade() const { return reductionsMade_; }
 
 private:
     QImage image_;
@@ -54,6 +57,7 @@ private:
     // Reductions are computed once per target size: repainting a large photo into the same rectangle must
     // not rescale twelve million pixels every time.
     mutable QImage scaledCache_;
+    mutable int reductionsMade_ = 0;
 };
 
 enum class DecodeStatus {
@@ -76,5 +80,13 @@ DecodeResult DecodePicture(const QByteArray& data);
 // reports the whole picture's size. JPEG data is decoded at a reduced libjpeg scale, so the full picture is
 // never expanded in memory.
 DecodeResult DecodePictureFitted(const QByteArray& data, QSize bound);
+
+// A photo's EXIF thumbnail as the picture of a photo of photoSize pixels, for a cell of at most bound device
+// pixels: the result reports the photo's size and keeps the thumbnail's pixels fitted into the bound, shown
+// as stored, the way DecodePictureFitted shows the photo itself. Flat bars that the camera added to fit the
+// photo's shape into the thumbnail's are cut off first. None when the thumbnail cannot be decoded, holds
+// fewer pixels than the cell needs, or is of a shape the photo's cannot be drawn from.
+std::shared_ptr<const DecodedPicture> DecodeExifThumbnail(const QByteArray& thumbnail, QSize photoSize,
+                                                          QSize bound);
 
 } // namespace quillmark

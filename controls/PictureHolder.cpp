@@ -2,12 +2,15 @@
 
 #include "ControlErrors.h"
 #include "GifFrames.h"
+#include "JpegHeader.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
 #include <new>
 
 namespace quillmark {
@@ -25,7 +28,135 @@ QByteArray ReadWholeFile(const QString& fileName) {
     return bytes;
 }
 
+// What the cut of a GIF frame found, for the holder's frame and screen fields.
+struct FrameFacts {
+    bool matched = false;
+    std::uint16_t left = 0, top = 0, width = 0, height = 0;
+    std::uint16_t screenWidth = 0, screenHeight = 0;
+};
+
+// The bytes handed to the decoder for a frame: a GIF with frame marks is cut, anything else goes whole.
+// Raises the container's failures for a block that cannot be made or is empty.
+QByteArray DecoderBlock(const QByteArray& bytes, bool gif, int frameCount, int frame, FrameFacts& facts) {
+    QByteArray block;
+    try {
+        if (gif && frameCount > 0) {
+            GifCut cut = CutGifFrames(bytes, frame);
+            facts.screenWidth = cut.screenWidth;
+            facts.screenHeight = cut.screenHeight;
+            if (cut.matched) {
+                facts.matched = true;
+                facts.left = cut.left;
+                facts.top = cut.top;
+                facts.width = cut.width;
+                facts.height = cut.height;
+            }
+            block = std::move(cut.bytes);
+        } else {
+            block = bytes;
+        }
+    } catch (const std::bad_alloc&) {
+        throw EPictureError(kNoMemoryForImage);
+    }
+    if (block.isEmpty()) throw EPictureError(kEmptyImageStream);
+    return block;
+}
+
+bool SameBytes(const QByteArray& a, const QByteArray& b) {
+    return a.size() == b.size() && (a.constData() == b.constData() || a == b);
+}
+
+// The head of a file, read in one go: the sections in front of a camera photo's frame header (EXIF with
+// its thumbnail, colour profile, tables) nearly always fit.
+constexpr qint64 kHeadBytes = 128 * 1024;
+
+// Decodes whole file bytes at the reduced size a thumbnail needs; never throws.
+void DecodeWhole(const QByteArray& bytes, QSize bound, int frame, TThumbnailLoad& load) {
+    load.IsGif = StartsAsGif(bytes);
+    load.FrameCount = load.IsGif ? CountGifFrames(bytes) : -1;
+    FrameFacts facts;
+    QByteArray block;
+    try {
+        block = DecoderBlock(bytes, load.IsGif, load.FrameCount, frame, facts);
+    } catch (const std::exception&) {
+        load.ScreenWidth = facts.screenWidth;
+        load.ScreenHeight = facts.screenHeight;
+        return;
+    }
+    load.ScreenWidth = facts.screenWidth;
+    load.ScreenHeight = facts.screenHeight;
+    load.FrameMatched = facts.matched;
+    load.FrameLeft = facts.left;
+    load.FrameTop = facts.top;
+    load.FrameWidth = facts.width;
+    load.FrameHeight = facts.height;
+    load.DecoderRan = true;
+    const DecodeResult result = DecodePictureFitted(block, bound);
+    if (result.status != DecodeStatus::Decoded) return;
+    load.Decoded = true;
+    load.Picture = result.picture;
+}
+
 } // namespace
+
+TThumbnailLoad PrepareThumbnailLoad(const QString& fileName, QSize deviceBound, int frame) {
+    TThumbnailLoad load;
+    load.Bound = deviceBound.expandedTo(QSize(1, 1));
+    try {
+        if (!QFileInfo(fileName).isFile()) return load;
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly)) return load;
+        QByteArray bytes = file.read(kHeadBytes);
+        if (file.error() != QFileDevice::NoError) return load;
+
+        if (bytes.startsWith("\xFF\xD8")) {
+            // Sections past the head are read where they lie; only their lengths are needed.
+            const TReadAt readAt = [&](std::uint64_t offset, char* into, std::size_t n) -> std::size_t {
+                if (offset + n <= std::uint64_t(bytes.size())) {
+                    std::memcpy(into, bytes.constData() + offset, n);
+                    return n;
+                }
+                if (offset > std::uint64_t(std::numeric_limits<qint64>::max()) || !file.seek(qint64(offset)))
+                    return 0;
+                const qint64 got = file.read(into, qint64(n));
+                return got > 0 ? std::size_t(got) : 0;
+            };
+            const TJpegHeaderFacts facts = ScanJpegHeader(readAt);
+            if (facts.Width > 0 && facts.Height > 0 && !facts.Thumbnail.empty()) {
+                const QByteArray thumbnail(facts.Thumbnail.data(), qsizetype(facts.Thumbnail.size()));
+                if (auto picture =
+                        DecodeExifThumbnail(thumbnail, QSize(facts.Width, facts.Height), load.Bound)) {
+                    load.Read = load.DecoderRan = load.Decoded = load.FromExifThumbnail = true;
+                    load.Picture = std::move(picture);
+                    return load;
+                }
+            }
+        }
+        if (bytes.size() == kHeadBytes) {
+            // The rest is read straight behind the head, in one piece when the size holds.
+            const qsizetype had = bytes.size();
+            const qint64 size = file.size();
+            if (!file.seek(had)) return load;
+            if (size > had && size - had < std::numeric_limits<qsizetype>::max() - had) {
+                bytes.resize(qsizetype(size));
+                const qint64 got = file.read(bytes.data() + had, size - had);
+                if (got < 0) return load;
+                bytes.resize(had + qsizetype(got));
+            }
+            bytes += file.readAll(); // anything the file has grown by since
+            if (file.error() != QFileDevice::NoError) return load;
+        }
+        file.close();
+        load.Read = true;
+        DecodeWhole(bytes, load.Bound, frame, load);
+    } catch (...) {
+        // Out of memory on the way: the file counts as unreadable, as a failed read does. Nothing leaves
+        // this function, which runs on the scan's worker threads.
+        load = TThumbnailLoad();
+        load.Bound = deviceBound.expandedTo(QSize(1, 1));
+    }
+    return load;
+}
 
 TPictureHolder::TPictureHolder(Variant variant) : variant_(variant) {}
 
@@ -41,6 +172,14 @@ void TPictureHolder::SetDpi(int dpiX, int dpiY) {
 }
 
 void TPictureHolder::LoadFile(const QString& fileName) {
+    if (variant_ == Variant::Thumbnail) {
+        try {
+            LoadPrepared(fileName, PrepareThumbnailLoad(fileName, decodeBound_));
+        } catch (const std::exception&) {
+            isEmpty_ = true;
+        }
+        return;
+    }
     try {
         QFile file(fileName);
         if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) {
@@ -49,13 +188,13 @@ void TPictureHolder::LoadFile(const QString& fileName) {
         }
         QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError) {
-            if (variant_ == Variant::View) heldBytes_ = bytes;
+            heldBytes_ = bytes;
             isEmpty_ = true;
             return;
         }
         file.close();
         LoadBytes(bytes, fileName);
-        if (variant_ == Variant::View) Raise(OnClear);
+        Raise(OnClear);
         Raise(OnPictureChange);
     } catch (const std::exception&) {
         isEmpty_ = true;
@@ -66,6 +205,26 @@ void TPictureHolder::LoadStream(QIODevice* stream) {
     if (!stream) return;
     if (!stream->isSequential()) stream->seek(0);
     LoadBytes(stream->readAll(), QString());
+    Raise(OnPictureChange);
+}
+
+void TPictureHolder::LoadStreamWithPicture(QIODevice* stream, const QImage& picture) {
+    if (!stream) return;
+    if (!stream->isSequential()) stream->seek(0);
+    QByteArray bytes = stream->readAll();
+    // Only a view's picture keeps its pixels whole, and a GIF's frames are cut from its bytes.
+    if (variant_ != Variant::View || picture.isNull() || StartsAsGif(bytes)) {
+        LoadBytes(bytes, QString());
+        Raise(OnPictureChange);
+        return;
+    }
+    heldBytes_ = std::move(bytes);
+    isEmpty_ = false;
+    frame_ = 1;
+    screenWidth_ = screenHeight_ = 0;
+    frameLeft_ = frameTop_ = 0;
+    decoded_ = std::make_shared<const DecodedPicture>(picture, picture.size());
+    decodedBlock_ = heldBytes_;
     Raise(OnPictureChange);
 }
 
@@ -84,37 +243,74 @@ void TPictureHolder::LoadBytes(const QByteArray& bytes, const QString& sourceFil
     sourceFrameCount_ = sourceIsGif_ ? CountGifFrames(bytes) : -1;
     sourceFile_ = sourceFile;
     triedBound_ = decodeBound_;
+    fromExifThumbnail_ = false;
     isEmpty_ = false;
     frame_ = 1;
     screenWidth_ = screenHeight_ = 0;
     DecodeBytes(bytes, sourceIsGif_, sourceFrameCount_);
 }
 
+void TPictureHolder::LoadPrepared(const QString& fileName, const TThumbnailLoad& load) {
+    if (variant_ != Variant::Thumbnail) return;
+    if (!load.Read) {
+        isEmpty_ = true;
+        return;
+    }
+    heldBytes_.clear();
+    sourceIsGif_ = load.IsGif;
+    sourceFrameCount_ = load.FrameCount;
+    sourceFile_ = fileName;
+    triedBound_ = load.Bound;
+    isEmpty_ = false;
+    frame_ = 1;
+    TakeDecoded(load);
+    if (!load.Decoded) {
+        isEmpty_ = true;
+        return;
+    }
+    Raise(OnPictureChange);
+}
+
+// The frame fields and the picture of a prepared load, as DecodeBytes would have set them; a load that
+// never reached the decoder keeps the picture in hand.
+void TPictureHolder::TakeDecoded(const TThumbnailLoad& load) {
+    frameLeft_ = frameTop_ = 0;
+    screenWidth_ = load.ScreenWidth;
+    screenHeight_ = load.ScreenHeight;
+    if (load.FrameMatched) {
+        frameLeft_ = load.FrameLeft;
+        frameTop_ = load.FrameTop;
+        frameWidth_ = load.FrameWidth;
+        frameHeight_ = load.FrameHeight;
+    }
+    if (!load.DecoderRan) return;
+    ++decodeCount_;
+    decoded_ = load.Decoded ? load.Picture : nullptr;
+    fromExifThumbnail_ = load.Decoded && load.FromExifThumbnail;
+}
+
 void TPictureHolder::DecodeBytes(const QByteArray& bytes, bool gif, int frameCount) {
     frameLeft_ = frameTop_ = 0;
     screenWidth_ = screenHeight_ = 0;
-    QByteArray block;
-    try {
-        if (gif && frameCount > 0) {
-            GifCut cut = CutGifFrames(bytes, frame_);
-            screenWidth_ = cut.screenWidth;
-            screenHeight_ = cut.screenHeight;
-            if (cut.matched) {
-                frameLeft_ = cut.left;
-                frameTop_ = cut.top;
-                frameWidth_ = cut.width;
-                frameHeight_ = cut.height;
-            }
-            block = std::move(cut.bytes);
-        } else {
-            block = bytes;
-        }
-    } catch (const std::bad_alloc&) {
-        throw EPictureError(kNoMemoryForImage);
+    FrameFacts facts;
+    const QByteArray block = DecoderBlock(bytes, gif, frameCount, frame_, facts);
+    screenWidth_ = facts.screenWidth;
+    screenHeight_ = facts.screenHeight;
+    if (facts.matched) {
+        frameLeft_ = facts.left;
+        frameTop_ = facts.top;
+        frameWidth_ = facts.width;
+        frameHeight_ = facts.height;
     }
-    if (block.isEmpty()) throw EPictureError(kEmptyImageStream);
+    // The decoder would get the very bytes the picture in hand came from: after each load the view sets
+    // frame 0, which for anything but a later GIF frame is the whole file again, and a 24-megapixel photo
+    // is not decoded twice for that.
+    if (variant_ == Variant::View && decoded_ && SameBytes(block, decodedBlock_)) return;
 
     decoded_.reset();
+    decodedBlock_ = QByteArray();
+    fromExifThumbnail_ = false;
+    ++decodeCount_;
     const DecodeResult result =
         variant_ == Variant::View ? DecodePicture(block) : DecodePictureFitted(block, decodeBound_);
     switch (result.status) {
@@ -128,10 +324,13 @@ void TPictureHolder::DecodeBytes(const QByteArray& bytes, bool gif, int frameCou
         throw EPictureError(kNoImage);
     }
     decoded_ = result.picture;
+    if (variant_ == Variant::View) decodedBlock_ = block;
 }
 
 void TPictureHolder::ClearState() {
     heldBytes_.clear();
+    decodedBlock_ = QByteArray();
+    fromExifThumbnail_ = false;
     sourceFile_.clear();
     sourceIsGif_ = false;
     sourceFrameCount_ = -1;
@@ -145,6 +344,7 @@ void TPictureHolder::AssignPicture(const TPictureHolder* source) {
     isEmpty_ = true;
     frameCountCache_ = -1;
     decoded_.reset();
+    decodedBlock_ = QByteArray();
 
     if (source && source->variant_ != variant_) return;
     // A picture that holds nothing has nothing to decode: copying it empties this one, as none does.
@@ -175,6 +375,7 @@ void TPictureHolder::AssignPicture(const TPictureHolder* source) {
         screenHeight_ = source->screenHeight_;
         isEmpty_ = false;
         decoded_ = sourceDecoded;
+        fromExifThumbnail_ = source->fromExifThumbnail_;
         const bool otherFrame =
             sourceIsGif_ && sourceFrameCount_ > 0 && std::max(frame_, 1) != std::max(source->frame_, 1);
         if (otherFrame && !sourceFile_.isEmpty()) {
@@ -207,14 +408,7 @@ void TPictureHolder::SetFrame(int n) {
     frame_ = n;
     if (variant_ == Variant::View) {
         if (heldBytes_.isEmpty()) return;
-        if (decoded_ && !(IsGif() && FrameCount() > 0)) {
-            // Without frame marks every frame number decodes the same whole file: the picture in hand is
-            // that decode, and a twelve-megapixel photo is not decoded a second time after each load.
-            frameLeft_ = frameTop_ = 0;
-            screenWidth_ = screenHeight_ = 0;
-        } else {
-            DecodeBytes(heldBytes_, IsGif(), FrameCount());
-        }
+        DecodeBytes(heldBytes_, IsGif(), FrameCount());
     } else {
         if (isEmpty_ || sourceFile_.isEmpty()) return;
         const QByteArray bytes = ReadSource();
@@ -297,22 +491,10 @@ void TPictureHolder::EnsureResolution(QSize deviceBound) {
     // One attempt per bound: a file that has gone away is not read again at every repaint.
     triedBound_ = deviceBound;
     decodeBound_ = deviceBound;
-    const std::shared_ptr<const DecodedPicture> previous = decoded_;
-    const std::uint16_t left = frameLeft_, top = frameTop_, width = frameWidth_, height = frameHeight_;
-    const std::uint16_t screenWidth = screenWidth_, screenHeight = screenHeight_;
-    try {
-        const QByteArray bytes = ReadSource();
-        if (bytes.isEmpty()) return;
-        DecodeBytes(bytes, sourceIsGif_, sourceFrameCount_);
-    } catch (const std::exception&) {
-        decoded_ = previous;
-        frameLeft_ = left;
-        frameTop_ = top;
-        frameWidth_ = width;
-        frameHeight_ = height;
-        screenWidth_ = screenWidth;
-        screenHeight_ = screenHeight;
-    }
+    const TThumbnailLoad load = PrepareThumbnailLoad(sourceFile_, deviceBound, frame_);
+    // On any failure the picture keeps what it has.
+    if (!load.Read || !load.Decoded) return;
+    TakeDecoded(load);
 }
 
 } // namespace quillmark

@@ -4,7 +4,9 @@
 // the picture decoded from them at full size; it can cut a GIF so that the decoder shows a chosen frame.
 // A thumbnail's picture keeps only what its cell needs: a picture decoded no larger than the cell, the
 // whole picture's sizes, and the name of the file it came from. A folder of thousands of camera photos
-// therefore costs a few kilobytes per thumbnail instead of the files plus their full-size pixels.
+// therefore costs a few kilobytes per thumbnail instead of the files plus their full-size pixels. A camera
+// photo whose EXIF thumbnail fills the cell is not even read whole: its first sections give the photo's
+// size and the thumbnail, and the thumbnail is what gets decoded.
 #pragma once
 
 #include "PictureDecoder.h"
@@ -23,6 +25,32 @@ class QIODevice;
 class QPainter;
 
 namespace quillmark {
+
+// What loading a file into a thumbnail's picture finds. It is made without touching any picture, so that a
+// strip can prepare its thumbnails on worker threads and hand them to their pictures on the GUI thread.
+struct TThumbnailLoad {
+    bool Read = false;              // the file could be read
+    bool DecoderRan = false;        // its bytes reached the decoder
+    bool Decoded = false;           // and gave a picture
+    bool FromExifThumbnail = false; // the pixels are the photo's EXIF thumbnail's
+    bool IsGif = false;
+    int FrameCount = -1;
+    QSize Bound; // the device pixels the picture was decoded for
+    std::shared_ptr<const DecodedPicture> Picture;
+    bool FrameMatched = false;
+    std::uint16_t FrameLeft = 0;
+    std::uint16_t FrameTop = 0;
+    std::uint16_t FrameWidth = 0;
+    std::uint16_t FrameHeight = 0;
+    std::uint16_t ScreenWidth = 0;
+    std::uint16_t ScreenHeight = 0;
+};
+
+// Reads what a thumbnail needs of a file for a cell of at most deviceBound device pixels, showing GIF frame
+// `frame`. A JPEG whose EXIF thumbnail fills the cell is read only up to its frame header, and the thumbnail
+// is decoded instead of the photo; any other file is read whole and decoded at the reduced size the cell
+// needs. Either way the picture reports the photo's own size. Safe to run on any thread.
+TThumbnailLoad PrepareThumbnailLoad(const QString& fileName, QSize deviceBound, int frame = 1);
 
 // A rectangle given by its edges, right and bottom exclusive, as the drawing rules state them.
 inline QRect RectLTRB(int left, int top, int right, int bottom) {
@@ -47,6 +75,10 @@ public:
     // Loads the whole content of stream, read from its start. Nothing happens for no stream; decoding
     // failures raise EPictureError.
     void LoadStream(QIODevice* stream);
+    // The same as LoadStream for bytes whose picture the caller already holds in hand (a turned photo
+    // and the bitmap made of it): the view's picture keeps both and does not decode the bytes again.
+    // The picture must be what decoding the bytes would give.
+    void LoadStreamWithPicture(QIODevice* stream, const QImage& picture);
     // Copies a picture of the same variant; none (or a picture holding nothing) empties this one; a picture
     // of the other variant leaves this one empty without an event. Decoding failures raise EPictureError.
     void AssignPicture(const TPictureHolder* source);
@@ -110,6 +142,19 @@ public:
     void EnsureResolution(QSize deviceBound);
     // Memory taken by the decoded pixels.
     qsizetype DecodedByteCount() const;
+    // Thumbnail variant: takes what PrepareThumbnailLoad found for fileName, exactly as LoadFile(fileName)
+    // does: the picture and OnPictureChange, or an empty picture and no event when the file could not be
+    // read or decoded.
+    void LoadPrepared(const QString& fileName, const TThumbnailLoad& load);
+    // Thumbnail variant: the pixels kept are the photo's EXIF thumbnail's.
+    bool FromExifThumbnail() const { return fromExifThumbnail_; }
+    // Decodes this picture has run since it was made. Bytes that would reach the decoder unchanged since
+    // the last decode are not decoded again, so a load of the view's picture, with the view's reaction to
+    // it, costs one.
+    int DecodeCount() const { return decodeCount_; }
+    // Reductions made to draw the decoded picture into rectangles of new sizes (DecodedPicture::Render); a
+    // repaint into the same rectangle makes none.
+    int RenderReductions() const { return decoded_ ? decoded_->ReductionsMade() : 0; }
 
     Event OnPictureChange;
     Event OnFrameChange;
@@ -120,11 +165,15 @@ private:
     void LoadBytes(const QByteArray& bytes, const QString& sourceFile);
     void DecodeBytes(const QByteArray& bytes, bool gif, int frameCount);
     void ClearState();
+    void TakeDecoded(const TThumbnailLoad& load);
     QByteArray ReadSource() const;
 
     Variant variant_;
     QByteArray heldBytes_;
     std::shared_ptr<const DecodedPicture> decoded_;
+    // The bytes decoded_ was decoded from (the view's picture): shared with heldBytes_ unless a GIF was cut.
+    QByteArray decodedBlock_;
+    int decodeCount_ = 0;
     bool isEmpty_ = true;
     bool stretch_ = false;
     int dpiX_ = kDecoderDpi;
@@ -145,6 +194,7 @@ private:
     QString sourceFile_;
     QSize decodeBound_{256, 256};
     QSize triedBound_;
+    bool fromExifThumbnail_ = false;
 };
 
 } // namespace quillmark

@@ -103,8 +103,13 @@ void TThumbnails::Changed() {
 }
 
 TThumbnail* TThumbnails::AddThumbnail() {
-    items_.push_back(std::unique_ptr<TThumbnail>(new TThumbnail(*this)));
-    TThumbnail* item = items_.back().get();
+    return InsertThumbnail(ThumbnailCount());
+}
+
+TThumbnail* TThumbnails::InsertThumbnail(int index) {
+    if (index < 0 || index > ThumbnailCount()) throw EListError(index);
+    const auto at = items_.insert(items_.begin() + index, std::unique_ptr<TThumbnail>(new TThumbnail(*this)));
+    TThumbnail* item = at->get();
     if (owner_) item->Picture().SetDecodeBound(owner_->PictureDecodeBound());
     ++itemTally_;
     Changed();

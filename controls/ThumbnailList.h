@@ -70,6 +70,8 @@ public:
     ~TThumbnails();
 
     TThumbnail* AddThumbnail();
+    // Creates a new item at a zero-based index, 0 to ThumbnailCount; EListError outside that.
+    TThumbnail* InsertThumbnail(int index);
     // The item at a zero-based index; EListError "List index out of bounds (%d)" outside the items.
     TThumbnail* ThumbnailAt(int index) const;
     int ThumbnailCount() const { return static_cast<int>(items_.size()); }

@@ -1,15 +1,8 @@
-// The IPTC reader over arbitrary APP13 data: the lines the report shows and the merged entries.
-#include "IptcData.h"
-
-#include <cstddef>
-#include <cstdint>
-#include <string>
+// The IPTC reader over arbitrary APP13 data (FuzzBodies.h).
+#include "FuzzBodies.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string app13(reinterpret_cast<const char*>(data), size);
-    quillmark::TIPTCdata iptc(nullptr);
-    (void)iptc.ListAsLines(app13);
-    iptc.ReadIptc(app13);
-    (void)iptc.GetValueByName("Keywords", "");
+    if (!quillmark::fuzzing::ReadIptcSection(std::string_view(reinterpret_cast<const char*>(data), size)))
+        __builtin_trap();
     return 0;
 }

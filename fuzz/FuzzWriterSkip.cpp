@@ -1,13 +1,8 @@
-// The writer's skipping of the header sections of an encoded JPEG stream.
-#include "JpegWriter.h"
-
-#include <cstddef>
-#include <cstdint>
-#include <string_view>
+// The writer's skipping of the header sections of an encoded JPEG stream (FuzzBodies.h).
+#include "FuzzBodies.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string_view encoded(reinterpret_cast<const char*>(data), size);
-    const size_t from = quillmark::SkipEncoderHeaderSections(encoded);
-    if (from > size) __builtin_trap();
+    if (!quillmark::fuzzing::SkipWriterSections(std::string_view(reinterpret_cast<const char*>(data), size)))
+        __builtin_trap();
     return 0;
 }

@@ -63,6 +63,20 @@ private slots:
         QCOMPARE(right.pixel(0, 0), source.pixel(0, 1));
     }
 
+    void turnsPicturesLargerThanOneTile() {
+        // Sizes that leave partial tiles at both edges.
+        const QImage source = DistinctPixels(150, 70);
+        const int w = source.width(), h = source.height();
+        const QImage right = RotateQuarterTurns(source, 90);
+        const QImage left = RotateQuarterTurns(source, -90);
+        QCOMPARE(right.size(), QSize(h, w));
+        for (int y = 0; y < w; ++y)
+            for (int x = 0; x < h; ++x) {
+                QCOMPARE(right.pixel(x, y), source.pixel(y, h - 1 - x));
+                QCOMPARE(left.pixel(x, y), source.pixel(w - 1 - y, x));
+            }
+    }
+
     void turnsAddUpWithoutLoss() {
         const QImage source = DistinctPixels(7, 5);
         QImage turned = source;

@@ -336,8 +336,15 @@ private slots:
             return form.PictureView1->Picture().ToImage().convertToFormat(QImage::Format_RGB32);
         };
 
+        const int decodes = form.PictureView1->Picture().DecodeCount();
         viewer.Trigger("RotateRight1");
         QCOMPARE(SniffPictureFormat(form.PictureView1->Picture().HeldBytes()), TPictureFormat::Bmp);
+        // The turned pixels go to the view as they are: the bitmap is kept, not decoded again, and
+        // decoding it would give the same picture.
+        QCOMPARE(form.PictureView1->Picture().DecodeCount(), decodes);
+        QImage fromBitmap;
+        QVERIFY(fromBitmap.loadFromData(form.PictureView1->Picture().HeldBytes(), "BMP"));
+        QCOMPARE(fromBitmap.convertToFormat(QImage::Format_RGB32), shown());
         QCOMPARE(shown().size(), QSize(2, 4));
         QCOMPARE(shown(), RotateQuarterTurns(original, 90));
         QCOMPARE(shown().pixel(0, 0), original.pixel(0, 1));

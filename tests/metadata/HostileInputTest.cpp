@@ -1,11 +1,13 @@
 // Files built to break a reader: lying counts, offsets outside the block, truncation, random
 // damage. Each must give a clear outcome, never a crash, a hang or unbounded memory.
 #include "ImgData.h"
+#include "MakerTables.h"
 #include "PhotoReport.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 using namespace quillmark;
@@ -199,4 +201,202 @@ TEST(HostileInput, App13AndCommentLengthsPastTheEnd) {
     EXPECT_EQ(d.Section(1).Data.size(), iptc.size() - 4);
     ReadAndReport("iptc.jpg", iptc);
     ReadAndReport("com.jpg", JpegFile().Soi().SegmentWithLength(0xFE, 0xFFFF, "").Bytes());
+}
+
+namespace {
+
+// One link of a chain of sub-directories: each link tag the walk follows, in turn.
+constexpr uint16_t kLinkTags[] = {0x8769, 0x8825, 0xA005, 0x014A};
+
+// A block whose IFD0 starts a chain of `length` sub-directories, each holding one entry (its depth,
+// as ISO speed in an EXIF or main directory, as the GPS version's first byte in a GPS one) and the
+// link to the next; IFD0 has an entry after the link, read once the chain's walk has come back.
+TiffBlock Chain(bool bigEndian, int length, bool throughEveryKind) {
+    TiffBlock t(bigEndian);
+    t.Ascii(0, 0x010F, "Chain");
+    int previous = 0;
+    for (int i = 0; i < length; ++i) {
+        const int next = t.AddIfd();
+        const uint16_t tag = throughEveryKind ? kLinkTags[i % 4] : 0x8769;
+        if (previous != 0) {
+            if (throughEveryKind && kLinkTags[(i + 3) % 4] == 0x8825)
+                t.Byte(previous, 0x0000, {static_cast<uint8_t>(i), 0, 0, 0});
+            else
+                t.Short(previous, 0x8827, {static_cast<uint16_t>(i)});
+        }
+        t.Link(previous, tag, next);
+        previous = next;
+    }
+    t.Short(previous, 0x8827, {9999});
+    t.Ascii(0, 0x0131, "After the chain");
+    return t;
+}
+
+} // namespace
+
+TEST(HostileInput, SubDirectoriesChainedDeeperThanAnyPhoto) {
+    // Real photos nest three levels at most (IFD0, EXIF, interoperability); a chain of thousands
+    // must neither recurse without end nor lose what follows it.
+    for (const bool bigEndian : {false, true}) {
+        for (const bool everyKind : {false, true}) {
+            SCOPED_TRACE(std::string(bigEndian ? "MM" : "II") +
+                         (everyKind ? " every link kind" : " EXIF links"));
+            const TiffBlock t = Chain(bigEndian, 1500, everyKind);
+            for (const bool tiff : {false, true}) {
+                TimgData d;
+                const std::string bytes = tiff ? t.Build() : JpegWithExif(t);
+                if (!tiff) {
+                    ASSERT_LT(bytes.size(), 65536u) << "the chain must fit one EXIF section";
+                }
+                ASSERT_TRUE(d.ProcessBytes(tiff ? "chain.tif" : "chain.jpg", bytes));
+                const TImageInfo& info = *d.ExifReader;
+                EXPECT_EQ(info.LookupTagValue("Software"), "After the chain");
+                // IFD0's three entries and the directories down to the depth limit, two entries each
+                // at most; the end of the chain is never reached.
+                EXPECT_LE(info.Entries.size(), static_cast<size_t>(3 + 2 * TImageInfo::kMaxDepth));
+                EXPECT_GE(info.Entries.size(), static_cast<size_t>(TImageInfo::kMaxDepth));
+                for (const TTagEntry& e : info.Entries)
+                    EXPECT_NE(e.Text, "9999");
+                ReadAndReport(tiff ? "chain.tif" : "chain.jpg", bytes);
+            }
+        }
+    }
+    // The thumbnail directory may start a chain of its own once the main walk is done.
+    TiffBlock t(true);
+    const int ifd1 = t.AddIfd();
+    t.Ascii(0, 0x010F, "Canon").Next(0, ifd1).Short(ifd1, 0x0103, {6});
+    int previous = ifd1;
+    for (int i = 0; i < 2000; ++i) {
+        const int next = t.AddIfd();
+        t.Link(previous, 0x8769, next).Short(next, 0x8827, {static_cast<uint16_t>(i)});
+        previous = next;
+    }
+    t.Trailer(std::string(400, '\xFF'));
+    TimgData d;
+    ASSERT_TRUE(d.ProcessBytes("thumbchain.jpg", JpegWithExif(t)));
+    ASSERT_TRUE(d.HasThumbnail());
+    EXPECT_TRUE(d.ExifReader->ReadThumbnailDirectory());
+    EXPECT_LE(d.ExifReader->Entries.size() + d.ExifReader->ThumbEntries.size(),
+              static_cast<size_t>(2 * (TImageInfo::kMaxDepth + 2)));
+}
+
+namespace {
+
+// What a maker note of `layout` needs so that the dispatch chooses that layout: the version, and the
+// bytes before its directory.
+struct NoteLayout {
+    std::string Version;
+    std::string Prefix;
+};
+
+NoteLayout LayoutNeeds(const TMakerLayout& layout, bool bigEndian) {
+    using namespace std::string_literals;
+    const std::string name = layout.Name;
+    if (name == "Nikon (newer)")
+        return {"0220",
+                "Nikon\0\2\x10\0\0"s + (bigEndian ? "MM\0\x2A"s : "II\x2A\0"s) + craft::U32(8, bigEndian)};
+    if (name == "Nikon (old)") return {"0210", "Nikon\0\1\0"s};
+    if (name == "Nikon (headerless)") return {"", ""};
+    if (name == "Casio (QVC)") return {"0220", "QVC\0\0\0"s};
+    if (name == "Fujifilm") return {"0220", "FUJIFILM\x0C\0\0\0"s};
+    std::string prefix = std::string(layout.Key) + "\0\1\0"s;
+    prefix.resize(static_cast<size_t>(layout.S), '\0');
+    return {"0220", prefix};
+}
+
+// A photo whose EXIF directory holds a maker note for `layout` made by `fill` (a headerless
+// directory placed and numbered as that layout reads it), then EXIF's Contrast ("Hard").
+std::string MakerPhoto(const TMakerLayout& layout, bool bigEndian,
+                       const std::function<void(TiffBlock&)>& fill) {
+    const NoteLayout needs = LayoutNeeds(layout, bigEndian);
+    TiffBlock t(bigEndian);
+    const int exif = t.AddIfd();
+    t.Ascii(0, 0x010F, layout.Key).Ascii(0, 0x0110, "Model").Link(0, 0x8769, exif);
+    if (!needs.Version.empty()) t.Undefined(exif, 0x9000, needs.Version);
+    t.UndefinedAt(exif, 0x927C, [&](uint32_t at) {
+        TiffBlock inner(layout.LittleEndian ? false : bigEndian);
+        inner.WithoutHeader().Origin(layout.BFromPosition ? at + static_cast<uint32_t>(layout.S)
+                                                          : static_cast<uint32_t>(layout.BOffset - 1));
+        fill(inner);
+        return needs.Prefix + inner.Build();
+    });
+    t.Short(exif, 0xA408, {2});
+    return JpegWithExif(t);
+}
+
+// The first row of the layout's table that is read and kept as it stands: not skipped, no
+// decoder, not tag 0 (which stands for no tag and is never stored).
+const TTagRow& PlainRow(const TMakerLayout& layout) {
+    for (const TTagRow& row : layout.Table)
+        if (!row.Formatter && row.Tag != 0 && std::string_view(row.Caption) != "Skip") return row;
+    return layout.Table.front();
+}
+
+std::vector<std::string> MakerLines(TImageInfo& info) {
+    std::vector<std::string> lines;
+    info.ResetEntryCursor();
+    TTagEntry e;
+    while (info.NextEntry(1, e))
+        lines.push_back(e.Caption + " = " + e.Text);
+    return lines;
+}
+
+} // namespace
+
+TEST(HostileInput, MakerNoteDirectoriesThatRunPastTheirBytes) {
+    for (const TMakerLayout& layout : MakerLayouts()) {
+        for (const bool bigEndian : {false, true}) {
+            SCOPED_TRACE(std::string(layout.Name) + (bigEndian ? " MM" : " II"));
+            const TTagRow& row = PlainRow(layout);
+            // One entry where the count promises 65535.
+            TimgData d;
+            ASSERT_TRUE(d.ProcessBytes("maker.jpg", MakerPhoto(layout, bigEndian, [&](TiffBlock& n) {
+                                           n.Ascii(0, row.Tag, "v1").CountOverride(0, 65535);
+                                       })));
+            EXPECT_TRUE(d.ExifReader->MakerNoteDecoded);
+            EXPECT_EQ(MakerLines(*d.ExifReader),
+                      std::vector<std::string>{std::string(row.Caption) + " = \"v1\""});
+            // The walk came back to the block's own byte order and bytes: Contrast still reads.
+            ASSERT_TRUE(FindEntry(*d.ExifReader, 0xA408));
+            EXPECT_EQ(FindEntry(*d.ExifReader, 0xA408)->Text, "Hard");
+            EXPECT_EQ(d.ExifReader->BigEndian, bigEndian);
+
+            // Values behind offsets before the note, before the block, past the block, and with
+            // sizes beyond 32 bits: what is kept never exceeds the block.
+            TimgData far;
+            ASSERT_TRUE(far.ProcessBytes("far.jpg", MakerPhoto(layout, bigEndian, [&](TiffBlock& n) {
+                                             n.RawField(0, row.Tag, 2, 40, 0xFFFFFFF0)
+                                                 .RawField(0, row.Tag, 2, 40, 0x7FFFFFF0)
+                                                 .RawField(0, row.Tag, 7, 0xFFFFFFFF, 0)
+                                                 .RawField(0, row.Tag, 12, 0x40000000, 0x80000000);
+                                         })));
+            const size_t block = far.Section(far.ExifSection).Data.size();
+            for (const TTagEntry& e : far.ExifReader->Entries)
+                EXPECT_LE(e.Raw.size(), block) << e.Name;
+            EXPECT_EQ(FindEntry(*far.ExifReader, 0xA408)->Text, "Hard");
+            ReadAndReport("far.jpg", MakerPhoto(layout, bigEndian, [&](TiffBlock& n) {
+                              n.RawField(0, row.Tag, 5, 0x20000000, 0xFFFFFF00).CountOverride(0, 3);
+                          }));
+        }
+    }
+}
+
+TEST(HostileInput, MakerNotesShorterThanTheirHeader) {
+    using namespace std::string_literals;
+    for (const TMakerLayout& layout : MakerLayouts()) {
+        const NoteLayout needs = LayoutNeeds(layout, true);
+        for (size_t cut = 0; cut <= needs.Prefix.size() + 3; ++cut) {
+            SCOPED_TRACE(std::string(layout.Name) + " cut to " + std::to_string(cut));
+            TiffBlock t(true);
+            const int exif = t.AddIfd();
+            t.Ascii(0, 0x010F, layout.Key).Link(0, 0x8769, exif);
+            if (!needs.Version.empty()) t.Undefined(exif, 0x9000, needs.Version);
+            t.Undefined(exif, 0x927C, (needs.Prefix + "\0\x05\0\x01"s).substr(0, cut))
+                .Short(exif, 0xA408, {2});
+            TimgData d;
+            ASSERT_TRUE(d.ProcessBytes("short.jpg", JpegWithExif(t)));
+            EXPECT_TRUE(MakerLines(*d.ExifReader).empty());
+            EXPECT_EQ(FindEntry(*d.ExifReader, 0xA408)->Text, "Hard");
+        }
+    }
 }

@@ -1,0 +1,42 @@
+// What the first sections of a JPEG file tell without decoding anything: the picture's size, from its frame
+// header, and the EXIF thumbnail, from the thumbnail directory of the EXIF block.
+//
+// Plain C++ without Qt, and without the metadata reader: it runs on the strip's worker threads, many files
+// at once, and needs none of the reader's tables or settings. Every offset it reads is checked against the
+// bytes it has, so hostile files end the scan early instead of reading past a buffer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace quillmark {
+
+struct TJpegHeaderFacts {
+    bool IsJpeg = false; // the data starts with a JPEG start-of-image marker
+    // The picture's size from the first frame header (SOF); 0 when none was found before the scan data.
+    int Width = 0;
+    int Height = 0;
+    // The EXIF thumbnail's JPEG bytes; empty when the file has none that lies inside its EXIF block.
+    std::string Thumbnail;
+};
+
+// Reads up to n bytes from an offset of the file into `into`; returns how many were read.
+using TReadAt = std::function<std::size_t(std::uint64_t offset, char* into, std::size_t n)>;
+
+// Walks the marker sections from the start of the file up to the frame header (or the scan data, or the
+// end). Only the sections' two-byte lengths are read, except for the EXIF block, which is read whole (at most
+// 64 KiB) to take the thumbnail from it.
+TJpegHeaderFacts ScanJpegHeader(const TReadAt& read);
+// The same over bytes in memory.
+TJpegHeaderFacts ScanJpegHeader(std::string_view bytes);
+
+// The thumbnail named by the thumbnail directory (IFD1) of an EXIF block: `block` is the APP1 section's
+// content after its two length bytes, starting "Exif\0\0". The JPEGInterchangeFormat offset (tag 0x0201)
+// counts from the TIFF header; the bytes must lie wholly inside the block and start like a JPEG. Empty
+// when there is no such thumbnail, or the directory says the thumbnail is not JPEG-compressed.
+std::string_view FindExifThumbnail(std::string_view block);
+
+} // namespace quillmark

@@ -1,0 +1,87 @@
+// What the fuzz targets do with one input, shared with the ordinary test suite so that every input
+// that ever failed a target is run again there (tests/metadata/FuzzRegressionTest.cpp). Each body
+// returns false when a promise the code makes was broken; a crash, a sanitizer report or an escaping
+// exception is a failure of its own.
+#pragma once
+
+#include "ImgData.h"
+#include "IptcData.h"
+#include "JpegWriter.h"
+#include "MakerNoteHarness.h"
+#include "PhotoReport.h"
+#include "ReaderSettings.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillmark::fuzzing {
+
+// A file read as the window reads it, followed by everything the window would ask of it: the
+// report (with the thumbnail directory), the IPTC entries, and the in-place changes and header
+// copy of the writer, which work on positions the file gave.
+inline bool ReadLikeTheWindow(const std::string& name, std::string_view bytes) {
+    // One size in eight reads with the verbose trace (the viewer's verbose mode), which formats
+    // every value a second way; the bytes themselves stay a file as it would be opened.
+    ReaderSettings().TraceDetail = bytes.size() % 8 == 1;
+    TimgData d(255);
+    d.ProcessBytes(name, bytes);
+    (void)BuildPhotoReport(d);
+    ReaderSettings().TraceDetail = 0;
+
+    if (d.IptcSection && d.IptcReader) d.IptcReader->ReadIptc(d.Section(d.IptcSection).Data);
+    if (TImageInfo* info = d.ExifReader.get()) {
+        // Enter EXIF comment and the half-size copy write into the EXIF section at positions read
+        // from the file; they must never leave it or change its size.
+        const size_t before = d.Section(d.ExifSection).Data.size();
+        info->SetExifComment("fuzzed comment");
+        info->SetDimensions(info->Height / 2 + 1, info->Width / 2 + 1);
+        if (d.Section(d.ExifSection).Data.size() != before) return false;
+    }
+    std::string header;
+    d.WriteHeaderSections(header);
+    return header.compare(0, 2, "\xFF\xD8") == 0;
+}
+
+// The maker-note walk: the first byte chooses the file the rest is the maker note of
+// (MakerNoteHarness.h).
+inline bool ReadMakerNote(std::string_view input) {
+    if (input.empty()) return true;
+    const MakerChoice choice = ChooseMaker(static_cast<uint8_t>(input[0]));
+    std::string name;
+    const std::string file = MakerFile(choice, std::string(input.substr(1)), name);
+    if (file.empty()) return true;
+    // One size in eight reads with the verbose trace, which formats every maker value a second
+    // way, its bytes in hexadecimal included.
+    ReaderSettings().TraceDetail = input.size() % 8 == 1;
+    TimgData d(255);
+    d.ProcessBytes(name, file);
+    (void)BuildPhotoReport(d);
+    ReaderSettings().TraceDetail = 0;
+    return true;
+}
+
+// The IPTC reader over arbitrary APP13 data: the lines the report shows, the merged entries, and the
+// comma-text merging a keyword list read from the file goes through when keywords are added.
+inline bool ReadIptcSection(std::string_view input) {
+    const std::string app13(input);
+    TIPTCdata iptc(nullptr);
+    const std::vector<std::string> lines = iptc.ListAsLines(app13);
+    iptc.ReadIptc(app13);
+    // Merging only ever joins datasets: never more entries than listed lines.
+    if (iptc.Count() > static_cast<int>(lines.size())) return false;
+    const std::string keywords = iptc.GetValueByName("Keywords", "");
+    (void)iptc.AddMultiValue("Keywords", iptc.GetValueByName("ImageCaption", "a, b"));
+    (void)iptc.SetValueByName("SuppCategory", keywords);
+    (void)SplitCommaText(keywords);
+    return true;
+}
+
+// The writer's skipping of the header sections of an encoded stream: never past its end.
+inline bool SkipWriterSections(std::string_view encoded) {
+    return SkipEncoderHeaderSections(encoded) <= encoded.size();
+}
+
+} // namespace quillmark::fuzzing

@@ -1,0 +1,393 @@
+// Thumbnails drawn from the photos' own EXIF thumbnails: finding them in the first sections of a file,
+// deciding when one is good enough for a cell, cutting the bars cameras add, showing it the way the photo
+// itself is shown, and hostile headers.
+#include "ExifThumbnailFiles.h"
+#include "ImgData.h"
+#include "JpegHeader.h"
+#include "PictureHolder.h"
+#include "TestPictures.h"
+
+#include <QBuffer>
+#include <QImageReader>
+#include <QLoggingCategory>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <random>
+
+using namespace quillmark;
+using namespace exifthumbs;
+
+namespace {
+
+// The cell of the main window's strip at a device pixel ratio of 1.
+const QSize kCell(136, 43);
+
+QString Write(const QTemporaryDir& dir, const char* name, const std::string& bytes) {
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    testpictures::WriteFile(path, ToBytes(bytes));
+    return path;
+}
+
+// The colour of a picture's pixel, as a QColor for QCOMPARE-friendly messages.
+QColor At(const QImage& image, int x, int y) {
+    return QColor(image.pixel(x, y));
+}
+
+bool Near(QColor a, QColor b, int tolerance = 40) {
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+// The whole picture is close to one colour.
+bool AllNear(const QImage& image, QColor color, int tolerance = 40) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (!Near(At(image, x, y), color, tolerance)) return false;
+    return true;
+}
+
+TPictureHolder& LoadThumbnail(TPictureHolder& holder, const QString& path, QSize bound = kCell) {
+    holder.SetDecodeBound(bound);
+    holder.LoadFile(path);
+    return holder;
+}
+
+// The JPEGInterchangeFormat offset and length the metadata reader found in a file's thumbnail directory.
+bool ReaderThumbnail(const QString& path, std::string& thumbnail) {
+    TimgData data(255);
+    if (!data.ProcessFile(QFile::encodeName(path).toStdString()) || !data.HasExif() || !data.ExifReader)
+        return false;
+    TImageInfo& reader = *data.ExifReader;
+    if (!reader.HasThumbnail() || !reader.ReadThumbnailDirectory()) return false;
+    qint64 offset = -1, length = -1;
+    for (const TTagEntry& entry : reader.ThumbEntries) {
+        if (entry.Tag == 0x0201) offset = QByteArray::fromStdString(entry.Text).trimmed().toLongLong();
+        if (entry.Tag == 0x0202) length = QByteArray::fromStdString(entry.Text).trimmed().toLongLong();
+    }
+    if (offset <= 0 || length <= 0) return false;
+    // The section's bytes: two length bytes, "Exif\0\0", then the TIFF block the offset counts from.
+    const std::string& section = data.Section(data.ExifSection).Data;
+    if (size_t(offset + length) + 8 > section.size()) return false;
+    thumbnail = section.substr(size_t(8 + offset), size_t(length));
+    return true;
+}
+
+} // namespace
+
+class ExifThumbnailTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Damaged files are the point of some cases here; libjpeg's complaints about them are not.
+    void initTestCase() {
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio.jpeg.warning=false"));
+    }
+
+    void findsTheThumbnailAndTheFrameSize() {
+        const std::string thumbnail = ThumbnailJpeg(Solid(160, 120, Qt::blue));
+        for (const bool bigEndian : {false, true}) {
+            craft::JpegFile file;
+            file.Soi()
+                .Jfif()
+                .Exif(ExifWithThumbnail(thumbnail, 0, bigEndian))
+                .Image(Solid(640, 480, Qt::red));
+            const TJpegHeaderFacts facts = ScanJpegHeader(file.Bytes());
+            QVERIFY(facts.IsJpeg);
+            QCOMPARE(facts.Width, 640);
+            QCOMPARE(facts.Height, 480);
+            QVERIFY(facts.Thumbnail == thumbnail);
+        }
+        // A file without a thumbnail, and one that is not a JPEG at all.
+        const TJpegHeaderFacts plain = ScanJpegHeader(PhotoWithoutThumbnail(Solid(64, 48, Qt::red)));
+        QVERIFY(plain.IsJpeg);
+        QCOMPARE(plain.Width, 64);
+        QVERIFY(plain.Thumbnail.empty());
+        const QByteArray png = testpictures::SolidPng(8, 8);
+        QVERIFY(!ScanJpegHeader(std::string_view(png.constData(), size_t(png.size()))).IsJpeg);
+    }
+
+    void agreesWithTheReaderOnTheSamples() {
+        int withThumbnails = 0;
+        const QDir samples(QStringLiteral(QUILLMARK_SAMPLES_DIR));
+        for (const QString& name : samples.entryList({QStringLiteral("*.jpg")}, QDir::Files)) {
+            const QString path = samples.filePath(name);
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QByteArray bytes = file.readAll();
+            const TJpegHeaderFacts facts =
+                ScanJpegHeader(std::string_view(bytes.constData(), size_t(bytes.size())));
+            QVERIFY2(facts.IsJpeg, qPrintable(name));
+            // The frame size is the one Qt's own reader announces.
+            QCOMPARE(QSize(facts.Width, facts.Height), QImageReader(path).size());
+            std::string expected;
+            if (ReaderThumbnail(path, expected)) {
+                ++withThumbnails;
+                QVERIFY2(facts.Thumbnail == expected, qPrintable(name));
+            } else {
+                QVERIFY2(facts.Thumbnail.empty(), qPrintable(name));
+            }
+        }
+        QVERIFY(withThumbnails >= 5);
+    }
+
+    void cellsShowTheExifThumbnailWhenItIsLargeEnough() {
+        QTemporaryDir dir;
+        const std::string bytes = PhotoWithThumbnail(Solid(1200, 900, Qt::red), Solid(160, 120, Qt::blue));
+        const QString path = Write(dir, "photo.jpg", bytes);
+
+        TPictureHolder cell(TPictureHolder::Variant::Thumbnail);
+        LoadThumbnail(cell, path);
+        QVERIFY(!cell.IsEmpty());
+        QVERIFY(cell.FromExifThumbnail());
+        QVERIFY(AllNear(cell.ToImage(), Qt::blue));
+        // The photo's own size places it; the pixels kept are what the cell needs.
+        QCOMPARE(cell.DisplayWidth(), 1200);
+        QCOMPARE(cell.PixelHeight(), 900);
+        QCOMPARE(cell.ToImage().size(), FitWithin(1200, 900, kCell.width(), kCell.height()));
+        QCOMPARE(cell.DecodeCount(), 1);
+        // Saving still writes the file.
+        QBuffer saved;
+        saved.open(QIODevice::WriteOnly);
+        cell.SaveStream(&saved);
+        QCOMPARE(saved.data(), ToBytes(bytes));
+
+        // The view shows the photo.
+        TPictureHolder view;
+        view.LoadFile(path);
+        QVERIFY(AllNear(view.ToImage(), Qt::red));
+        QCOMPARE(view.ToImage().size(), QSize(1200, 900));
+
+        // A cell as large as the thumbnail still takes it; one larger than it does not.
+        TPictureHolder exact(TPictureHolder::Variant::Thumbnail);
+        LoadThumbnail(exact, path, QSize(160, 120));
+        QVERIFY(exact.FromExifThumbnail());
+        QCOMPARE(exact.ToImage().size(), QSize(160, 120));
+        TPictureHolder large(TPictureHolder::Variant::Thumbnail);
+        LoadThumbnail(large, path, QSize(161, 200));
+        QVERIFY(!large.FromExifThumbnail());
+        QVERIFY(AllNear(large.ToImage(), Qt::red));
+        QCOMPARE(large.ToImage().size(), QSize(161, 120));
+    }
+
+    void fallsBackToTheReducedDecode() {
+        QTemporaryDir dir;
+        // A thumbnail too small for the cell (a device pixel ratio of 2 wants 114 x 86).
+        const QString small =
+            Write(dir, "small.jpg", PhotoWithThumbnail(Solid(1200, 900, Qt::red), Solid(80, 60, Qt::blue)));
+        TPictureHolder cell(TPictureHolder::Variant::Thumbnail);
+        LoadThumbnail(cell, small, QSize(272, 86));
+        QVERIFY(!cell.FromExifThumbnail());
+        QVERIFY(AllNear(cell.ToImage(), Qt::red));
+        QCOMPARE(cell.ToImage().size(), QSize(114, 86));
+
+        // A cell that grows past its thumbnail is decoded from the photo; one that shrinks keeps it.
+        const QString fits =
+            Write(dir, "fits.jpg", PhotoWithThumbnail(Solid(1200, 900, Qt::red), Solid(160, 120, Qt::blue)));
+        TPictureHolder growing(TPictureHolder::Variant::Thumbnail);
+        LoadThumbnail(growing, fits, QSize(40, 40));
+        QVERIFY(growing.FromExifThumbnail());
+        QCOMPARE(growing.ToImage().size(), QSize(40, 30));
+        growing.EnsureResolution(QSize(120, 120));
+        QVERIFY(growing.FromExifThumbnail()); // 120 x 90 still comes from the 160 x 120 thumbnail
+        QCOMPARE(growing.ToImage().size(), QSize(120, 90));
+        growing.EnsureResolution(QSize(400, 400));
+        QVERIFY(!growing.FromExifThumbnail());
+        QVERIFY(AllNear(growing.ToImage(), Qt::red));
+        QCOMPARE(growing.ToImage().size(), QSize(400, 300));
+        QCOMPARE(growing.DisplayWidth(), 1200);
+
+        // A thumbnail that is no JPEG, or that does not decode, is passed over.
+        craft::JpegFile broken;
+        const std::string garbage = std::string("\xFF\xD8\xFF\xDB", 4) + std::string(400, '\x55');
+        broken.Soi().Exif(ExifWithThumbnail(garbage)).Image(Solid(800, 600, Qt::red));
+        const QString brokenPath = Write(dir, "broken.jpg", broken.Bytes());
+        TPictureHolder fallback(TPictureHolder::Variant::Thumbnail);
+        LoadThumbnail(fallback, brokenPath);
+        QVERIFY(!fallback.IsEmpty());
+        QVERIFY(!fallback.FromExifThumbnail());
+        QVERIFY(AllNear(fallback.ToImage(), Qt::red));
+    }
+
+    void cutsTheBarsCamerasAdd() {
+        QTemporaryDir dir;
+        const QColor green(40, 200, 60);
+        // A 3:2 photo in a 4:3 thumbnail: black bars above and below, as Canon writes them.
+        const QString letterboxed =
+            Write(dir, "letterboxed.jpg",
+                  PhotoWithThumbnail(Solid(1500, 1000, green),
+                                     Letterboxed(Solid(160, 107, green), 160, 120, Qt::black)));
+        TPictureHolder cell(TPictureHolder::Variant::Thumbnail);
+        LoadThumbnail(cell, letterboxed, QSize(150, 100));
+        QVERIFY(cell.FromExifThumbnail());
+        QCOMPARE(cell.ToImage().size(), QSize(150, 100));
+        QVERIFY(AllNear(cell.ToImage(), green, 48)); // no bar left at any edge
+
+        // A portrait photo pillarboxed into a landscape thumbnail.
+        const QString pillarboxed =
+            Write(dir, "pillarboxed.jpg",
+                  PhotoWithThumbnail(Solid(900, 1200, green),
+                                     Letterboxed(Solid(90, 120, green), 160, 120, Qt::black)));
+        TPictureHolder portrait(TPictureHolder::Variant::Thumbnail);
+        LoadThumbnail(portrait, pillarboxed, QSize(60, 80));
+        QVERIFY(portrait.FromExifThumbnail());
+        QVERIFY(AllNear(portrait.ToImage(), green, 48));
+
+        // A thumbnail squeezed to its own shape without bars is drawn back to the photo's shape.
+        const QString squeezed = Write(dir, "squeezed.jpg",
+                                       PhotoWithThumbnail(Halves(1500, 1000, Qt::blue, Qt::yellow),
+                                                          Halves(160, 120, Qt::blue, Qt::yellow)));
+        TPictureHolder stretched(TPictureHolder::Variant::Thumbnail);
+        LoadThumbnail(stretched, squeezed, QSize(150, 100));
+        QVERIFY(stretched.FromExifThumbnail());
+        QVERIFY(Near(At(stretched.ToImage(), 5, 50), Qt::blue));
+        QVERIFY(Near(At(stretched.ToImage(), 144, 50), Qt::yellow));
+
+        // One far from the photo's shape is taken for something else: the photo is decoded.
+        const QString odd =
+            Write(dir, "odd.jpg",
+                  PhotoWithThumbnail(Solid(1200, 900, Qt::red), Halves(160, 40, Qt::blue, Qt::yellow)));
+        TPictureHolder other(TPictureHolder::Variant::Thumbnail);
+        LoadThumbnail(other, odd);
+        QVERIFY(!other.FromExifThumbnail());
+        QVERIFY(AllNear(other.ToImage(), Qt::red));
+    }
+
+    void showsTheThumbnailAsThePhotoIsShown() {
+        // Orientation 6 asks for a quarter turn; pictures are shown as stored, and the thumbnail is stored
+        // the way the photo is, so a cell from either shows green on the left and blue on the right.
+        QTemporaryDir dir;
+        const QColor green(0, 200, 0), blue(0, 0, 220);
+        const QString withThumbnail =
+            Write(dir, "turned.jpg",
+                  PhotoWithThumbnail(Halves(1200, 900, green, blue), Halves(160, 120, green, blue),
+                                     /*orientation=*/6));
+        craft::TiffBlock tiff(false);
+        tiff.Short(0, 0x0112, {6});
+        craft::JpegFile plain;
+        plain.Soi().Exif(tiff).Image(Halves(1200, 900, green, blue), 90);
+        const QString withoutThumbnail = Write(dir, "turned-plain.jpg", plain.Bytes());
+
+        TPictureHolder fromThumbnail(TPictureHolder::Variant::Thumbnail);
+        TPictureHolder fromPhoto(TPictureHolder::Variant::Thumbnail);
+        LoadThumbnail(fromThumbnail, withThumbnail);
+        LoadThumbnail(fromPhoto, withoutThumbnail);
+        QVERIFY(fromThumbnail.FromExifThumbnail());
+        QVERIFY(!fromPhoto.FromExifThumbnail());
+        QCOMPARE(fromThumbnail.ToImage().size(), fromPhoto.ToImage().size());
+        QCOMPARE(fromThumbnail.DisplayWidth(), 1200);
+        const QImage a = fromThumbnail.ToImage(), b = fromPhoto.ToImage();
+        QVERIFY(a.width() > a.height());
+        for (const QPoint p :
+             {QPoint(2, 2), QPoint(a.width() - 3, a.height() - 3), QPoint(a.width() / 4, a.height() / 2),
+              QPoint(3 * a.width() / 4, a.height() / 2)})
+            QVERIFY2(Near(At(a, p.x(), p.y()), At(b, p.x(), p.y())),
+                     qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
+        QVERIFY(Near(At(a, 2, 2), green));
+        QVERIFY(Near(At(a, a.width() - 3, 2), blue));
+        TPictureHolder view;
+        view.LoadFile(withThumbnail);
+        QCOMPARE(view.ToImage().size(), QSize(1200, 900));
+        QVERIFY(Near(At(view.ToImage(), 10, 10), green));
+    }
+
+    void readsSectionsBeyondTheFirstBlock() {
+        // Colour profiles and previews can push the frame header far into the file: the sections are then
+        // found where they lie, and the thumbnail still serves.
+        QTemporaryDir dir;
+        const std::string thumbnail = ThumbnailJpeg(Solid(160, 120, Qt::blue));
+        craft::JpegFile file;
+        file.Soi().Exif(ExifWithThumbnail(thumbnail));
+        for (int i = 0; i < 4; ++i)
+            file.Segment(0xE2, std::string(60000, char('a' + i)));
+        file.Image(Solid(1000, 750, Qt::red));
+        const QString path = Write(dir, "profiled.jpg", file.Bytes());
+        const TJpegHeaderFacts facts = ScanJpegHeader(file.Bytes());
+        QCOMPARE(facts.Width, 1000);
+        QVERIFY(facts.Thumbnail == thumbnail);
+        TPictureHolder cell(TPictureHolder::Variant::Thumbnail);
+        LoadThumbnail(cell, path);
+        QVERIFY(cell.FromExifThumbnail());
+        QCOMPARE(cell.DisplayHeight(), 750);
+    }
+
+    void survivesHostileHeaders() {
+        const std::string thumbnail = ThumbnailJpeg(Solid(160, 120, Qt::blue));
+        const std::string good = PhotoWithThumbnail(Solid(64, 48, Qt::red), Solid(160, 120, Qt::blue));
+
+        // Every cut of the file ends the scan without a read past the end.
+        for (size_t n = 0; n < good.size(); n += (n < 400 ? 1 : 97)) {
+            const TJpegHeaderFacts facts = ScanJpegHeader(std::string_view(good).substr(0, n));
+            QVERIFY(facts.Thumbnail.empty() || facts.Thumbnail == thumbnail);
+        }
+
+        // Directories that lie: offsets past the block, lengths that run over it, counts far beyond it, a
+        // thumbnail directory that is IFD0 again, types that are neither SHORT nor LONG.
+        const auto block = [](craft::TiffBlock tiff) { return craft::ExifApp1Body(tiff.Build()); };
+        const auto withIfd1 = [&](auto&& fill) {
+            craft::TiffBlock tiff(false);
+            const int ifd1 = tiff.AddIfd();
+            tiff.Next(0, ifd1);
+            fill(tiff, ifd1);
+            return block(tiff);
+        };
+        QVERIFY(
+            FindExifThumbnail(withIfd1([](craft::TiffBlock& t, int i) {
+                t.RawField(i, 0x0201, craft::kLong, 1, 0xFFFFFFF0u).RawField(i, 0x0202, craft::kLong, 1, 64);
+            })).empty());
+        QVERIFY(
+            FindExifThumbnail(withIfd1([&](craft::TiffBlock& t, int i) {
+                t.LinkTrailer(i, 0x0201).RawField(i, 0x0202, craft::kLong, 1, 0xFFFFFFFFu).Trailer(thumbnail);
+            })).empty());
+        QVERIFY(FindExifThumbnail(withIfd1([&](craft::TiffBlock& t, int i) {
+                    t.LinkTrailer(i, 0x0201).Long(i, 0x0202, {uint32_t(thumbnail.size())}).Trailer(thumbnail);
+                    t.CountOverride(i, 0xFFFF);
+                })) == thumbnail); // the entries that are there are still read
+        QVERIFY(FindExifThumbnail(withIfd1([&](craft::TiffBlock& t, int i) {
+                    t.LinkTrailer(i, 0x0201)
+                        .Raw(i, 0x0202, craft::kRational, 1, std::string(8, '\1'))
+                        .Trailer(thumbnail);
+                })).empty());
+        QVERIFY(
+            FindExifThumbnail(withIfd1([&](craft::TiffBlock& t, int i) {
+                t.LinkTrailer(i, 0x0201).Short(i, 0x0202, {uint16_t(thumbnail.size())}).Trailer(thumbnail);
+            })) == thumbnail); // SHORT values, as some writers use
+        {
+            craft::TiffBlock loop(false);
+            loop.NextRaw(0, 8); // IFD0 names itself as the next directory
+            QVERIFY(FindExifThumbnail(block(loop)).empty());
+        }
+        QVERIFY(FindExifThumbnail(std::string("Exif\0\0MM\0\x2A\xFF\xFF\xFF\xF0", 14)).empty());
+        QVERIFY(FindExifThumbnail(std::string("Exif\0\0", 6)).empty());
+
+        // Section lengths below 2, fill bytes without end, a frame header cut short.
+        QVERIFY(!ScanJpegHeader(std::string("\xFF\xD8\xFF\xE1\x00\x01", 6)).Width);
+        QCOMPARE(ScanJpegHeader(std::string("\xFF\xD8") + std::string(100000, '\xFF')).Width, 0);
+        QCOMPARE(ScanJpegHeader(std::string("\xFF\xD8\xFF\xC0\x00\x05\x08\x01", 8)).Width, 0);
+
+        // A thumbnail that claims a huge picture is not decoded.
+        std::string huge = thumbnail;
+        const size_t sof = huge.find("\xFF\xC0");
+        QVERIFY(sof != std::string::npos);
+        huge[sof + 5] = huge[sof + 6] = huge[sof + 7] = huge[sof + 8] = '\xF0';
+        QVERIFY(!DecodeExifThumbnail(ToBytes(huge), QSize(60000, 60000), kCell));
+
+        // Random damage anywhere in the first sections: the scan ends, and a cell is either a picture of the
+        // photo's size or empty.
+        QTemporaryDir dir;
+        std::mt19937 random(7);
+        for (int round = 0; round < 300; ++round) {
+            std::string damaged = good;
+            for (int k = 0; k < 4; ++k)
+                damaged[random() % std::min<size_t>(damaged.size(), 2400)] = char(random());
+            (void)ScanJpegHeader(damaged);
+            const QString path = Write(dir, "damaged.jpg", damaged);
+            const TThumbnailLoad load = PrepareThumbnailLoad(path, kCell);
+            QVERIFY(load.Read);
+            if (load.Decoded) QVERIFY(load.Picture);
+        }
+    }
+};
+
+QTEST_MAIN(ExifThumbnailTest)
+#include "ExifThumbnailTest.moc"

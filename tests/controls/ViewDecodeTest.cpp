@@ -1,0 +1,206 @@
+// What the picture view costs to show a photo: one decode per load, whatever the control's reaction to it,
+// and repaints of the fitted view that draw a kept reduction, made again only when the drawing size changes,
+// that looks as the picture scaled anew would.
+#include "PictureView.h"
+#include "TestPictures.h"
+
+#include <QBuffer>
+#include <QLoggingCategory>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace quillmark;
+using namespace testpictures;
+
+namespace {
+
+// Smooth colour ramps, as in a photo: two ways of scaling it agree closely.
+QImage Ramps(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            line[x] = qRgb(x * 255 / width, y * 255 / height, (x + y) * 127 / (width + height) + 64);
+    }
+    return image;
+}
+
+// The largest and the mean difference of any channel between two pictures inside a rectangle.
+struct Difference {
+    int largest = 0;
+    double mean = 0;
+};
+
+Difference Compare(const QImage& a, const QImage& b, const QRect& inside) {
+    const QImage x = a.convertToFormat(QImage::Format_RGB32), y = b.convertToFormat(QImage::Format_RGB32);
+    Difference d;
+    qint64 sum = 0, count = 0;
+    for (int row = inside.top(); row <= inside.bottom(); ++row)
+        for (int column = inside.left(); column <= inside.right(); ++column) {
+            const QRgb p = x.pixel(column, row), q = y.pixel(column, row);
+            for (const int delta : {qRed(p) - qRed(q), qGreen(p) - qGreen(q), qBlue(p) - qBlue(q)}) {
+                d.largest = std::max(d.largest, std::abs(delta));
+                sum += std::abs(delta);
+                ++count;
+            }
+        }
+    d.mean = count ? double(sum) / count : 0;
+    return d;
+}
+
+} // namespace
+
+class ViewDecodeTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio.jpeg.warning=false"));
+    }
+
+    void showingAPictureDecodesItOnce() {
+        QTemporaryDir dir;
+        const QString jpeg = dir.filePath("photo.jpg");
+        const QString png = dir.filePath("picture.png");
+        const QString gif = dir.filePath("anim.gif");
+        QVERIFY(WriteFile(jpeg, Encode(Ramps(640, 480), "jpeg", 90)));
+        QVERIFY(WriteFile(png, SolidPng(60, 30)));
+        const BuiltGif animation = ThreeFrameGif();
+        QVERIFY(WriteFile(gif, animation.bytes));
+
+        TPictureView view;
+        QSignalSpy frames(&view, &TPictureView::OnFrameChange);
+        TPictureHolder& picture = view.Picture();
+        // A load, with the view's reaction that sets frame 0, costs one decode.
+        picture.LoadFile(jpeg);
+        QCOMPARE(picture.Frame(), 0);
+        QCOMPARE(frames.count(), 1);
+        QCOMPARE(picture.DecodeCount(), 1);
+        // The same bytes again are the picture in hand; after a clear they are decoded anew.
+        picture.LoadFile(jpeg);
+        QCOMPARE(picture.DecodeCount(), 1);
+        view.SetPicture(nullptr);
+        picture.LoadFile(jpeg);
+        QCOMPARE(picture.DecodeCount(), 2);
+        picture.LoadFile(png);
+        QCOMPARE(picture.DecodeCount(), 3);
+
+        // An animated GIF too: frame 0 and frame 1 hand the decoder the same whole file. The frame fields
+        // still follow the frame number.
+        picture.LoadFile(gif);
+        QCOMPARE(picture.DecodeCount(), 4);
+        QVERIFY(view.IsAnimated());
+        QCOMPARE(picture.Frame(), 0);
+        QCOMPARE(picture.FrameLeft(), 0);
+        QCOMPARE(picture.ScreenWidth(), 20);
+        const QImage whole = picture.ToImage();
+        picture.SetFrame(1);
+        QCOMPARE(picture.DecodeCount(), 4);
+        QCOMPARE(picture.FrameWidth(), 20);
+        picture.SetFrame(2); // another frame is other bytes
+        QCOMPARE(picture.DecodeCount(), 5);
+        QCOMPARE(picture.FrameLeft(), 4);
+        QCOMPARE(picture.ToImage().size(), QSize(6, 5));
+        picture.SetFrame(1);
+        QCOMPARE(picture.DecodeCount(), 6);
+        picture.SetFrame(0);
+        QCOMPARE(picture.DecodeCount(), 6);
+        QCOMPARE(picture.ToImage(), whole);
+        QCOMPARE(frames.count(), 1 + 1 + 1 + 1 + 1 + 4);
+
+        // A turned picture loaded from a stream, with the reaction, is one decode; so is a copy.
+        QByteArray bitmap;
+        QBuffer out(&bitmap);
+        out.open(QIODevice::WriteOnly);
+        Ramps(30, 40).save(&out, "bmp");
+        QBuffer in(&bitmap);
+        in.open(QIODevice::ReadOnly);
+        picture.LoadStream(&in);
+        QCOMPARE(picture.DecodeCount(), 7);
+        TPictureView other;
+        other.Picture().LoadFile(jpeg);
+        view.SetPicture(&other.Picture());
+        QCOMPARE(picture.DecodeCount(), 8);
+        // A failed decode is not taken for the picture in hand: the next frame change decodes again.
+        QByteArray broken = Encode(Ramps(64, 48), "jpeg");
+        broken.truncate(40);
+        QBuffer brokenIn(&broken);
+        brokenIn.open(QIODevice::ReadOnly);
+        QVERIFY_THROWS_EXCEPTION(std::exception, picture.LoadStream(&brokenIn));
+        QVERIFY(!picture.HasDecodedPicture());
+        const int afterFailure = picture.DecodeCount();
+        QVERIFY_THROWS_EXCEPTION(std::exception, picture.SetFrame(0));
+        QCOMPARE(picture.DecodeCount(), afterFailure + 1);
+    }
+
+    void fittedRepaintsDrawAKeptReduction() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("photo.jpg");
+        QVERIFY(WriteFile(path, Encode(Ramps(1600, 1200), "jpeg", 95)));
+        QWidget parent;
+        parent.resize(420, 330);
+        auto* view = new TPictureView(&parent);
+        view->setGeometry(0, 0, 400, 300);
+        view->SetPicturePosition(bpStretchedWithAspect);
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        view->Picture().LoadFile(path);
+        TPictureHolder& picture = view->Picture();
+        const qreal ratio = view->devicePixelRatio();
+
+        const QImage first = view->grab().toImage();
+        const int made = picture.RenderReductions();
+        QCOMPARE(made, 1);
+        // Repaints draw the reduction in hand.
+        view->repaint();
+        const QImage second = view->grab().toImage();
+        QCOMPARE(picture.RenderReductions(), made);
+        QCOMPARE(second, first);
+
+        // It looks as scaling the whole picture into the rectangle at every repaint did.
+        const QSize sizes(picture.DisplayWidth(), picture.DisplayHeight());
+        const std::vector<QRect> placed = PicturePlacement(
+            view->width(), view->height(), PictureSizes{sizes.width(), sizes.height(), 1600, 1200},
+            bpStretchedWithAspect, smNever);
+        QCOMPARE(placed.size(), size_t(1));
+        QImage uncached(first.size(), QImage::Format_RGB32);
+        uncached.setDevicePixelRatio(ratio);
+        uncached.fill(Qt::black);
+        {
+            QPainter painter(&uncached);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.drawImage(placed[0], picture.ToImage());
+        }
+        const QRect inside(qCeil(placed[0].left() * ratio) + 1, qCeil(placed[0].top() * ratio) + 1,
+                           int(placed[0].width() * ratio) - 2, int(placed[0].height() * ratio) - 2);
+        const Difference d = Compare(first, uncached, inside);
+        QVERIFY2(d.largest <= 12 && d.mean <= 1.5,
+                 qPrintable(QStringLiteral("largest %1, mean %2").arg(d.largest).arg(d.mean)));
+
+        // A new size, a new placement, a new device pixel ratio, a new picture: each draws a new reduction.
+        view->resize(300, 300);
+        view->grab();
+        QCOMPARE(picture.RenderReductions(), made + 1);
+        view->grab();
+        QCOMPARE(picture.RenderReductions(), made + 1);
+        view->SetPicturePosition(bpStretched);
+        view->grab();
+        QCOMPARE(picture.RenderReductions(), made + 2);
+        QImage sharper(view->size() * ratio * 1.5, QImage::Format_ARGB32_Premultiplied);
+        sharper.setDevicePixelRatio(ratio * 1.5);
+        sharper.fill(Qt::transparent);
+        view->render(&sharper);
+        QCOMPARE(picture.RenderReductions(), made + 3);
+        view->SetPicture(nullptr);
+        QCOMPARE(picture.RenderReductions(), 0);
+        view->Picture().LoadFile(path); // the load paints the view at once
+        QCOMPARE(picture.RenderReductions(), 1);
+        view->grab();
+        QCOMPARE(picture.RenderReductions(), 1);
+    }
+};
+
+QTEST_MAIN(ViewDecodeTest)
+#include "ViewDecodeTest.moc"
