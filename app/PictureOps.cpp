@@ -1,10 +1,10 @@
 #include "PictureOps.h"
 
-#include <algorithm>
 #include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
+#include <algorithm>
 
 #include <cerrno>
 #include <cstring>
