@@ -13,22 +13,54 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
+#include <unistd.h>
 #include <vector>
 
 namespace quillmark::fuzzing {
 
+// Whether the bytes read the same from a file (through the buffered file reader the window uses) as
+// from memory: the same outcome and the same lists. The file lives only for the comparison.
+inline bool ReadsAlikeFromAFile(const std::string& name, std::string_view bytes, bool memoryResult,
+                                const TimgData& fromMemory, const TPhotoReport& memoryReport) {
+    const std::string path = "/tmp/quillmark-fuzz-" + std::to_string(::getpid()) + "-" + name;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return true; // no room for the file: nothing to compare
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (std::fclose(f) != 0 || !written) {
+        std::remove(path.c_str());
+        return true;
+    }
+    TimgData d(255);
+    const bool ok = d.ProcessFile(path);
+    std::remove(path.c_str());
+    const TPhotoReport report = BuildPhotoReport(d);
+    const auto same = [](const std::vector<TReportRow>& a, const std::vector<TReportRow>& b) {
+        if (a.size() != b.size()) return false;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (a[i].Item != b[i].Item || a[i].Details != b[i].Details) return false;
+        return true;
+    };
+    return ok == memoryResult && d.ErrorText == fromMemory.ErrorText &&
+           d.FileLength == static_cast<int64_t>(bytes.size()) &&
+           same(report.ExifRows, memoryReport.ExifRows) && same(report.MakerRows, memoryReport.MakerRows) &&
+           same(report.SummaryRows, memoryReport.SummaryRows);
+}
+
 // A file read as the window reads it, followed by everything the window would ask of it: the
 // report (with the thumbnail directory), the IPTC entries, and the in-place changes and header
-// copy of the writer, which work on positions the file gave.
+// copy of the writer, which work on positions the file gave. One size in eight is also read from a
+// file and must read alike.
 inline bool ReadLikeTheWindow(const std::string& name, std::string_view bytes) {
-    // One size in eight reads with the verbose trace (the viewer's verbose mode), which formats
-    // every value a second way; the bytes themselves stay a file as it would be opened.
+    // One size in eight reads with the detailed trace (TraceDetail, the window's verbose setting),
+    // which formats every value a second way; the bytes themselves stay a file as it would be opened.
     ReaderSettings().TraceDetail = bytes.size() % 8 == 1;
     TimgData d(255);
-    d.ProcessBytes(name, bytes);
-    (void)BuildPhotoReport(d);
+    const bool read = d.ProcessBytes(name, bytes);
+    const TPhotoReport report = BuildPhotoReport(d);
+    if (bytes.size() % 8 == 3 && !ReadsAlikeFromAFile(name, bytes, read, d, report)) return false;
     ReaderSettings().TraceDetail = 0;
 
     if (d.IptcSection && d.IptcReader) d.IptcReader->ReadIptc(d.Section(d.IptcSection).Data);
@@ -53,7 +85,7 @@ inline bool ReadMakerNote(std::string_view input) {
     std::string name;
     const std::string file = MakerFile(choice, std::string(input.substr(1)), name);
     if (file.empty()) return true;
-    // One size in eight reads with the verbose trace, which formats every maker value a second
+    // One size in eight reads with the detailed trace, which formats every maker value a second
     // way, its bytes in hexadecimal included.
     ReaderSettings().TraceDetail = input.size() % 8 == 1;
     TimgData d(255);

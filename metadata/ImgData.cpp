@@ -27,7 +27,19 @@ public:
     size_t Read(char* into, size_t n) override {
         size_t done = 0;
         while (done < n) {
-            if (Pos == Filled && !Refill()) break;
+            if (Pos == Filled) {
+                // A section at least the buffer's size goes straight to its place: the scan stops at
+                // the picture data, so reading ahead in big blocks would only copy bytes never used.
+                if (n - done >= kBufferSize) {
+                    const size_t got = ReadInto(into + done, n - done);
+                    if (got == 0) break;
+                    done += got;
+                    continue;
+                }
+                Pos = 0;
+                Filled = ReadInto(Buffer.get(), kBufferSize);
+                if (Filled == 0) break;
+            }
             const size_t k = std::min(n - done, Filled - Pos);
             std::memcpy(into + done, Buffer.get() + Pos, k);
             Pos += k;
@@ -37,14 +49,12 @@ public:
     }
 
 private:
-    static constexpr size_t kBufferSize = 64 * 1024;
-    bool Refill() {
+    static constexpr size_t kBufferSize = 8 * 1024;
+    size_t ReadInto(char* into, size_t n) {
         for (;;) {
-            const ssize_t got = ::read(Fd, Buffer.get(), kBufferSize);
+            const ssize_t got = ::read(Fd, into, n);
             if (got < 0 && errno == EINTR) continue;
-            Pos = 0;
-            Filled = got > 0 ? static_cast<size_t>(got) : 0;
-            return Filled > 0;
+            return got > 0 ? static_cast<size_t>(got) : 0;
         }
     }
     int Fd;
@@ -130,13 +140,21 @@ std::string TimgData::CommentText() const {
 
 bool TimgData::ProcessFile(const std::string& fileName) {
     Reset();
-    // Only regular files count: a folder named like a photo is not one.
+    // Only regular files count: a folder named like a photo is not one. The file is opened once and
+    // asked about itself; without blocking, so that a FIFO named like a photo cannot hang the open.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat st {};
-    if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    const bool found = fd >= 0 ? ::fstat(fd, &st) == 0 : ::stat(fileName.c_str(), &st) == 0;
+    if (!found || !S_ISREG(st.st_mode)) {
+        if (fd >= 0) ::close(fd);
+        return false;
+    }
     PathName = fileName;
     FileStamp = LocalDays(st.st_mtime);
     FileLength = st.st_size;
-    return ProcessSource(fileName, nullptr);
+    if (fd < 0) return ProcessSource(fileName, nullptr); // fails to open again, with the same outcome
+    FileSource file(fd);
+    return ProcessSource(fileName, &file);
 }
 
 bool TimgData::ProcessBytes(const std::string& fileName, std::string_view bytes, double stamp) {

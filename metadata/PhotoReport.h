@@ -30,9 +30,14 @@ struct TSummaryRow {
 };
 extern const TSummaryRow kSummaryRows[15];
 
+// What to build besides the report lines and the Summary rows. `MemoAndSummary` leaves the entry rows
+// of "Exif Properties" and "Maker Data" empty (the "No Exif data" row stays): the text report needs no
+// more, and skips two copies of every entry.
+enum class TReportLists { All, MemoAndSummary };
+
 // Builds the lists and report lines from a container that has just read a photo. Reads the
 // thumbnail directory on the way, so call it once per read.
-TPhotoReport BuildPhotoReport(TimgData& data);
+TPhotoReport BuildPhotoReport(TimgData& data, TReportLists lists = TReportLists::All);
 
 // Appends a text to report lines; a text holding line breaks becomes several lines.
 void AddReportLines(std::vector<std::string>& lines, std::string_view text);

@@ -114,7 +114,9 @@ void RenderJson(TimgData& data, const TPhotoReport& report, nlohmann::json& j) {
 TFileReport RenderReport(TimgData& data, bool hadMetadata, TReportParts parts) {
     TFileReport out;
     out.HadMetadata = hadMetadata;
-    const TPhotoReport report = BuildPhotoReport(data);
+    // The JSON takes its entries from the reader, and the text only the report lines and the
+    // Summary: the entry rows of the other two lists are never needed here.
+    const TPhotoReport report = BuildPhotoReport(data, TReportLists::MemoAndSummary);
     if (parts != TReportParts::Json) RenderText(data, report, out.Text);
     if (parts != TReportParts::Text) RenderJson(data, report, out.Json);
     return out;
@@ -123,6 +125,11 @@ TFileReport RenderReport(TimgData& data, bool hadMetadata, TReportParts parts) {
 TFileReport ReportFile(const std::string& path, TReportParts parts) {
     TimgData data(255);
     const bool ok = data.ProcessFile(path);
+    if (!ok && data.PathName.empty()) { // the reader names only regular files it found
+        TFileReport none;
+        none.IsFile = false;
+        return none;
+    }
     return RenderReport(data, ok, parts);
 }
 

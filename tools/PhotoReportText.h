@@ -11,6 +11,7 @@ class TimgData;
 
 struct TFileReport {
     bool HadMetadata = false; // ProcessFile's result
+    bool IsFile = true;       // false: no regular file by that name, and Text and Json are empty
     std::string Text;         // lines separated by "\n", ending in "\n"
     nlohmann::json Json;
 };

@@ -72,15 +72,15 @@ int main(int argc, char** argv) {
     bool first = true;
     nlohmann::json all = nlohmann::json::array();
     for (const auto& file : files) {
-        std::error_code ec;
-        if (!std::filesystem::is_regular_file(file, ec)) {
+        quillmark::TFileReport report =
+            quillmark::ReportFile(file, json ? quillmark::TReportParts::Json : quillmark::TReportParts::Text);
+        if (!report.IsFile) { // asked only then, so a folder of photos costs no second look-up per file
+            std::error_code ec;
             std::cerr << "quillmark-report: " << file
                       << (std::filesystem::exists(file, ec) ? ": not a regular file\n" : ": no such file\n");
             status = 2;
             continue;
         }
-        quillmark::TFileReport report =
-            quillmark::ReportFile(file, json ? quillmark::TReportParts::Json : quillmark::TReportParts::Text);
         if (!report.HadMetadata && status == 0) status = 1;
         if (json) {
             all.push_back(std::move(report.Json));

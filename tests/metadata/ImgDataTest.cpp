@@ -264,3 +264,32 @@ TEST(FileProcessing, BytesInMemoryReadLikeTheFile) {
     EXPECT_EQ(fromFile.ExifReader->Trace, fromBytes.ExifReader->Trace);
     EXPECT_EQ(fromFile.FileLength, fromBytes.FileLength);
 }
+
+TEST(FileProcessing, SectionsOfEverySizeAroundTheReadBufferReadLikeBytes) {
+    // Sections shorter than, as long as and longer than the file reader's buffer, in every order,
+    // so that markers and section bodies fall on and across its edges.
+    TiffBlock t = SmallBlock();
+    for (size_t exifPad : {0u, 8000u, 8190u, 8192u, 20000u}) {
+        for (size_t commentSize : {1u, 8189u, 8193u, 30000u}) {
+            TiffBlock block = t;
+            block.Trailer(std::string(exifPad, '\x11'));
+            const std::string file = JpegFile()
+                                         .Soi()
+                                         .Segment(0xE2, App(static_cast<int>(commentSize % 7000)))
+                                         .Exif(block)
+                                         .Comment(std::string(commentSize, 'c'))
+                                         .ScanAndEnd()
+                                         .Bytes();
+            TempDir dir;
+            TimgData fromFile, fromBytes;
+            SCOPED_TRACE(std::to_string(exifPad) + "/" + std::to_string(commentSize));
+            ASSERT_TRUE(fromFile.ProcessFile(dir.File("edge.jpg", file)));
+            ASSERT_TRUE(fromBytes.ProcessBytes("edge.jpg", file));
+            ASSERT_EQ(fromFile.SectionCount, fromBytes.SectionCount);
+            for (int i = 1; i <= fromFile.SectionCount; ++i)
+                EXPECT_EQ(fromFile.Section(i).Data, fromBytes.Section(i).Data) << i;
+            EXPECT_EQ(fromFile.CommentText(), std::string(commentSize, 'c'));
+            EXPECT_EQ(fromFile.ExifReader->CameraMake, "Canon");
+        }
+    }
+}
