@@ -72,6 +72,12 @@ TEST(ReportTool, SeveralFilesAndExitStatus) {
     r = Tool(Quote(comment) + " " + Quote((dir.Path / "missing.jpg").string()));
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.out.find("Comment Segment Available"), std::string::npos);
+    // A folder named like a photo gets no report, and the photos before it still do.
+    std::filesystem::create_directory(dir.Path / "folder.jpg");
+    r = Tool(Quote(comment) + " " + Quote((dir.Path / "folder.jpg").string()));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("Comment Segment Available"), std::string::npos);
+    EXPECT_EQ(r.out.find("==> " + (dir.Path / "folder.jpg").string()), std::string::npos) << r.out;
 
     EXPECT_EQ(Tool("").status, 2);
     EXPECT_EQ(Tool("--bogus " + Quote(comment)).status, 2);
