@@ -958,20 +958,26 @@ void TForm1::Refresh1Click() {
 void TForm1::RotateView(int32_t degrees) {
     TBusyCursor busy;
     // The decoded pixels themselves are turned, whole: nothing is redrawn, so nothing shifts or blurs.
-    const QImage shown = PictureView1->Picture().ToImage();
-    if (shown.isNull()) return; // nothing shown, nothing to turn
-    // The view keeps a bitmap of the turned picture, as Save as expects, and the turned pixels
-    // themselves: decoding the bitmap again would only give them back. A picture with transparency
-    // goes the long way, since the bitmap does not keep it.
-    QImage turned = RotateQuarterTurns(shown, degrees);
-    QByteArray bitmap = EncodeBmp(turned);
-    PictureView1->SetPicture(nullptr);
-    QBuffer stream(&bitmap);
-    stream.open(QIODevice::ReadOnly);
-    if (turned.hasAlphaChannel())
+    const std::shared_ptr<const DecodedPicture> shown = PictureView1->Picture().Decoded();
+    if (!shown) return; // nothing shown, nothing to turn
+    if (shown->HasAlphaChannel()) {
+        // A picture with transparency goes the long way: it is shown as its bitmap shows it, and the
+        // bitmap does not keep transparency.
+        QByteArray bitmap = EncodeBmp(RotateQuarterTurns(shown->Image(), degrees));
+        PictureView1->SetPicture(nullptr);
+        QBuffer stream(&bitmap);
+        stream.open(QIODevice::ReadOnly);
         PictureView1->Picture().LoadStream(&stream);
-    else
-        PictureView1->Picture().LoadStreamWithPicture(&stream, turned.convertToFormat(QImage::Format_RGB32));
+        PictureView1->update();
+        return;
+    }
+    // The view keeps the turned picture and a bitmap of it, as Save as expects. Both are made only when
+    // something asks for them: the screen shows a turned reduction of the photo, so a turn costs about
+    // as much as a repaint, and a few turns in a row cost nothing more.
+    const std::shared_ptr<const DecodedPicture> turned = DecodedPicture::Turned(shown, degrees);
+    PictureView1->SetPicture(nullptr);
+    PictureView1->Picture().LoadPictureMakingBytes(turned,
+                                                   [](const QImage& pixels) { return EncodeBmp(pixels); });
     PictureView1->update();
 }
 

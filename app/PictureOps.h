@@ -3,6 +3,7 @@
 #pragma once
 
 #include "JpegCodec.h"
+#include "PictureTurn.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -17,13 +18,6 @@ class TPictureFileError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
-
-// Turns a picture by 90 (right, clockwise), -90 (left) or 180 degrees; any multiple of 90 is taken
-// modulo a full turn. Pixels only move: a right turn takes destination (x', y') from source
-// (y', h - 1 - x'), a left turn from (w - 1 - y', x'), a half turn from (w - 1 - x', h - 1 - y'), so four
-// right turns give back the very same pixels. The result is 32-bit (RGB32, or ARGB32 for a picture with
-// an alpha channel); a null picture gives a null one. std::invalid_argument for any other angle.
-QImage RotateQuarterTurns(const QImage& picture, int degrees);
 
 // A BMP file in memory (24 bits per pixel for a picture without alpha).
 QByteArray EncodeBmp(const QImage& picture);

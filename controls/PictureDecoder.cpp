@@ -1,5 +1,7 @@
 #include "PictureDecoder.h"
 
+#include "PictureTurn.h"
+
 #include <QBuffer>
 #include <QImageReader>
 #include <QPaintDevice>
@@ -12,6 +14,7 @@
 #include <cstdlib>
 #include <limits>
 #include <optional>
+#include <stdexcept>
 
 namespace quillmark {
 
@@ -217,30 +220,90 @@ DecodedPicture::DecodedPicture(QImage image, QSize sourceSize)
       himetricWidth_(MulDiv(sourceSize.width(), kHimetricPerInch, kDecoderDpi)),
       himetricHeight_(MulDiv(sourceSize.height(), kHimetricPerInch, kDecoderDpi)) {}
 
+DecodedPicture::DecodedPicture(std::shared_ptr<const DecodedPicture> base, int quarters)
+    : base_(std::move(base)), quarters_(quarters),
+      sourceSize_(quarters % 2 ? base_->sourceSize_.transposed() : base_->sourceSize_),
+      himetricWidth_(quarters % 2 ? base_->himetricHeight_ : base_->himetricWidth_),
+      himetricHeight_(quarters % 2 ? base_->himetricWidth_ : base_->himetricHeight_) {}
+
+std::shared_ptr<const DecodedPicture>
+DecodedPicture::Turned(const std::shared_ptr<const DecodedPicture>& picture, int degrees) {
+    if (degrees % 90 != 0) throw std::invalid_argument("Pictures turn by quarter turns only");
+    if (!picture) return nullptr;
+    std::shared_ptr<const DecodedPicture> base = picture;
+    int quarters = ((degrees / 90) % 4 + 4) % 4;
+    if (picture->base_) { // still pending: turn the original once, by both turns together
+        base = picture->base_;
+        quarters = (quarters + picture->quarters_) % 4;
+    }
+    // Back where it started: the original itself, when its pixels already are what a turn would give.
+    if (quarters == 0) {
+        const QImage::Format format = base->image_.format();
+        if (format == (base->image_.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32))
+            return base;
+    }
+    return std::shared_ptr<const DecodedPicture>(new DecodedPicture(std::move(base), quarters));
+}
+
+const QImage& DecodedPicture::Image() const {
+    if (base_) {
+        image_ = RotateQuarterTurns(base_->Image(), quarters_ * 90);
+        base_.reset();
+    }
+    return image_;
+}
+
+QSize DecodedPicture::PixelSize() const {
+    if (!base_) return image_.size();
+    const QSize size = base_->PixelSize();
+    return quarters_ % 2 ? size.transposed() : size;
+}
+
+bool DecodedPicture::HasAlphaChannel() const {
+    return base_ ? base_->HasAlphaChannel() : image_.hasAlphaChannel();
+}
+
+qsizetype DecodedPicture::ByteCount() const {
+    if (!base_) return image_.sizeInBytes();
+    const QSize size = PixelSize();
+    return qsizetype(size.width()) * size.height() * 4;
+}
+
+const QImage& DecodedPicture::Reduction(QSize deviceSize) const {
+    if (scaledCache_.size() == deviceSize) return scaledCache_;
+    if (base_) {
+        // The turned reduction of the original: the same pixels a reduction of the turned picture gives,
+        // for the cost of a reduction alone.
+        const QSize baseSize = quarters_ % 2 ? deviceSize.transposed() : deviceSize;
+        scaledCache_ = RotateQuarterTurns(base_->Reduction(baseSize), quarters_ * 90);
+    } else {
+        scaledCache_ = image_.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    ++reductionsMade_;
+    return scaledCache_;
+}
+
 void DecodedPicture::Render(QPainter& painter, const QRect& target) const {
-    if (target.width() <= 0 || target.height() <= 0 || image_.isNull()) return;
+    const QSize pixels = PixelSize();
+    if (target.width() <= 0 || target.height() <= 0 || pixels.isEmpty()) return;
     // The pixels of the device really painted on: a widget rendered into a sharper image paints through a
     // redirection, and its reduction must be made for the image, not the widget.
     const QPaintEngine* engine = painter.paintEngine();
     const QPaintDevice* device = engine && engine->paintDevice() ? engine->paintDevice() : painter.device();
     const qreal ratio = device ? device->devicePixelRatio() : 1.0;
     const QSize deviceSize(qCeil(target.width() * ratio), qCeil(target.height() * ratio));
-    if (deviceSize == image_.size()) {
-        painter.drawImage(target, image_);
+    if (deviceSize == pixels) {
+        painter.drawImage(target, Image());
         return;
     }
-    const bool reduces = deviceSize.width() <= image_.width() && deviceSize.height() <= image_.height();
+    const bool reduces = deviceSize.width() <= pixels.width() && deviceSize.height() <= pixels.height();
     if (reduces && qint64(deviceSize.width()) * deviceSize.height() <= kRenderCacheLimit) {
-        if (scaledCache_.size() != deviceSize) {
-            scaledCache_ = image_.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            ++reductionsMade_;
-        }
-        painter.drawImage(target, scaledCache_);
+        painter.drawImage(target, Reduction(deviceSize));
         return;
     }
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, image_);
+    painter.drawImage(target, Image());
     painter.restore();
 }
 

@@ -33,14 +33,28 @@ class DecodedPicture {
 public:
     DecodedPicture(QImage image, QSize sourceSize);
 
+    // picture turned clockwise by a multiple of 90 degrees (negative turns left). Pixels only move, as
+    // RotateQuarterTurns moves them, but not yet: a turned picture that is only looked at is drawn from the
+    // turned reduction of the original, and its own pixels are made when first asked for (Image, or a
+    // drawing no reduction serves). Turning a turned picture adds up the turns; four quarter turns give the
+    // original back. None for none; std::invalid_argument for any other angle.
+    static std::shared_ptr<const DecodedPicture> Turned(const std::shared_ptr<const DecodedPicture>& picture,
+                                                        int degrees);
+
     // Size of the whole picture in HIMETRIC units.
     int HimetricWidth() const { return himetricWidth_; }
     int HimetricHeight() const { return himetricHeight_; }
     // Pixel size of the picture in the file; the pixels kept may be fewer (a reduced decode).
     QSize SourceSize() const { return sourceSize_; }
-    const QImage& Image() const { return image_; }
-    // Memory taken by the kept pixels, not counting a render cache.
-    qsizetype ByteCount() const { return image_.sizeInBytes(); }
+    // The kept pixels; a turned picture makes its own here, once.
+    const QImage& Image() const;
+    // Size of the kept pixels, without making them.
+    QSize PixelSize() const;
+    bool HasAlphaChannel() const;
+    // Whether the pixels of a turn are still to be made.
+    bool TurnPending() const { return base_ != nullptr; }
+    // Memory taken by the kept pixels, not counting a render cache; a pending turn counts what it will take.
+    qsizetype ByteCount() const;
 
     // Draws the whole picture scaled into target with smooth filtering. Nothing is drawn into an empty
     // rectangle. A reduction is made once per device size and kept: repainting a fitted view draws the kept
@@ -50,7 +64,15 @@ public:
     int ReductionsMade() const { return reductionsMade_; }
 
 private:
-    QImage image_;
+    DecodedPicture(std::shared_ptr<const DecodedPicture> base, int quarters);
+    // The whole picture reduced to deviceSize, made once per size.
+    const QImage& Reduction(QSize deviceSize) const;
+
+    mutable QImage image_;
+    // A pending turn: the picture to turn, and by how many quarters clockwise (1 to 3, or 0 for a format
+    // change only). Released once the pixels are made.
+    mutable std::shared_ptr<const DecodedPicture> base_;
+    int quarters_ = 0;
     QSize sourceSize_;
     int himetricWidth_;
     int himetricHeight_;

@@ -189,6 +189,7 @@ void TPictureHolder::LoadFile(const QString& fileName) {
         QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError) {
             heldBytes_ = bytes;
+            pendingBytes_ = nullptr;
             isEmpty_ = true;
             return;
         }
@@ -219,6 +220,7 @@ void TPictureHolder::LoadStreamWithPicture(QIODevice* stream, const QImage& pict
         return;
     }
     heldBytes_ = std::move(bytes);
+    pendingBytes_ = nullptr;
     isEmpty_ = false;
     frame_ = 1;
     screenWidth_ = screenHeight_ = 0;
@@ -228,9 +230,39 @@ void TPictureHolder::LoadStreamWithPicture(QIODevice* stream, const QImage& pict
     Raise(OnPictureChange);
 }
 
+void TPictureHolder::LoadPictureMakingBytes(std::shared_ptr<const DecodedPicture> picture,
+                                            BytesMaker makeBytes) {
+    if (variant_ != Variant::View || !picture || !makeBytes) return;
+    heldBytes_.clear();
+    pendingBytes_ = std::move(makeBytes);
+    isEmpty_ = false;
+    frame_ = 1;
+    screenWidth_ = screenHeight_ = 0;
+    frameLeft_ = frameTop_ = 0;
+    decoded_ = std::move(picture);
+    decodedBlock_ = QByteArray();
+    Raise(OnPictureChange);
+}
+
+const QByteArray& TPictureHolder::HeldBytes() const {
+    MakePendingBytes();
+    return heldBytes_;
+}
+
+void TPictureHolder::MakePendingBytes() const {
+    if (!pendingBytes_) return;
+    const BytesMaker make = std::move(pendingBytes_);
+    pendingBytes_ = nullptr;
+    // The bytes are what the picture in hand came from, as after any load: a frame change does not
+    // decode them again.
+    heldBytes_ = make(decoded_->Image());
+    decodedBlock_ = heldBytes_;
+}
+
 void TPictureHolder::LoadBytes(const QByteArray& bytes, const QString& sourceFile) {
     if (variant_ == Variant::View) {
         heldBytes_ = bytes;
+        pendingBytes_ = nullptr;
         isEmpty_ = false;
         frame_ = 1;
         screenWidth_ = screenHeight_ = 0;
@@ -239,6 +271,7 @@ void TPictureHolder::LoadBytes(const QByteArray& bytes, const QString& sourceFil
     }
     // The thumbnail reads what it needs from the bytes now and lets them go with the caller's copy.
     heldBytes_.clear();
+    pendingBytes_ = nullptr;
     sourceIsGif_ = StartsAsGif(bytes);
     sourceFrameCount_ = sourceIsGif_ ? CountGifFrames(bytes) : -1;
     sourceFile_ = sourceFile;
@@ -257,6 +290,7 @@ void TPictureHolder::LoadPrepared(const QString& fileName, const TThumbnailLoad&
         return;
     }
     heldBytes_.clear();
+    pendingBytes_ = nullptr;
     sourceIsGif_ = load.IsGif;
     sourceFrameCount_ = load.FrameCount;
     sourceFile_ = fileName;
@@ -329,6 +363,7 @@ void TPictureHolder::DecodeBytes(const QByteArray& bytes, bool gif, int frameCou
 
 void TPictureHolder::ClearState() {
     heldBytes_.clear();
+    pendingBytes_ = nullptr;
     decodedBlock_ = QByteArray();
     fromExifThumbnail_ = false;
     sourceFile_.clear();
@@ -339,6 +374,7 @@ void TPictureHolder::ClearState() {
 
 void TPictureHolder::AssignPicture(const TPictureHolder* source) {
     // Taken before anything is released, so that a picture can be assigned to itself.
+    if (source) source->MakePendingBytes();
     const std::shared_ptr<const DecodedPicture> sourceDecoded = source ? source->decoded_ : nullptr;
     const bool sourceEmpty = !source || source->isEmpty_;
     isEmpty_ = true;
@@ -348,8 +384,8 @@ void TPictureHolder::AssignPicture(const TPictureHolder* source) {
 
     if (source && source->variant_ != variant_) return;
     // A picture that holds nothing has nothing to decode: copying it empties this one, as none does.
-    const bool holdsNothing =
-        !source || (variant_ == Variant::View ? source->heldBytes_.isEmpty() : sourceEmpty || !sourceDecoded);
+    const bool holdsNothing = !source || (variant_ == Variant::View ? source->HeldBytes().isEmpty()
+                                                                    : sourceEmpty || !sourceDecoded);
     if (holdsNothing) {
         ClearState();
         Raise(OnPictureChange);
@@ -358,7 +394,8 @@ void TPictureHolder::AssignPicture(const TPictureHolder* source) {
     }
 
     if (variant_ == Variant::View) {
-        heldBytes_ = source->heldBytes_;
+        heldBytes_ = source->HeldBytes();
+        pendingBytes_ = nullptr;
         isEmpty_ = false;
         DecodeBytes(heldBytes_, IsGif(), FrameCount());
     } else {
@@ -394,18 +431,24 @@ QByteArray TPictureHolder::ReadSource() const {
 
 void TPictureHolder::SaveStream(QIODevice* stream) const {
     if (!stream) return;
-    stream->write(variant_ == Variant::View ? heldBytes_ : ReadSource());
+    stream->write(variant_ == Variant::View ? HeldBytes() : ReadSource());
 }
 
 bool TPictureHolder::SaveToFile(const QString& fileName) const {
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    const QByteArray bytes = variant_ == Variant::View ? heldBytes_ : ReadSource();
+    const QByteArray bytes = variant_ == Variant::View ? HeldBytes() : ReadSource();
     return file.write(bytes) == bytes.size() && file.flush();
 }
 
 void TPictureHolder::SetFrame(int n) {
     frame_ = n;
+    if (variant_ == Variant::View && pendingBytes_) {
+        // The bytes still to be made are the picture in hand's, and not a GIF: nothing to decode.
+        screenWidth_ = screenHeight_ = 0;
+        Raise(OnFrameChange);
+        return;
+    }
     if (variant_ == Variant::View) {
         if (heldBytes_.isEmpty()) return;
         DecodeBytes(heldBytes_, IsGif(), FrameCount());

@@ -79,6 +79,12 @@ public:
     // and the bitmap made of it): the view's picture keeps both and does not decode the bytes again.
     // The picture must be what decoding the bytes would give.
     void LoadStreamWithPicture(QIODevice* stream, const QImage& picture);
+    // View variant: shows picture (a turn of the one shown, say) and holds the bytes makeBytes makes of its
+    // pixels, made only when something asks for them (HeldBytes, a save, a copy of the picture). Until then
+    // the picture counts as holding bytes that are not a GIF, and a frame change decodes nothing. Nothing
+    // happens for no picture, no maker, or a thumbnail.
+    using BytesMaker = std::function<QByteArray(const QImage& pixels)>;
+    void LoadPictureMakingBytes(std::shared_ptr<const DecodedPicture> picture, BytesMaker makeBytes);
     // Copies a picture of the same variant; none (or a picture holding nothing) empties this one; a picture
     // of the other variant leaves this one empty without an event. Decoding failures raise EPictureError.
     void AssignPicture(const TPictureHolder* source);
@@ -127,8 +133,10 @@ public:
     // Draws the picture at its own size with its top-left corner at (x, y).
     void DrawAt(QPainter& painter, int x, int y) const;
 
-    const QByteArray& HeldBytes() const { return heldBytes_; }
+    const QByteArray& HeldBytes() const;
     bool HasDecodedPicture() const { return decoded_ != nullptr; }
+    // The decoded picture itself, shared; none without one.
+    std::shared_ptr<const DecodedPicture> Decoded() const { return decoded_; }
     // The decoded pixels, for the clipboard; a null image without a decoded picture.
     QImage ToImage() const;
 
@@ -168,11 +176,15 @@ private:
     void TakeDecoded(const TThumbnailLoad& load);
     QByteArray ReadSource() const;
 
+    // Makes the held bytes of LoadPictureMakingBytes when they are first asked for.
+    void MakePendingBytes() const;
+
     Variant variant_;
-    QByteArray heldBytes_;
+    mutable QByteArray heldBytes_;
+    mutable BytesMaker pendingBytes_;
     std::shared_ptr<const DecodedPicture> decoded_;
     // The bytes decoded_ was decoded from (the view's picture): shared with heldBytes_ unless a GIF was cut.
-    QByteArray decodedBlock_;
+    mutable QByteArray decodedBlock_;
     int decodeCount_ = 0;
     bool isEmpty_ = true;
     bool stretch_ = false;

@@ -337,6 +337,11 @@ private slots:
         };
 
         const int decodes = form.PictureView1->Picture().DecodeCount();
+        // Turns in a row decode nothing, and four of them give back the very pixels in hand.
+        for (const char* turn : {"RotateRight1", "RotateRight1", "RotateLeft1", "Flipphoto1", "RotateRight1"})
+            viewer.Trigger(turn);
+        QCOMPARE(shown(), original);
+        QCOMPARE(form.PictureView1->Picture().DecodeCount(), decodes);
         viewer.Trigger("RotateRight1");
         QCOMPARE(SniffPictureFormat(form.PictureView1->Picture().HeldBytes()), TPictureFormat::Bmp);
         // The turned pixels go to the view as they are: the bitmap is kept, not decoded again, and

@@ -1,6 +1,7 @@
 // What the picture view costs to show a photo: one decode per load, whatever the control's reaction to it,
 // and repaints of the fitted view that draw a kept reduction, made again only when the drawing size changes,
 // that looks as the picture scaled anew would.
+#include "PictureTurn.h"
 #include "PictureView.h"
 #include "TestPictures.h"
 
@@ -199,6 +200,127 @@ private slots:
         QCOMPARE(picture.RenderReductions(), 1);
         view->grab();
         QCOMPARE(picture.RenderReductions(), 1);
+    }
+
+    void aTurnDrawsATurnedReductionAndMakesItsPixelsOnlyWhenAsked() {
+        const QImage original = Ramps(1200, 800);
+        const auto base = std::make_shared<const DecodedPicture>(original, original.size());
+        const auto right = DecodedPicture::Turned(base, 90);
+        QVERIFY(right->TurnPending());
+        QCOMPARE(right->PixelSize(), QSize(800, 1200));
+        QCOMPARE(right->SourceSize(), QSize(800, 1200));
+        QCOMPARE(right->HimetricWidth(), base->HimetricHeight());
+        QCOMPARE(right->HimetricHeight(), base->HimetricWidth());
+        QCOMPARE(right->ByteCount(), base->ByteCount());
+        // Turns add up on the original, and a full turn is the original itself.
+        const auto left = DecodedPicture::Turned(DecodedPicture::Turned(right, 90), 90);
+        QVERIFY(left->TurnPending());
+        QCOMPARE(DecodedPicture::Turned(left, 90).get(), base.get());
+        QCOMPARE(DecodedPicture::Turned(base, -360).get(), base.get());
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, DecodedPicture::Turned(base, 45));
+        QVERIFY(!DecodedPicture::Turned(nullptr, 90));
+
+        // Drawn reduced, it is the turned reduction of the original, and looks as a reduction of the turned
+        // pixels; the pixels themselves are still to be made.
+        QImage drawn(400, 600, QImage::Format_RGB32);
+        drawn.fill(Qt::black);
+        {
+            QPainter painter(&drawn);
+            left->Render(painter, QRect(0, 0, 400, 600));
+        }
+        QVERIFY(left->TurnPending());
+        QCOMPARE(left->ReductionsMade(), 1);
+        const QImage turnedPixels = RotateQuarterTurns(original, -90);
+        const QImage expected =
+            turnedPixels.scaled(400, 600, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const Difference d = Compare(drawn, expected, QRect(1, 1, 398, 598));
+        QVERIFY2(d.largest <= 2 && d.mean <= 0.5,
+                 qPrintable(QStringLiteral("largest %1, mean %2").arg(d.largest).arg(d.mean)));
+        // Asked for, the pixels are exactly the turned ones, and a repaint still draws the reduction in hand.
+        QCOMPARE(left->Image(), turnedPixels);
+        QVERIFY(!left->TurnPending());
+        {
+            QPainter painter(&drawn);
+            left->Render(painter, QRect(0, 0, 400, 600));
+        }
+        QCOMPARE(left->ReductionsMade(), 1);
+
+        // Drawn at its own size, a turn makes its pixels for it.
+        const auto half = DecodedPicture::Turned(base, 180);
+        QImage whole(1200, 800, QImage::Format_RGB32);
+        {
+            QPainter painter(&whole);
+            half->Render(painter, QRect(0, 0, 1200, 800));
+        }
+        QVERIFY(!half->TurnPending());
+        QCOMPARE(whole, RotateQuarterTurns(original, 180));
+        // A picture of another format is turned into 32 bits, even by a full turn.
+        const auto gray = std::make_shared<const DecodedPicture>(
+            original.convertToFormat(QImage::Format_Grayscale8), original.size());
+        const auto grayBack = DecodedPicture::Turned(gray, 360);
+        QVERIFY(grayBack.get() != gray.get());
+        QCOMPARE(grayBack->Image().format(), QImage::Format_RGB32);
+    }
+
+    void aTurnedPictureMakesItsBytesOnlyWhenAsked() {
+        QTemporaryDir dir;
+        const QString jpeg = dir.filePath("photo.jpg");
+        QVERIFY(WriteFile(jpeg, Encode(Ramps(64, 48), "jpeg", 90)));
+        TPictureView view;
+        QSignalSpy frames(&view, &TPictureView::OnFrameChange);
+        TPictureHolder& picture = view.Picture();
+        picture.LoadFile(jpeg);
+        const QImage shown = picture.ToImage();
+        int made = 0;
+        const TPictureHolder::BytesMaker maker = [&made](const QImage& pixels) {
+            ++made;
+            return Encode(pixels, "bmp");
+        };
+        picture.LoadPictureMakingBytes(DecodedPicture::Turned(picture.Decoded(), 90), maker);
+        // The view's reaction (frame 0) decodes nothing and makes nothing; the picture is turned already.
+        QCOMPARE(picture.Frame(), 0);
+        QCOMPARE(frames.count(), 2);
+        QCOMPARE(made, 0);
+        QCOMPARE(picture.DecodeCount(), 1);
+        QVERIFY(!picture.IsGif());
+        QCOMPARE(picture.FrameCount(), -1);
+        QCOMPARE(picture.PixelWidth(), 48);
+        QCOMPARE(picture.PixelHeight(), 64);
+        // Asked for, the bytes are made once, and they are the turned picture's.
+        const QByteArray bytes = picture.HeldBytes();
+        QCOMPARE(made, 1);
+        QCOMPARE(QImage::fromData(bytes, "bmp").convertToFormat(QImage::Format_RGB32),
+                 RotateQuarterTurns(shown, 90));
+        QCOMPARE(picture.HeldBytes(), bytes);
+        picture.SetFrame(0);
+        QCOMPARE(picture.DecodeCount(), 1);
+        QCOMPARE(made, 1);
+
+        // A save, a copy, and a copy of itself each make the bytes first.
+        picture.LoadPictureMakingBytes(DecodedPicture::Turned(picture.Decoded(), 90), maker);
+        QByteArray saved;
+        QBuffer out(&saved);
+        out.open(QIODevice::WriteOnly);
+        picture.SaveStream(&out);
+        QCOMPARE(made, 2);
+        QCOMPARE(QImage::fromData(saved, "bmp").convertToFormat(QImage::Format_RGB32),
+                 RotateQuarterTurns(shown, 180));
+        picture.LoadPictureMakingBytes(DecodedPicture::Turned(picture.Decoded(), 90), maker);
+        TPictureView other;
+        other.SetPicture(&picture);
+        QCOMPARE(made, 3);
+        QCOMPARE(other.Picture().ToImage().convertToFormat(QImage::Format_RGB32),
+                 RotateQuarterTurns(shown, 270));
+        picture.LoadPictureMakingBytes(DecodedPicture::Turned(picture.Decoded(), 90), maker);
+        view.SetPicture(&picture);
+        QCOMPARE(made, 4);
+        QCOMPARE(picture.ToImage().convertToFormat(QImage::Format_RGB32),
+                 shown.convertToFormat(QImage::Format_RGB32));
+        // A load drops a maker never used.
+        picture.LoadPictureMakingBytes(DecodedPicture::Turned(picture.Decoded(), 90), maker);
+        picture.LoadFile(jpeg);
+        QCOMPARE(picture.HeldBytes().size(), QFileInfo(jpeg).size());
+        QCOMPARE(made, 4);
     }
 };
 
