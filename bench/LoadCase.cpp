@@ -96,8 +96,9 @@ int main(int argc, char** argv) {
         TThumbnailList* strip = form.ThumbnailList1;
         const int listed = strip->Thumbnails().ThumbnailCount();
         const double scannedMb = ResidentMb();
-        std::printf("scan        %d thumbnails in %.2f s (%.2f ms each); resident %.0f MiB (%.0f before)\n",
-                    listed, scanSeconds, 1000.0 * scanSeconds / std::max(listed, 1), scannedMb, startMb);
+        std::printf("scan        %d thumbnails in %.2f s (%.2f ms each); resident %.0f MiB (%.0f before), "
+                    "peak so far %.0f MiB\n",
+                    listed, scanSeconds, 1000.0 * scanSeconds / std::max(listed, 1), scannedMb, startMb, PeakMb());
         if (listed != int(made.StripNames.size())) {
             std::printf("FAILED: the strip lists %d entries, the folder has %zu photo names\n", listed,
                         made.StripNames.size());

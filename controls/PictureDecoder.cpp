@@ -33,6 +33,12 @@ constexpr qint64 kRenderCacheLimit = 16 * 1024 * 1024;
 // dimensions still stop at this one.
 constexpr int kAllocationLimitMb = 1024;
 
+// The most pixels a thumbnail's reduced JPEG decode may produce before it is smoothed down to the cell:
+// 64 MiB, a gigapixel photo at 1/8 of its size. A few hundred bytes that claim the largest picture a
+// JPEG can name would otherwise cost a quarter of a gigabyte and most of a second per file, on every
+// worker of a folder scan at once.
+constexpr qint64 kMaxReducedDecodePixels = 16 * 1024 * 1024;
+
 int LittleEndian16(const QByteArray& data, qsizetype pos) {
     return static_cast<unsigned char>(data[pos]) | (static_cast<unsigned char>(data[pos + 1]) << 8);
 }
@@ -356,6 +362,8 @@ DecodeResult DecodePictureFitted(const QByteArray& data, QSize bound) {
     if (!gif && exceeds && reading.reader.supportsOption(QImageIOHandler::ScaledSize)) {
         // The JPEG reader turns a scaled size into libjpeg's DCT scaling: the picture is decoded at
         // 1/2, 1/4 or 1/8 of its size and only then smoothed down to the target.
+        const qint64 leastPixels = qint64((announced.width() + 7) / 8) * ((announced.height() + 7) / 8);
+        if (leastPixels > kMaxReducedDecodePixels) return {DecodeStatus::NoPicture, nullptr};
         reading.reader.setScaledSize(
             FitWithin(announced.width(), announced.height(), bound.width(), bound.height())
                 .expandedTo(QSize(1, 1)));

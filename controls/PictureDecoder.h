@@ -100,7 +100,7 @@ DecodeResult DecodePicture(const QByteArray& data);
 
 // Decodes so that the pixels kept fit within bound (device pixels; never enlarged), while the result still
 // reports the whole picture's size. JPEG data is decoded at a reduced libjpeg scale, so the full picture is
-// never expanded in memory.
+// never expanded in memory; a JPEG that claims more than a gigapixel gives NoPicture without decoding.
 DecodeResult DecodePictureFitted(const QByteArray& data, QSize bound);
 
 // A photo's EXIF thumbnail as the picture of a photo of photoSize pixels, for a cell of at most bound device

@@ -321,6 +321,35 @@ private slots:
         QCOMPARE(plain.ToImage().pixelColor(0, 0), QColor(Qt::red));
     }
 
+    void thumbnailsRefuseJpegsClaimingMoreThanAGigapixel() {
+        const QByteArray jpeg = Encode(Solid(16, 16, Qt::blue), "jpeg", 90);
+        const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
+        QVERIFY(sof > 0);
+        const auto claiming = [&](int width, int height) {
+            QByteArray bytes = jpeg;
+            bytes[sof + 5] = char(height >> 8);
+            bytes[sof + 6] = char(height & 0xFF);
+            bytes[sof + 7] = char(width >> 8);
+            bytes[sof + 8] = char(width & 0xFF);
+            return bytes;
+        };
+        // The largest picture a JPEG can name, and just past a gigapixel at 1/8 of its size: no picture,
+        // and no quarter of a gigabyte spent on a few hundred bytes.
+        for (const QSize claim : {QSize(65500, 65500), QSize(32776, 32768), QSize(65500, 16400)}) {
+            const DecodeResult result =
+                DecodePictureFitted(claiming(claim.width(), claim.height()), QSize(96, 96));
+            QVERIFY2(result.status == DecodeStatus::NoPicture, qPrintable(QStringLiteral("%1 x %2: %3")
+                                                                              .arg(claim.width())
+                                                                              .arg(claim.height())
+                                                                              .arg(int(result.status))));
+        }
+        // A camera-size claim still decodes, reduced, and reports the claimed size.
+        const DecodeResult camera = DecodePictureFitted(claiming(4000, 3000), QSize(96, 96));
+        QCOMPARE(camera.status, DecodeStatus::Decoded);
+        QCOMPARE(camera.picture->SourceSize(), QSize(4000, 3000));
+        QVERIFY(camera.picture->PixelSize().width() <= 96);
+    }
+
     void survivesHostileBytes() {
         // A frame mark in the last ten bytes announces an image descriptor that is cut off.
         QByteArray tail = MakeGif(4, 4, {GifFrame{0, 0, 4, 4, 1, false}}).bytes;
