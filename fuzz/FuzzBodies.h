@@ -51,8 +51,8 @@ inline bool ReadsAlikeFromAFile(const std::string& name, std::string_view bytes,
 
 // A file read as the window reads it, followed by everything the window would ask of it: the
 // report (with the thumbnail directory), the IPTC entries, and the in-place changes and header
-// copy of the writer, which work on positions the file gave. One size in eight is also read from a
-// file and must read alike.
+// copy of the writer, which work on positions the file gave. One size in 32 is also read from a
+// file and must read alike: a second read through a file costs more than the rest of an input.
 inline bool ReadLikeTheWindow(const std::string& name, std::string_view bytes) {
     // One size in eight reads with the detailed trace (TraceDetail, the window's verbose setting),
     // which formats every value a second way; the bytes themselves stay a file as it would be opened.
@@ -60,7 +60,7 @@ inline bool ReadLikeTheWindow(const std::string& name, std::string_view bytes) {
     TimgData d(255);
     const bool read = d.ProcessBytes(name, bytes);
     const TPhotoReport report = BuildPhotoReport(d);
-    if (bytes.size() % 8 == 3 && !ReadsAlikeFromAFile(name, bytes, read, d, report)) return false;
+    if (bytes.size() % 32 == 3 && !ReadsAlikeFromAFile(name, bytes, read, d, report)) return false;
     ReaderSettings().TraceDetail = 0;
 
     if (d.IptcSection && d.IptcReader) d.IptcReader->ReadIptc(d.Section(d.IptcSection).Data);
