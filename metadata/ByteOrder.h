@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -14,6 +15,14 @@ class ReadError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// A position or length computed in 64 bits from a file's numbers, brought into the 32-bit fields that
+// keep it: anything beyond lies outside every block anyway, and checked reads refuse it there.
+inline int32_t ClampToInt32(int64_t v) {
+    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
 
 // TIFF 6.0 field types.
 enum TiffType : int {

@@ -14,12 +14,6 @@ namespace quillmark {
 
 namespace {
 
-int32_t ClampToInt32(int64_t v) {
-    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(v);
-}
-
 // Display texts of text-like fields never need more than this much of the value: cleaned texts keep
 // 50 characters and the callbacks for such fields look at their first few.
 constexpr size_t kTextInputLimit = 4096;

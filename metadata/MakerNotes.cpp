@@ -31,7 +31,8 @@ public:
 } // namespace
 
 TmsInfo::TmsInfo(bool fromTiff, TImageInfo* reader)
-    : FromTiff(fromTiff), Reader(reader), Position(reader ? reader->MakerNotePos + (fromTiff ? 16 : 0) : 0) {}
+    : FromTiff(fromTiff), Reader(reader),
+      Position(reader ? ClampToInt32(int64_t{reader->MakerNotePos} + (fromTiff ? 16 : 0)) : 0) {}
 
 bool TmsInfo::DecodeMakerNote(TImageInfo& reader) {
     const std::string key = Upper(reader.CameraMake.substr(0, 5));
@@ -39,7 +40,10 @@ bool TmsInfo::DecodeMakerNote(TImageInfo& reader) {
     for (const TMakerLayout& layout : MakerLayouts()) {
         if (key != layout.Key) continue;
         if (layout.Applies && !layout.Applies(reader, FromTiff)) continue;
-        const int32_t B = layout.BFromPosition ? Position + layout.BOffset : layout.BOffset;
+        // The note's place comes from the file: near the top of the 32-bit range, adding to it must
+        // not overflow.
+        const int32_t B =
+            layout.BFromPosition ? ClampToInt32(int64_t{Position} + layout.BOffset) : layout.BOffset;
         const bool bigEndian = reader.BigEndian;
         if (layout.LittleEndian) reader.BigEndian = false;
         reader.WalkMakerDirectory(reader.MakerNoteRaw, layout.Table, layout.S, B, layout.A);

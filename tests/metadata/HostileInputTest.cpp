@@ -400,3 +400,27 @@ TEST(HostileInput, MakerNotesShorterThanTheirHeader) {
         }
     }
 }
+
+TEST(HostileInput, MakerNotesPlacedAtTheTopOfThe32BitRange) {
+    // A maker note whose value offset is near 2^31 (or past it) lies outside every block; its place,
+    // and the base its offsets count from, must still be worked out without overflowing, in the
+    // TIFF reader (which adds the header's 16 bytes) and the JPEG reader alike.
+    for (const TMakerLayout& layout : MakerLayouts()) {
+        for (const uint32_t offset : {0x7FFFFFF0u, 0x7FFFFFFFu, 0xFFFFFFF0u}) {
+            for (const char* name : {"far.tif", "far.jpg"}) {
+                SCOPED_TRACE(std::string(layout.Name) + " " + name + " " + std::to_string(offset));
+                const NoteLayout needs = LayoutNeeds(layout, std::string(name) == "far.jpg");
+                TiffBlock t(true);
+                const int exif = t.AddIfd();
+                t.Ascii(0, 0x010F, layout.Key).Link(0, 0x8769, exif);
+                if (!needs.Version.empty()) t.Undefined(exif, 0x9000, needs.Version);
+                t.RawField(exif, 0x927C, 7, 64, offset).Short(exif, 0xA408, {2});
+                const std::string bytes = std::string(name) == "far.jpg" ? JpegWithExif(t) : t.Build();
+                TimgData d;
+                ASSERT_TRUE(d.ProcessBytes(name, bytes));
+                EXPECT_TRUE(MakerLines(*d.ExifReader).empty());
+                EXPECT_EQ(FindEntry(*d.ExifReader, 0xA408)->Text, "Hard");
+            }
+        }
+    }
+}
