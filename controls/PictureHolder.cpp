@@ -209,27 +209,6 @@ void TPictureHolder::LoadStream(QIODevice* stream) {
     Raise(OnPictureChange);
 }
 
-void TPictureHolder::LoadStreamWithPicture(QIODevice* stream, const QImage& picture) {
-    if (!stream) return;
-    if (!stream->isSequential()) stream->seek(0);
-    QByteArray bytes = stream->readAll();
-    // Only a view's picture keeps its pixels whole, and a GIF's frames are cut from its bytes.
-    if (variant_ != Variant::View || picture.isNull() || StartsAsGif(bytes)) {
-        LoadBytes(bytes, QString());
-        Raise(OnPictureChange);
-        return;
-    }
-    heldBytes_ = std::move(bytes);
-    pendingBytes_ = nullptr;
-    isEmpty_ = false;
-    frame_ = 1;
-    screenWidth_ = screenHeight_ = 0;
-    frameLeft_ = frameTop_ = 0;
-    decoded_ = std::make_shared<const DecodedPicture>(picture, picture.size());
-    decodedBlock_ = heldBytes_;
-    Raise(OnPictureChange);
-}
-
 void TPictureHolder::LoadPictureMakingBytes(std::shared_ptr<const DecodedPicture> picture,
                                             BytesMaker makeBytes) {
     if (variant_ != Variant::View || !picture || !makeBytes) return;

@@ -75,10 +75,6 @@ public:
     // Loads the whole content of stream, read from its start. Nothing happens for no stream; decoding
     // failures raise EPictureError.
     void LoadStream(QIODevice* stream);
-    // The same as LoadStream for bytes whose picture the caller already holds in hand (a turned photo
-    // and the bitmap made of it): the view's picture keeps both and does not decode the bytes again.
-    // The picture must be what decoding the bytes would give.
-    void LoadStreamWithPicture(QIODevice* stream, const QImage& picture);
     // View variant: shows picture (a turn of the one shown, say) and holds the bytes makeBytes makes of its
     // pixels, made only when something asks for them (HeldBytes, a save, a copy of the picture). Until then
     // the picture counts as holding bytes that are not a GIF, and a frame change decodes nothing. Nothing
