@@ -152,21 +152,12 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
             break;
         case 0x0100:
         case 0xA002:
-            if (!ReducedImage) {
-                WidthPos = ClampToInt32(P + 8);
-                WidthType = type;
-                Width = RoundToInt(ValueAsNumber(bytes, type));
-                WidthFields.push_back({WidthPos, type});
-            }
+            if (!ReducedImage) RecordDimension(Width, WidthPos, WidthType, WidthFields, P + 8, type, bytes);
             break;
         case 0x0101:
         case 0xA003:
-            if (!ReducedImage) {
-                HeightPos = ClampToInt32(P + 8);
-                HeightType = type;
-                Height = RoundToInt(ValueAsNumber(bytes, type));
-                HeightFields.push_back({HeightPos, type});
-            }
+            if (!ReducedImage)
+                RecordDimension(Height, HeightPos, HeightType, HeightFields, P + 8, type, bytes);
             break;
         case 0x010F:
             CameraMake = CutText(text, 32);
@@ -233,6 +224,16 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
         else
             AddEntry(std::move(row));
     }
+}
+
+void TImageInfo::RecordDimension(int32_t& value, int32_t& position, uint16_t& fieldType,
+                                 std::vector<TDimensionField>& fields, int64_t fieldPos, uint16_t type,
+                                 std::string_view bytes) {
+    value = RoundToInt(ValueAsNumber(bytes, type));
+    position = ClampToInt32(fieldPos);
+    fieldType = type;
+    // A photo records its size in two or three places; a file that claims more gains no more.
+    if (fields.size() < 8) fields.push_back({position, type});
 }
 
 void TImageInfo::ReadSubDirectory(int64_t valuePos, int64_t base, int64_t length, int kind) {

@@ -133,6 +133,9 @@ private:
     bool BuildsLists() const { return BuildMode == bmLists || BuildMode == bmBoth; }
     void ReadEntry(int64_t entryPos, int64_t base, int64_t length, int kind);
     void ReadSubDirectory(int64_t valuePos, int64_t base, int64_t length, int kind);
+    void RecordDimension(int32_t& value, int32_t& position, uint16_t& fieldType,
+                         std::vector<TDimensionField>& fields, int64_t fieldPos, uint16_t type,
+                         std::string_view bytes);
     void HandOffMakerNote(std::string bytes, int64_t valuePos);
     std::string TraceLine(uint16_t tag, const std::string& caption, const std::string& text, int64_t size,
                           int64_t start) const;
