@@ -389,7 +389,7 @@ std::string ApertureText(const std::string& text) {
 }
 
 std::string_view AsciiValue(std::string_view bytes) {
-    while (!bytes.empty() && bytes.back() == '\0')
+    while (!bytes.empty() && (bytes.back() == '\0' || bytes.back() == ' '))
         bytes.remove_suffix(1);
     return bytes;
 }

@@ -66,7 +66,8 @@ std::string AsciiLower(std::string_view text);
 std::string AsciiUpper(std::string_view text);
 
 // Texts read from a value's bytes by their own encoding.
-// An ASCII value without the zero bytes that pad it at the end.
+// An ASCII value without what pads it at the end: zero bytes, and the blanks that fill a field of
+// fixed size ("FinePix E500   ").
 std::string_view AsciiValue(std::string_view bytes);
 // UCS-2 (UTF-16) code units as UTF-8; zero units are dropped, a lone surrogate becomes U+FFFD.
 std::string Ucs2ToUtf8(std::string_view bytes, bool bigEndian);

@@ -185,6 +185,8 @@ TEST(TextDecoding, WideTextsAsciiPaddingAndCuts) {
               "\xEF\xBF\xBD"
               "A"); // a lone surrogate
     EXPECT_EQ(AsciiValue("SONY\0\0\0"s), "SONY");
+    EXPECT_EQ(AsciiValue("SX113 \0 \0"s), "SX113");
+    EXPECT_EQ(AsciiValue(" \0"s), "");
     EXPECT_EQ(AsciiValue("a\0b\0"s), "a\0b"s);
     EXPECT_EQ(AsciiLower("Make\xC9"), "make\xC9");
     EXPECT_EQ(AsciiUpper("skip"), "SKIP");
