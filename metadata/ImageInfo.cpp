@@ -6,6 +6,7 @@
 #include "TagTables.h"
 #include "ValueFormat.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <utility>
@@ -202,6 +203,10 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
     // The directories this entry leads to.
     switch (tag) {
     case 0x014A:
+        // A raw file's SubIFDs: a preview, the full picture, ...; each may record the photo's size.
+        for (int64_t k = 0; k < std::min<int64_t>(count, 8); ++k)
+            ReadSubDirectory(valuePos + 4 * k, base, length, dkMain);
+        break;
     case 0x8769:
     case 0xA005:
         ReadSubDirectory(valuePos, base, length, dkMain);

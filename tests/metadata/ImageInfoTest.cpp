@@ -281,17 +281,21 @@ TEST(ThumbnailDirectory, FoundThroughIfd0AndReadOnDemand) {
 }
 
 TEST(ThumbnailDirectory, PhotoFactsComeFromTheMainDirectoriesOnly) {
-    // A scanner-like layout: IFD0 records a reduced image, its sub-directory the full one; the
-    // thumbnail's directory records its own size and date.
-    TiffBlock t(false);
-    const int full = t.AddIfd();
-    const int ifd1 = t.AddIfd();
-    t.Long(0, 0x00FE, {1}).Short(0, 0x0100, {160}).Short(0, 0x0101, {120});
-    t.Ascii(0, 0x0132, "2001:01:01 00:00:00").Link(0, 0x014A, full).Next(0, ifd1);
-    t.Long(full, 0x00FE, {0}).Long(full, 0x0100, {3008}).Long(full, 0x0101, {2000});
-    t.Short(ifd1, 0x0100, {96}).Short(ifd1, 0x0101, {72}).Ascii(ifd1, 0x0132, "1999:09:09 09:09:09");
-    t.Short(ifd1, 0x0103, {1}).Trailer(std::string(400, '\0'));
-    Read r(t);
+    // A raw file's layout: IFD0 and the first SubIFD record reduced images, the second SubIFD the
+    // full one; the thumbnail's directory records its own size and date.
+    auto block = [](uint32_t previewAt, uint32_t fullAt) {
+        TiffBlock t(false);
+        const int preview = t.AddIfd(), full = t.AddIfd(), ifd1 = t.AddIfd();
+        t.Long(0, 0x00FE, {1}).Short(0, 0x0100, {160}).Short(0, 0x0101, {120});
+        t.Ascii(0, 0x0132, "2001:01:01 00:00:00").Long(0, 0x014A, {previewAt, fullAt}).Next(0, ifd1);
+        t.Long(preview, 0x00FE, {1}).Long(preview, 0x0100, {1024}).Long(preview, 0x0101, {680});
+        t.Long(full, 0x00FE, {0}).Long(full, 0x0100, {3008}).Long(full, 0x0101, {2000});
+        t.Short(ifd1, 0x0100, {96}).Short(ifd1, 0x0101, {72}).Ascii(ifd1, 0x0132, "1999:09:09 09:09:09");
+        t.Short(ifd1, 0x0103, {1}).Trailer(std::string(400, '\0'));
+        return t;
+    };
+    const TiffBlock layout = block(0, 0);
+    Read r(block(layout.IfdOffset(1), layout.IfdOffset(2)));
     auto& info = r.reader();
     ASSERT_TRUE(info.ReadThumbnailDirectory());
     EXPECT_EQ(info.ThumbEntries.size(), 4u);
