@@ -103,7 +103,7 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
             CutText(row.Tag == 0x9286 ? UserCommentBody(value, BigEndian) : WideText(value), kTextInputLimit);
     } else {
         if (type == ttAscii) {
-            // Zero bytes that pad the value are no part of it.
+            // What pads the value at its end (zero bytes, blanks) is no part of it.
             text = CutText(AsciiValue(bytes.substr(0, kTextInputLimit + 1)), kTextInputLimit);
         } else if (type == ttUndefined && !row.ValueMap.empty()) {
             // A code held in a single byte (FileSource, SceneType): mapped as a BYTE would be.
