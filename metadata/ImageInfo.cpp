@@ -6,8 +6,10 @@
 #include "TagTables.h"
 #include "ValueFormat.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace quillmark {
 
@@ -16,6 +18,11 @@ namespace {
 // Display texts of text-like fields never need more than this much of the value: cleaned texts keep
 // 50 characters and the callbacks for such fields look at their first few.
 constexpr size_t kTextInputLimit = 4096;
+
+// The user comment (character code in its first eight bytes) and the Windows XP texts (UTF-16LE).
+bool IsEncodedText(uint16_t tag) {
+    return tag == 0x9286 || (tag >= 0x9C9B && tag <= 0x9C9F);
+}
 
 } // namespace
 
@@ -49,6 +56,13 @@ std::string TImageInfo::TraceLine(uint16_t tag, const std::string& caption, cons
 }
 
 void TImageInfo::ReadDirectory(int64_t position, int64_t base, int64_t length, int kind) {
+    // Whether a directory holds a reduced-resolution image is its own matter: the flag is set by its
+    // entries and given back, however the walk leaves it, to the directory that led here.
+    struct RestoreReduced {
+        bool& flag;
+        bool saved;
+        ~RestoreReduced() { flag = saved; }
+    } restore{ReducedImage, std::exchange(ReducedImage, false)};
     Visited.insert({base, position});
     if (++DirectoriesRead > kMaxDirectories) return;
     const uint16_t n = Read16(position);
@@ -82,35 +96,35 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
     const auto& settings = ReaderSettings();
 
     std::string text;
-    if (type == ttAscii) {
-        std::string_view v = bytes;
-        if (!v.empty() && v.back() == '\0') v.remove_suffix(1);
-        text = std::string(v.substr(0, kTextInputLimit));
-    } else if (type == ttUndefined) {
-        std::string_view v = bytes.substr(0, bytes.find('\0'));
-        v = v.substr(0, kTextInputLimit);
-        text.reserve(v.size() + 2);
-        text.append(1, '"').append(v).append(1, '"');
+    if (IsEncodedText(row.Tag)) {
+        // Texts whose bytes say how they are written: read by that, never cleaned into dots.
+        const std::string_view value = bytes.substr(0, 2 * kTextInputLimit);
+        text =
+            CutText(row.Tag == 0x9286 ? UserCommentBody(value, BigEndian) : WideText(value), kTextInputLimit);
     } else {
-        text = ValueText(bytes, type, row.ValueMap, row.FormatPattern, BigEndian);
-    }
-    if (row.Tag != 0 && row.Formatter && settings.DecodeValues) {
-        try {
-            text = row.Formatter(text);
-        } catch (const FormatError&) {
-            // A value the callback cannot read is shown as it is; the rest of the photo still reads.
+        if (type == ttAscii) {
+            // What pads the value at its end (zero bytes, blanks) is no part of it.
+            text = CutText(AsciiValue(bytes.substr(0, kTextInputLimit + 1)), kTextInputLimit);
+        } else if (type == ttUndefined && !row.ValueMap.empty()) {
+            // A code held in a single byte (FileSource, SceneType): mapped as a BYTE would be.
+            text = ValueText(bytes, ttByte, row.ValueMap, row.FormatPattern, BigEndian);
+        } else if (type == ttUndefined) {
+            const std::string v = CutText(bytes.substr(0, bytes.find('\0')), kTextInputLimit);
+            text.reserve(v.size() + 2);
+            text.append(1, '"').append(v).append(1, '"');
+        } else {
+            text = ValueText(bytes, type, row.ValueMap, row.FormatPattern, BigEndian);
+        }
+        if (row.Tag != 0 && row.Formatter && settings.DecodeValues) {
+            try {
+                text = row.Formatter(text);
+            } catch (const FormatError&) {
+                // A value the callback cannot read is shown as it is; the rest of the photo still reads.
+                text = CleanText(text);
+            }
+        } else {
             text = CleanText(text);
         }
-    } else {
-        text = CleanText(text);
-    }
-    if (tag == 0x9286) {
-        // Everything after the 8-byte character code; a closing zero byte goes with the trimming.
-        // (Cutting the last byte unseen would lose a letter of comments written without one.)
-        UserCommentText = bytes.size() > 8 ? TrimText(bytes.substr(8)) : std::string();
-        text = UserCommentText;
-        UserCommentPos = ClampToInt32(valuePos);
-        UserCommentLength = ClampToInt32(size - 9);
     }
     if (BuildsTrace()) {
         std::string& trace = kind == dkThumbnail ? ThumbTrace : Trace;
@@ -121,56 +135,79 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
     std::string raw;
     if (BuildsLists() && row.Tag != 0) raw = std::string(KeptBytes(bytes));
 
-    // Values other parts need directly, and the directories this entry leads to.
+    // Values other parts need directly. Only the photo's own directories record the photo: the
+    // thumbnail's directory (and a reduced-resolution image's) records its own size and date, which
+    // stay in its entries.
+    if (kind == dkMain) {
+        switch (tag) {
+        case 0x00FE: // NewSubfileType: bit 0 marks a reduced-resolution image
+            ReducedImage = (RoundToInt(ValueAsNumber(bytes, type)) & 1) != 0;
+            break;
+        case 0x00FF: // SubfileType: 2 is a reduced-resolution image
+            ReducedImage = RoundToInt(ValueAsNumber(bytes, type)) == 2;
+            break;
+        case 0x0100:
+        case 0xA002:
+            if (!ReducedImage) RecordDimension(Width, WidthPos, WidthType, WidthFields, P + 8, type, bytes);
+            break;
+        case 0x0101:
+        case 0xA003:
+            if (!ReducedImage)
+                RecordDimension(Height, HeightPos, HeightType, HeightFields, P + 8, type, bytes);
+            break;
+        case 0x010F:
+            CameraMake = CutText(text, 32);
+            break;
+        case 0x0110:
+            CameraModel = CutText(text, 40);
+            break;
+        case 0x0132:
+            DateTimePos = ClampToInt32(valuePos);
+            // The moment the photo was taken, once met, stays the photo's date.
+            if (DateTimeOriginalPos == 0) DateTimeText = CutText(text, 20);
+            break;
+        case 0x9003:
+            DateTimeOriginalPos = ClampToInt32(valuePos);
+            DateTimeText = CutText(text, 20);
+            break;
+        case 0x9004:
+            DateTimeDigitizedPos = ClampToInt32(valuePos);
+            break;
+        case 0x9000:
+            ExifVersionText = std::string(bytes.substr(0, 6));
+            break;
+        case 0x9209:
+            FlashValue = RoundToInt(ValueAsNumber(bytes, type));
+            break;
+        case 0x9286:
+            // The comment is kept whole to its last byte: one written without a closing zero keeps
+            // its last letter. The field's room for a new comment leaves out the code and a closing zero.
+            UserCommentText = text;
+            UserCommentPos = ClampToInt32(valuePos);
+            UserCommentLength = ClampToInt32(size - 9);
+            break;
+        case 0x927C:
+            HandOffMakerNote(std::string(bytes), valuePos);
+            break;
+        default:
+            break;
+        }
+    } else if (kind == dkThumbnail && tag == 0x0103) {
+        ThumbCompression = RoundToInt(ValueAsNumber(bytes, type));
+    }
+    // The directories this entry leads to.
     switch (tag) {
-    case 0x0100:
-    case 0xA002:
-        WidthPos = ClampToInt32(P + 8);
-        WidthType = type;
-        Width = RoundToInt(ValueAsNumber(bytes, type));
-        break;
-    case 0x0101:
-    case 0xA003:
-        HeightPos = ClampToInt32(P + 8);
-        HeightType = type;
-        Height = RoundToInt(ValueAsNumber(bytes, type));
-        break;
-    case 0x0103:
-        if (kind == dkThumbnail) ThumbCompression = RoundToInt(ValueAsNumber(bytes, type));
-        break;
-    case 0x010F:
-        CameraMake = text.substr(0, 32);
-        break;
-    case 0x0110:
-        CameraModel = text.substr(0, 40);
-        break;
-    case 0x0132:
-        DateTimePos = ClampToInt32(valuePos);
-        DateTimeText = text.substr(0, 20);
-        break;
-    case 0x9003:
-        DateTimeOriginalPos = ClampToInt32(valuePos);
-        DateTimeText = text.substr(0, 20);
-        break;
-    case 0x9004:
-        DateTimeDigitizedPos = ClampToInt32(valuePos);
-        break;
-    case 0x9000:
-        ExifVersionText = std::string(bytes.substr(0, 6));
-        break;
-    case 0x9209:
-        FlashValue = RoundToInt(ValueAsNumber(bytes, type));
-        break;
     case 0x014A:
+        // A raw file's SubIFDs: a preview, the full picture, ...; each may record the photo's size.
+        for (int64_t k = 0; k < std::min<int64_t>(count, 8); ++k)
+            ReadSubDirectory(valuePos + 4 * k, base, length, dkMain);
+        break;
     case 0x8769:
     case 0xA005:
         ReadSubDirectory(valuePos, base, length, dkMain);
         break;
     case 0x8825:
         ReadSubDirectory(valuePos, base, length, dkGps);
-        break;
-    case 0x927C:
-        HandOffMakerNote(std::string(bytes), valuePos);
         break;
     default:
         break;
@@ -187,6 +224,16 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
         else
             AddEntry(std::move(row));
     }
+}
+
+void TImageInfo::RecordDimension(int32_t& value, int32_t& position, uint16_t& fieldType,
+                                 std::vector<TDimensionField>& fields, int64_t fieldPos, uint16_t type,
+                                 std::string_view bytes) {
+    value = RoundToInt(ValueAsNumber(bytes, type));
+    position = ClampToInt32(fieldPos);
+    fieldType = type;
+    // A photo records its size in two or three places; a file that claims more gains no more.
+    if (fields.size() < 8) fields.push_back({position, type});
 }
 
 void TImageInfo::ReadSubDirectory(int64_t valuePos, int64_t base, int64_t length, int kind) {
@@ -305,19 +352,20 @@ bool TImageInfo::NextThumbEntry(int32_t listId, TTagEntry& entry) {
     return NextOf(ThumbEntries, ThumbCursor, listId, entry);
 }
 
-int TImageInfo::LookupTagIndex(std::string_view name) const {
+int TImageInfo::LookupTagIndex(std::string_view name, int32_t listId) const {
     for (size_t i = 0; i < Entries.size(); ++i)
-        if (SameName(Entries[i].Name, name)) return static_cast<int>(i);
+        if ((listId == kAnyList || Entries[i].ListId == listId) && SameName(Entries[i].Name, name))
+            return static_cast<int>(i);
     return -1;
 }
 
-std::string TImageInfo::LookupTagValue(std::string_view name) const {
-    const int i = LookupTagIndex(name);
+std::string TImageInfo::LookupTagValue(std::string_view name, int32_t listId) const {
+    const int i = LookupTagIndex(name, listId);
     return i < 0 ? std::string() : Entries[static_cast<size_t>(i)].Text;
 }
 
 double TImageInfo::NumberOf(std::string_view name) const {
-    const int i = LookupTagIndex(name);
+    const int i = LookupTagIndex(name, 0);
     if (i < 0) return 0;
     const TTagEntry& e = Entries[static_cast<size_t>(i)];
     return ValueAsNumber(e.Raw, e.FieldType);
@@ -328,7 +376,7 @@ int32_t TImageInfo::RoundedNumberOf(std::string_view name) const {
 }
 
 void TImageInfo::ComputeFocalLength35() {
-    if (LookupTagIndex("FocalLengthin35mmFilm") >= 0) return;
+    if (LookupTagIndex("FocalLengthin35mmFilm", 0) >= 0) return;
     int32_t unit = RoundedNumberOf("FocalPlaneResolutionUnit");
     if (unit < 1) unit = RoundedNumberOf("ResolutionUnit");
     const double mmPerUnit = unit == 2 ? 25.4 : unit == 3 ? 10.0 : 0.0;

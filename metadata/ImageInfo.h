@@ -27,10 +27,15 @@ public:
     TImageInfo(const TImageInfo&) = delete;
     TImageInfo& operator=(const TImageInfo&) = delete;
 
-    // Index of the first entry whose name matches, ignoring case; -1 if none.
-    virtual int LookupTagIndex(std::string_view name) const;
+    // Index of the first entry whose name matches, ignoring case; -1 if none. With a list id (0: the
+    // directory walk's, 1: the maker note's) only that list is searched: a maker note may name an
+    // entry as the EXIF tables do ("WhiteBalance") and mean something else by it.
+    static constexpr int32_t kAnyList = -1;
+    virtual int LookupTagIndex(std::string_view name, int32_t listId = kAnyList) const;
     // Text of that entry; empty if none.
-    virtual std::string LookupTagValue(std::string_view name) const;
+    virtual std::string LookupTagValue(std::string_view name, int32_t listId = kAnyList) const;
+    // The photo's own facts: look-ups in the directory walk's entries.
+    std::string ExifValue(std::string_view name) const { return LookupTagValue(name, 0); }
 
     // Walks one directory at a 1-based position; kind 1 main table, 2 GPS, 4 thumbnail directory.
     void ReadDirectory(int64_t position, int64_t base, int64_t length, int kind);
@@ -77,6 +82,9 @@ public:
     // The long summary (one fact per line) and the one-line short summary.
     std::string SummaryText() const;
     std::string ShortSummaryText() const;
+    // The photo's width and height: as its directories record them, else (a JPEG whose directories
+    // do not) as its frame header says.
+    std::pair<int32_t, int32_t> PhotoSize() const;
 
     // The value bytes of a field at a 1-based position of the EXIF block (never outside it).
     std::string_view BlockBytes(int64_t position, int64_t length) const;
@@ -98,9 +106,17 @@ public:
     std::string CameraMake;
     std::string CameraModel;
     std::string DateTimeText;
+    // The photo's size as its directories record it; the entries met last give Width and Height.
     int32_t Width = 0, Height = 0;
     int32_t WidthPos = 0, HeightPos = 0;
     uint16_t WidthType = 0, HeightType = 0; // field types of the entries behind WidthPos, HeightPos
+    // Every field that records the photo's width or height (ImageWidth, ExifImageWidth, ...), for a
+    // change of size to reach them all.
+    struct TDimensionField {
+        int32_t Position; // of the entry's value field
+        uint16_t Type;
+    };
+    std::vector<TDimensionField> WidthFields, HeightFields;
     int32_t FlashValue = 0;
     std::string MakerNoteRaw;
     int32_t MakerNotePos = 0;
@@ -128,6 +144,9 @@ private:
     bool BuildsLists() const { return BuildMode == bmLists || BuildMode == bmBoth; }
     void ReadEntry(int64_t entryPos, int64_t base, int64_t length, int kind);
     void ReadSubDirectory(int64_t valuePos, int64_t base, int64_t length, int kind);
+    void RecordDimension(int32_t& value, int32_t& position, uint16_t& fieldType,
+                         std::vector<TDimensionField>& fields, int64_t fieldPos, uint16_t type,
+                         std::string_view bytes);
     void HandOffMakerNote(std::string bytes, int64_t valuePos);
     bool Admits(TTagEntry& entry);
     std::string TraceLine(uint16_t tag, const std::string& caption, const std::string& text, int64_t size,
@@ -136,6 +155,7 @@ private:
     // Directories already read, as (base, position): each is read at most once.
     std::set<std::pair<int64_t, int64_t>> Visited;
     int Depth = 0;
+    bool ReducedImage = false; // the directory being read holds a reduced-resolution image
     int DirectoriesRead = 0;
     int64_t EntriesRead = 0;
     int64_t RawStored = 0;

@@ -280,20 +280,19 @@ void TImageInfo::PutLong(int32_t value, int32_t position) {
 void TImageInfo::SetDimensions(int32_t newHeight, int32_t newWidth) {
     if (Height <= 0 || Width <= 0) return;
     if (newWidth == Width && newHeight == Height) return;
-    PutDimension(*this, newHeight, HeightPos, HeightType);
-    PutDimension(*this, newWidth, WidthPos, WidthType);
+    // Every field that records the photo's size (IFD0 and the EXIF directory may both); never the
+    // thumbnail's, which the walk does not count among them.
+    for (const TDimensionField& f : HeightFields)
+        PutDimension(*this, newHeight, f.Position, f.Type);
+    for (const TDimensionField& f : WidthFields)
+        PutDimension(*this, newWidth, f.Position, f.Type);
 }
 
 bool TImageInfo::WriteTagValue(std::string_view name, const std::string& value) {
     // Only the directory walk's entries (list 0) have value positions in the EXIF section; a maker
     // note's entry of the same name may count its positions from elsewhere.
-    const TTagEntry* entry = nullptr;
-    for (const TTagEntry& e : Entries) {
-        if (e.ListId == 0 && SameName(e.Name, name)) {
-            entry = &e;
-            break;
-        }
-    }
+    const int index = LookupTagIndex(name, 0);
+    const TTagEntry* entry = index < 0 ? nullptr : &Entries[static_cast<size_t>(index)];
     if (!entry || entry->Tag == 0) return false;
     std::string* data = ExifBytes(Owner);
     const int64_t at = entry->ValueOffset;

@@ -112,7 +112,7 @@ TPhotoReport BuildPhotoReport(TimgData& data, TReportLists lists) {
     AddReportLines(memo, " -- EXIF Summary -(long)---- ");
     AddReportLines(memo, reader->SummaryText());
     for (const auto& row : kSummaryRows)
-        r.SummaryRows.push_back({row.Caption, reader->LookupTagValue(row.TagName)});
+        r.SummaryRows.push_back({row.Caption, reader->ExifValue(row.TagName)});
     return r;
 }
 

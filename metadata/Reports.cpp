@@ -1,6 +1,7 @@
 // The long and short summaries: read-only renderings of what the walk captured.
 #include "ImageInfo.h"
 #include "ImgData.h"
+#include "ValueFormat.h"
 
 namespace quillmark {
 
@@ -15,7 +16,23 @@ std::string SizeInK(int64_t length) {
     return std::to_string(length / 1024);
 }
 
+// A JPEG frame header (SOF0 to SOF15, without DHT, JPG and DAC): precision, height, width.
+bool IsFrameMarker(int32_t marker) {
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
 } // namespace
+
+std::pair<int32_t, int32_t> TImageInfo::PhotoSize() const {
+    if ((Width > 0 && Height > 0) || !Owner) return {Width, Height};
+    for (int i = 1; i <= Owner->SectionCount; ++i) {
+        const tSection& s = Owner->Section(i);
+        if (!IsFrameMarker(s.Marker) || s.Data.size() < 7) continue;
+        auto at = [&](size_t k) { return static_cast<int32_t>(static_cast<unsigned char>(s.Data[k])); };
+        return {at(5) << 8 | at(6), at(3) << 8 | at(4)};
+    }
+    return {Width, Height};
+}
 
 std::string TImageInfo::SummaryText() const {
     if (!Owner || !Owner->HasExif()) return {};
@@ -26,17 +43,18 @@ std::string TImageInfo::SummaryText() const {
     s += "\r\nFile Date: " + FormatFileDate(Owner->FileStamp);
     s += "\r\nPhoto Date: " + DateTimeText;
     s += "\r\nMake (Model): " + CameraMake + " (" + CameraModel + ")";
-    s += "\r\nDimensions: " + std::to_string(Width) + " x " + std::to_string(Height);
+    const auto [width, height] = PhotoSize();
+    s += "\r\nDimensions: " + std::to_string(width) + " x " + std::to_string(height);
     if (BuildMode == bmTrace || BuildMode == bmBoth) {
         auto line = [&](const char* caption, const std::string& value) {
             if (!value.empty()) s += std::string("\r\n") + caption + value;
         };
-        const std::string exposure = LookupTagValue("ExposureTime");
-        line("Exposure Time: ", exposure.empty() ? LookupTagValue("ShutterSpeedValue") : exposure);
-        line("Focal Length: ", LookupTagValue("FocalLength"));
-        line("Focal Length (35mm): ", LookupTagValue("FocalLengthin35mmFilm"));
-        line("FNumber: ", LookupTagValue("FNumber"));
-        line("ISO: ", LookupTagValue("ISOSpeedRatings"));
+        const std::string exposure = ExifValue("ExposureTime");
+        line("Exposure Time: ", exposure.empty() ? ExifValue("ShutterSpeedValue") : exposure);
+        line("Focal Length: ", ExifValue("FocalLength"));
+        line("Focal Length (35mm): ", ExifValue("FocalLengthin35mmFilm"));
+        line("FNumber: ", ExifValue("FNumber"));
+        line("ISO: ", ExifValue("ISOSpeedRatings"));
     }
     s += std::string("\r\nFlash: ") + ((FlashValue & 1) ? "Yes" : "No");
     return s;
@@ -46,8 +64,9 @@ std::string TImageInfo::ShortSummaryText() const {
     if (!Owner || !Owner->HasExif()) return {};
     const std::string name = NamePart(Owner->PathName);
     if (Owner->ErrorText != "<none>") return name + " Exif Error: " + Owner->ErrorText;
-    return name + " " + SizeInK(Owner->FileLength) + "k " + DateTimeText.substr(0, 10) + " " +
-           std::to_string(Width) + "w " + std::to_string(Height) + "h " + ((FlashValue & 1) ? " Flash" : "");
+    const auto [width, height] = PhotoSize();
+    return name + " " + SizeInK(Owner->FileLength) + "k " + CutText(DateTimeText, 10) + " " +
+           std::to_string(width) + "w " + std::to_string(height) + "h " + ((FlashValue & 1) ? " Flash" : "");
 }
 
 } // namespace quillmark

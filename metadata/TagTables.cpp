@@ -21,8 +21,14 @@ constexpr TTagRow kMainTable[] = {
     {0x0100, "ImageWidth", "", "", "", nullptr},
     {0x0101, "ImageLength", "", "", "", nullptr},
     {0x0102, "BitsPerSample", "", "", "", nullptr},
-    {0x0103, "Compression", "", "6:Jpeg,3:Uncompressed,1:TIFF", "", nullptr},
-    {0x0106, "PhotometricInterpretation", "", "1:Monochrome, 2:RGB, 6:YCbCr", "", nullptr},
+    {0x0103, "Compression", "",
+     "1:TIFF,2:CCITT 1D,3:T4/Group 3 Fax,4:T6/Group 4 Fax,5:LZW,6:Jpeg,7:JPEG,8:Adobe Deflate,32773:PackBits,"
+     "32946:Deflate,34712:JPEG 2000",
+     "", nullptr},
+    {0x0106, "PhotometricInterpretation", "",
+     "0:WhiteIsZero,1:Monochrome,2:RGB,3:RGB Palette,4:Transparency Mask,5:CMYK,6:YCbCr,8:CIELab,9:ICCLab,"
+     "10:ITULab,32803:Color Filter Array,32844:Pixar LogL,32845:Pixar LogLuv,34892:Linear Raw",
+     "", nullptr},
     {0x010A, "FillOrder", "", "", "", nullptr},
     {0x010D, "DocumentName", "", "", "", nullptr},
     {0x010E, "ImageDescription", "", "", "", nullptr},
@@ -30,10 +36,9 @@ constexpr TTagRow kMainTable[] = {
     {0x0110, "Model", "", "", "", nullptr},
     {0x0111, "StripOffsets", "", "", "", nullptr},
     {0x0112, "Orientation", "",
-     "1:Normal,3:Rotated 180\xB0"
-     ",6:CounterClockwise 90\xB0"
-     ",8:Clockwise 90\xB0"
-     "",
+     "1:Normal,2:Mirror horizontal,3:Rotated 180\xB0"
+     ",4:Mirror vertical,5:Mirror horizontal and rotate 270 CW,6:CounterClockwise 90\xB0"
+     ",7:Mirror horizontal and rotate 90 CW,8:Clockwise 90\xB0",
      "", nullptr},
     {0x0115, "SamplesPerPixel", "", "", "", nullptr},
     {0x0116, "RowsPerStrip", "", "", "", nullptr},
@@ -203,15 +208,20 @@ constexpr TTagRow kMainTable[] = {
     {0x9101, "ComponentsConfiguration", "", "", "", ComponentsText},
     {0x9102, "CompressedBitsPerPixel", "", "", "", nullptr},
     {0x9201, "ShutterSpeedValue", "", "", "", ExposureText},
-    {0x9202, "ApertureValue", "", "", "F%0.1f", nullptr},
+    {0x9202, "ApertureValue", "", "", "", ApertureText},
     {0x9203, "BrightnessValue", "", "", "", nullptr},
     {0x9204, "ExposureBiasValue", "", "", "", nullptr},
-    {0x9205, "MaxApertureValue", "", "", "F%0.1f", nullptr},
+    {0x9205, "MaxApertureValue", "", "", "", ApertureText},
     {0x9206, "SubjectDistance", "", "", "", nullptr},
-    {0x9207, "MeteringMode", "", "0:Unknown,1:Average,2:Center,3:Spot,4:MultiSpot,5:MultiSegment,6:Partial",
-     "", nullptr},
+    {0x9207, "MeteringMode", "",
+     "0:Unknown,1:Average,2:Center,3:Spot,4:MultiSpot,5:MultiSegment,6:Partial,255:Other", "", nullptr},
     {0x9208, "LightSource", "",
-     "0:Unidentified,1:Daylight,2:Fluorescent,3:Tungsten,10:Flash,17:Std A,18:Std B,19:Std C", "", nullptr},
+     "0:Unidentified,1:Daylight,2:Fluorescent,3:Tungsten,4:Flash,9:Fine weather,10:Cloudy weather,11:Shade,"
+     "12:Daylight fluorescent,13:Day white fluorescent,14:Cool white fluorescent,15:White fluorescent,"
+     "16:Warm white fluorescent,17:Std A,18:Std B,19:Std C,20:D55,21:D65,22:D75,23:D50,24:ISO studio "
+     "tungsten,"
+     "255:Other",
+     "", nullptr},
     {0x9209, "Flash", "", "", "", FlashText},
     {0x920A, "FocalLength", "", "", "%5.2f mm", nullptr},
     {0x920B, "FlashEnergy", "", "", "", nullptr},
@@ -219,7 +229,8 @@ constexpr TTagRow kMainTable[] = {
     {0x920D, "Noise", "", "", "", nullptr},
     {0x920E, "FocalPlaneXResolution", "", "", "", nullptr},
     {0x920F, "FocalPlaneYResolution", "", "", "", nullptr},
-    {0x9210, "FocalPlaneResolutionUnit", "", "1:None Specified,2:Inch,3:Centimeter", "", nullptr},
+    {0x9210, "FocalPlaneResolutionUnit", "", "1:None Specified,2:Inch,3:Centimeter,4:Millimeter,5:Micrometer",
+     "", nullptr},
     {0x9211, "ImageNumber", "", "", "", nullptr},
     {0x9212, "SecurityClassification", "", "", "", nullptr},
     {0x9213, "ImageHistory", "", "", "", nullptr},
@@ -229,18 +240,18 @@ constexpr TTagRow kMainTable[] = {
     {0x9217, "SensingMethod", "", "", "", nullptr},
     {0x923F, "StoNits", "", "", "", nullptr},
     {0x927C, "MakerNote", "", "", "", nullptr},
-    {0x9286, "UserComment", "", "", "", UserCommentBody},
+    {0x9286, "UserComment", "", "", "", nullptr},
     {0x9290, "SubSecTime", "", "", "", nullptr},
     {0x9291, "SubSecTimeOriginal", "", "", "", nullptr},
     {0x9292, "SubSecTimeDigitized", "", "", "", nullptr},
     {0x953C, "ImageSourceData", "", "", "", nullptr},
-    {0x9C9B, "Title", "", "", "", WideText},
-    {0x9C9C, "Comments", "", "", "", WideText},
-    {0x9C9D, "Author", "", "", "", WideText},
-    {0x9C9E, "Keywords", "", "", "", WideText},
-    {0x9C9F, "Subject", "", "", "", WideText},
+    {0x9C9B, "Title", "", "", "", nullptr},
+    {0x9C9C, "Comments", "", "", "", nullptr},
+    {0x9C9D, "Author", "", "", "", nullptr},
+    {0x9C9E, "Keywords", "", "", "", nullptr},
+    {0x9C9F, "Subject", "", "", "", nullptr},
     {0xA000, "FlashPixVersion", "", "", "", nullptr},
-    {0xA001, "ColorSpace", "", "0:sBW,1:sRGB", "", nullptr},
+    {0xA001, "ColorSpace", "", "0:sBW,1:sRGB,2:Adobe RGB,65535:Uncalibrated", "", nullptr},
     {0xA002, "ExifImageWidth", "", "", "", nullptr},
     {0xA003, "ExifImageLength", "", "", "", nullptr},
     {0xA004, "RelatedSoundFile", "", "", "", nullptr},
@@ -249,7 +260,8 @@ constexpr TTagRow kMainTable[] = {
     {0xA20C, "SpatialFrequencyResponse", "", "", "", nullptr},
     {0xA20E, "FocalPlaneXResolution", "", "", "", nullptr},
     {0xA20F, "FocalPlaneYResolution", "", "", "", nullptr},
-    {0xA210, "FocalPlaneResolutionUnit", "", "1:None Specified,2:Inch,3:Centimeter", "", nullptr},
+    {0xA210, "FocalPlaneResolutionUnit", "", "1:None Specified,2:Inch,3:Centimeter,4:Millimeter,5:Micrometer",
+     "", nullptr},
     {0xA211, "ImageNumber", "", "", "", nullptr},
     {0xA212, "SecurityClassification", "", "", "", nullptr},
     {0xA213, "ImageHistory", "", "", "", nullptr},
@@ -260,8 +272,9 @@ constexpr TTagRow kMainTable[] = {
      "0:Unknown,1:MonochromeArea,2:OneChipColorArea,3:TwoChipColorArea,4:ThreeChipColorArea,5:"
      "ColorSequentialArea,6:MonochromeLinear,7:TriLinear,8:ColorSequentialLinear",
      "", nullptr},
-    {0xA300, "FileSource", "", "1:Unknown,3:Digital Still Camera", "", nullptr},
-    {0xA301, "SceneType", "", "0:Unknown,1:Directly Photographed", "", nullptr},
+    {0xA300, "FileSource", "", "0:Other,1:Film Scanner,2:Reflection Print Scanner,3:Digital Camera", "",
+     nullptr},
+    {0xA301, "SceneType", "", "0:Unknown,1:Directly photographed", "", nullptr},
     {0xA302, "CFAPattern", "", "", "", nullptr},
     {0xA401, "CustomRendered", "", "0:Normal process,1:Custom process", "", nullptr},
     {0xA402, "ExposureMode", "", "0:Auto,1:Manual,2:Auto bracket", "", nullptr},
@@ -287,7 +300,7 @@ constexpr TTagRow kGpsTable[] = {
     {0x0002, "GPSLatitude", "", "", "", GpsDegreesText},
     {0x0003, "GPSLongitudeRef", "", "", "", nullptr},
     {0x0004, "GPSLongitude", "", "", "", GpsDegreesText},
-    {0x0005, "GPSAltitudeRef", "", "0:Sealevel", "", nullptr},
+    {0x0005, "GPSAltitudeRef", "", "0:Sealevel,1:Below Sealevel", "", nullptr},
     {0x0006, "GPSAltitude", "", "", "", nullptr},
     {0x0007, "GPSTimeStamp", "", "", "", GpsTimeText},
     {0x0008, "GPSSatellites", "", "", "", nullptr},
@@ -457,9 +470,8 @@ std::string ValueMapOf(uint16_t tag, std::span<const TTagRow> table) {
 
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
     for (size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
     return true;
 }
 

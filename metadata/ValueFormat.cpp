@@ -2,6 +2,7 @@
 
 #include "ByteOrder.h"
 #include "ReaderSettings.h"
+#include "TextEncoding.h"
 
 #include <charconv>
 #include <cmath>
@@ -90,6 +91,20 @@ std::string TrimText(std::string_view text) {
     while (e > b && IsBlankOrControl(text[e - 1]))
         --e;
     return std::string(text.substr(b, e - b));
+}
+
+std::string AsciiLower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = AsciiLower(c);
+    return out;
+}
+
+std::string AsciiUpper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = AsciiUpper(c);
+    return out;
 }
 
 int32_t ParseInteger(std::string_view text) {
@@ -248,10 +263,25 @@ double FractionValue(std::string_view text) {
 }
 
 std::string CleanText(std::string_view text) {
-    std::string out(text.substr(0, 50));
+    std::string out = CutText(text, 50);
     for (char& c : out)
         if (static_cast<unsigned char>(c) < 32) c = '.';
     return out;
+}
+
+std::string CutText(std::string_view text, size_t maxBytes) {
+    if (text.size() <= maxBytes) return std::string(text);
+    auto at = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    // Only a cut that falls on a continuation byte can split a character. Whether the text is UTF-8
+    // is judged by what is kept and the character the cut falls in, never by the whole of a long value.
+    size_t lead = maxBytes;
+    while (lead > 0 && maxBytes - lead < 3 && (at(lead) & 0xC0) == 0x80)
+        --lead;
+    if (lead == maxBytes || (at(lead) & 0xC0) == 0x80) return std::string(text.substr(0, maxBytes));
+    const size_t length = at(lead) >= 0xF0 ? 4 : at(lead) >= 0xE0 ? 3 : at(lead) >= 0xC0 ? 2 : 1;
+    const bool utf8 =
+        lead + length > maxBytes && IsValidUtf8(text.substr(0, std::min(text.size(), lead + length)));
+    return std::string(text.substr(0, utf8 ? lead : maxBytes));
 }
 
 std::string HexDump(std::string_view bytes) {
@@ -346,27 +376,117 @@ std::string ComponentsText(const std::string& text) {
     return out;
 }
 
-std::string UserCommentBody(const std::string& text) {
-    return text.size() > 8 ? text.substr(8) : std::string();
+std::string ApertureText(const std::string& text) {
+    const size_t slash = text.find('/');
+    if (slash == std::string::npos) throw FormatError("'" + text + "' is not a rational value");
+    const double n = ParseInteger(text.substr(0, slash));
+    const double d = ParseInteger(text.substr(slash + 1));
+    if (d == 0) throw FormatError("'" + text + "' has no value");
+    const double f = std::pow(2.0, n / d / 2);
+    if (!std::isfinite(f) || f > 1e6) throw FormatError("Aperture value " + text + " is out of range");
+    std::string out = "F";
+    return out.append(FormatFixed(f, 0, 1));
 }
 
-std::string WideText(const std::string& text) {
-    std::vector<std::string_view> numbers;
-    std::string_view rest = text;
-    size_t commas = 0;
-    for (;;) {
-        const size_t p = rest.find(',');
-        numbers.push_back(rest.substr(0, p));
-        if (p == std::string_view::npos) break;
-        ++commas;
-        rest = rest.substr(p + 1);
+std::string_view AsciiValue(std::string_view bytes) {
+    while (!bytes.empty() && (bytes.back() == '\0' || bytes.back() == ' '))
+        bytes.remove_suffix(1);
+    return bytes;
+}
+
+namespace {
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+        return;
     }
+    char buf[4];
+    int n;
+    if (cp < 0x800) {
+        buf[0] = static_cast<char>(0xC0 | (cp >> 6));
+        n = 2;
+    } else if (cp < 0x10000) {
+        buf[0] = static_cast<char>(0xE0 | (cp >> 12));
+        n = 3;
+    } else {
+        buf[0] = static_cast<char>(0xF0 | (cp >> 18));
+        n = 4;
+    }
+    for (int k = 1; k < n; ++k)
+        buf[k] = static_cast<char>(0x80 | ((cp >> (6 * (n - 1 - k))) & 0x3F));
+    out.append(buf, static_cast<size_t>(n));
+}
+
+// Every byte a character of a text: no control characters but tab and line breaks, no DEL.
+bool IsPrintableText(std::string_view text) {
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F) return false;
+    }
+    return true;
+}
+
+std::string WithoutZeros(std::string_view bytes) {
     std::string out;
-    for (size_t k = 1; k <= commas; k += 2) {
-        const int32_t v = ParseInteger(TrimText(numbers[k - 1]));
-        if ((v & 0xFF) != 0) out += static_cast<char>(v & 0xFF);
+    out.reserve(bytes.size());
+    for (char c : bytes)
+        if (c != '\0') out += c;
+    return out;
+}
+
+} // namespace
+
+std::string Ucs2ToUtf8(std::string_view bytes, bool bigEndian) {
+    auto unit = [&](size_t i) {
+        const auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? static_cast<uint32_t>(a << 8 | b) : static_cast<uint32_t>(b << 8 | a);
+    };
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        uint32_t u = unit(i);
+        if (u == 0) continue;
+        if (u >= 0xD800 && u <= 0xDFFF) {
+            const uint32_t low = u <= 0xDBFF && i + 3 < bytes.size() ? unit(i + 2) : 0;
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                u = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+                i += 2;
+            } else {
+                u = 0xFFFD;
+            }
+        }
+        AppendUtf8(out, u);
     }
     return out;
+}
+
+std::string WideText(std::string_view bytes) {
+    return Ucs2ToUtf8(bytes, false);
+}
+
+std::string UserCommentBody(std::string_view bytes, bool bigEndian) {
+    const std::string_view code = bytes.substr(0, 8);
+    const std::string_view body = bytes.substr(std::min<size_t>(bytes.size(), 8));
+    std::string text;
+    if (code == std::string_view("ASCII\0\0\0", 8) || code == std::string_view("JIS\0\0\0\0\0", 8)) {
+        text = WithoutZeros(body);
+    } else if (code == std::string_view("UNICODE\0", 8)) {
+        std::string_view units = body;
+        if (units.substr(0, 2) == "\xFE\xFF" || units.substr(0, 2) == "\xFF\xFE") {
+            bigEndian = units[0] == '\xFE';
+            units.remove_prefix(2);
+        }
+        text = Ucs2ToUtf8(units, bigEndian);
+    } else {
+        // Undefined (eight zero bytes), or a writer that put no code at all in front of the text.
+        text = WithoutZeros(code == std::string_view("\0\0\0\0\0\0\0\0", 8) ? body : bytes);
+        if (!IsPrintableText(text)) text.clear();
+    }
+    // Blank padding goes; control characters stay, for a JIS text starts with its escape sequence.
+    const size_t b = text.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return {};
+    return text.substr(b, text.find_last_not_of(" \t\r\n") - b + 1);
 }
 
 } // namespace quillmark

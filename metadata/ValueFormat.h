@@ -29,8 +29,11 @@ double FractionValue(std::string_view text);
 
 std::string RationalText(int32_t numerator, int32_t denominator);
 std::string IntegerText(int32_t value);
-// The first 50 characters, control characters shown as ".".
+// The first 50 bytes (fewer rather than half a character), control characters shown as ".".
 std::string CleanText(std::string_view text);
+// At most maxBytes of a text, cut where a character starts: a text that is valid UTF-8 is never cut
+// inside a sequence; in any other (8-bit) text every byte is a character.
+std::string CutText(std::string_view text, size_t maxBytes);
 // Up to 16 bytes as upper-case hex pairs each followed by a blank, then "..." when there were more.
 std::string HexDump(std::string_view bytes);
 // A tag number as four upper-case hex digits.
@@ -51,13 +54,38 @@ int32_t ParseInteger(std::string_view text);
 // Blanks and control characters removed from both ends.
 std::string TrimText(std::string_view text);
 
+// ASCII letters folded to one case, every other byte kept: texts may be UTF-8 or a Windows code
+// page, and folding only ASCII can never make two different texts equal.
+inline char AsciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+inline char AsciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+std::string AsciiLower(std::string_view text);
+std::string AsciiUpper(std::string_view text);
+
+// Texts read from a value's bytes by their own encoding.
+// An ASCII value without what pads it at the end: zero bytes, and the blanks that fill a field of
+// fixed size ("FinePix E500   ").
+std::string_view AsciiValue(std::string_view bytes);
+// UCS-2 (UTF-16) code units as UTF-8; zero units are dropped, a lone surrogate becomes U+FFFD.
+std::string Ucs2ToUtf8(std::string_view bytes, bool bigEndian);
+// The Windows XP text tags (title, comment, author, keywords, subject): UTF-16 little-endian
+// whatever the block's byte order.
+std::string WideText(std::string_view bytes);
+// A user comment by its 8-byte character code: "ASCII", "UNICODE" (in the block's byte order
+// unless a byte-order mark says otherwise), "JIS" (kept as it is), or zeros / an unknown code (the
+// bytes, when they are printable text). Zero bytes and blank padding are dropped.
+std::string UserCommentBody(std::string_view bytes, bool bigEndian);
+
 // Formatting callbacks referenced from the tag tables.
 std::string FlashText(const std::string& text);
 std::string ExposureText(const std::string& text);
 std::string GpsDegreesText(const std::string& text);
 std::string GpsTimeText(const std::string& text);
 std::string ComponentsText(const std::string& text);
-std::string UserCommentBody(const std::string& text);
-std::string WideText(const std::string& text);
+// ApertureValue, MaxApertureValue: an APEX value v ("n/d") as the f-number 2^(v/2), "F%0.1f".
+std::string ApertureText(const std::string& text);
 
 } // namespace quillmark

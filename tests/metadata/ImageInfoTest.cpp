@@ -114,16 +114,26 @@ TEST(DirectoryWalk, ValuesInTheEntryAndThroughOffsets) {
 TEST(DirectoryWalk, AsciiUndefinedAndUserComment) {
     TiffBlock t(false);
     const int exif = t.AddIfd();
-    t.Ascii(0, 0x010F, "Canon").Raw(0, 0x0110, 2, 7, std::string("Canon\0\0", 7)).Link(0, 0x8769, exif);
+    t.Ascii(0, 0x010F, "Canon")
+        .Raw(0, 0x0110, 2, 7, std::string("Canon\0\0", 7))
+        .Raw(0, 0x0131, 2, 6, std::string("a\0b\0\0\0", 6))
+        .XpText(0, 0x9C9B, "Caf\xC3\xA9 \xE2\x82\xAC")
+        .Link(0, 0x8769, exif);
     t.Undefined(exif, 0x9101, std::string("\x01\x02\x03\x00", 4))
         .Undefined(exif, 0x9286, std::string("ASCII\0\0\0  Hello world \0", 24))
-        .Undefined(exif, 0xA000, "0100");
+        .Undefined(exif, 0xA000, "0100")
+        .Undefined(exif, 0xA300, "\x03")
+        .Undefined(exif, 0xA301, "\x01");
     Read r(t);
     auto& info = r.reader();
     EXPECT_EQ(info.LookupTagValue("Make"), "Canon");
-    EXPECT_EQ(info.LookupTagValue("Model"), "Canon."); // only the last zero byte is dropped
+    EXPECT_EQ(info.LookupTagValue("Model"), "Canon");  // the zero bytes that pad it are dropped
+    EXPECT_EQ(info.LookupTagValue("Software"), "a.b"); // one inside it is not padding
+    EXPECT_EQ(info.LookupTagValue("Title"), "Caf\xC3\xA9 \xE2\x82\xAC");
     EXPECT_EQ(info.LookupTagValue("ComponentsConfiguration"), "YCbCr");
     EXPECT_EQ(info.LookupTagValue("FlashPixVersion"), "\"0100\"");
+    EXPECT_EQ(info.LookupTagValue("FileSource"), "Digital Camera");
+    EXPECT_EQ(info.LookupTagValue("SceneType"), "Directly photographed");
     EXPECT_EQ(info.UserCommentText, "Hello world");
     EXPECT_EQ(info.LookupTagValue("UserComment"), "Hello world");
     EXPECT_EQ(info.UserCommentLength, 24 - 9);
@@ -266,8 +276,33 @@ TEST(ThumbnailDirectory, FoundThroughIfd0AndReadOnDemand) {
         ++n;
     EXPECT_EQ(n, 4);
     EXPECT_EQ(e.Tag, 0); // the end gives an empty entry
-    // Kept values follow the walk: the thumbnail's width now stands in Width.
-    EXPECT_EQ(info.Width, 160);
+    // The thumbnail's size is its own, never the photo's.
+    EXPECT_EQ(info.Width, 0);
+}
+
+TEST(ThumbnailDirectory, PhotoFactsComeFromTheMainDirectoriesOnly) {
+    // A raw file's layout: IFD0 and the first SubIFD record reduced images, the second SubIFD the
+    // full one; the thumbnail's directory records its own size and date.
+    auto block = [](uint32_t previewAt, uint32_t fullAt) {
+        TiffBlock t(false);
+        const int preview = t.AddIfd(), full = t.AddIfd(), ifd1 = t.AddIfd();
+        t.Long(0, 0x00FE, {1}).Short(0, 0x0100, {160}).Short(0, 0x0101, {120});
+        t.Ascii(0, 0x0132, "2001:01:01 00:00:00").Long(0, 0x014A, {previewAt, fullAt}).Next(0, ifd1);
+        t.Long(preview, 0x00FE, {1}).Long(preview, 0x0100, {1024}).Long(preview, 0x0101, {680});
+        t.Long(full, 0x00FE, {0}).Long(full, 0x0100, {3008}).Long(full, 0x0101, {2000});
+        t.Short(ifd1, 0x0100, {96}).Short(ifd1, 0x0101, {72}).Ascii(ifd1, 0x0132, "1999:09:09 09:09:09");
+        t.Short(ifd1, 0x0103, {1}).Trailer(std::string(400, '\0'));
+        return t;
+    };
+    const TiffBlock layout = block(0, 0);
+    Read r(block(layout.IfdOffset(1), layout.IfdOffset(2)));
+    auto& info = r.reader();
+    ASSERT_TRUE(info.ReadThumbnailDirectory());
+    EXPECT_EQ(info.ThumbEntries.size(), 4u);
+    EXPECT_EQ(info.Width, 3008);
+    EXPECT_EQ(info.Height, 2000);
+    EXPECT_EQ(info.DateTimeText, "2001:01:01 00:00:00");
+    EXPECT_EQ(info.WidthFields.size(), 1u);
 }
 
 TEST(ThumbnailDirectory, NextOffsetOfALaterDirectoryWhenIfd0HasNone) {
@@ -361,7 +396,9 @@ TEST(EntryLists, CursorsSeparateTheLists) {
     EXPECT_EQ(zero, exifCount);
     EXPECT_FALSE(info.NextEntry(0, e));
     EXPECT_TRUE(e.Name.empty());
-    // Look-ups by name cross lists: the first entry of that name wins.
+    // Look-ups by name cross lists unless one is asked for: the first entry of that name wins.
     EXPECT_EQ(info.LookupTagValue("MACRO MODE"), "Normal");
+    EXPECT_EQ(info.LookupTagValue("MACRO MODE", 1), "Normal");
+    EXPECT_EQ(info.ExifValue("MACRO MODE"), "");
     EXPECT_EQ(info.LookupTagIndex("nothing"), -1);
 }

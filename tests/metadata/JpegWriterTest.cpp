@@ -292,6 +292,27 @@ TEST(JpegWriter, SetDimensionsWritesEachEntryInItsOwnType) {
     const std::string& data = d.Section(d.ExifSection).Data;
     EXPECT_EQ(data.substr(static_cast<size_t>(info.WidthPos - 1), 4), std::string("\x00\x20\xAB\xCD", 4));
     EXPECT_EQ(data.substr(static_cast<size_t>(info.HeightPos - 1), 4), std::string("\x00\x18\x00\x00", 4));
+
+    // Every field that records the photo's size changes, each in its type; the thumbnail's stay.
+    TiffBlock both(false);
+    const int exif = both.AddIfd();
+    const int ifd1 = both.AddIfd();
+    both.Long(0, 0x0100, {4134}).Long(0, 0x0101, {5906}).Link(0, 0x8769, exif).Next(0, ifd1);
+    both.Short(exif, 0xA002, {322}).Short(exif, 0xA003, {466});
+    both.Short(ifd1, 0x0100, {96}).Short(ifd1, 0x0101, {72}).Trailer(std::string(300, '\0'));
+    ASSERT_TRUE(d.ProcessBytes("b.jpg", JpegWithExif(both)));
+    ASSERT_TRUE(d.ExifReader->ReadThumbnailDirectory());
+    d.ExifReader->SetDimensions(233, 161);
+    const std::string& changed = d.Section(d.ExifSection).Data;
+    auto field = [&](int ifd, int entry) {
+        return changed.substr(both.EntryOffset(ifd, entry) + 8 + 8, 4); // 8: "Exif\0\0" and the length
+    };
+    EXPECT_EQ(field(0, 0), std::string("\xA1\0\0\0", 4));
+    EXPECT_EQ(field(0, 1), std::string("\xE9\0\0\0", 4));
+    EXPECT_EQ(field(exif, 0), std::string("\xA1\0\0\0", 4));
+    EXPECT_EQ(field(exif, 1), std::string("\xE9\0\0\0", 4));
+    EXPECT_EQ(field(ifd1, 0), std::string("\x60\0\0\0", 4));
+    EXPECT_EQ(field(ifd1, 1), std::string("\x48\0\0\0", 4));
 }
 
 TEST(JpegWriter, SetDimensionsChangesNothingWhenItShouldNot) {

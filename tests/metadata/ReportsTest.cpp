@@ -147,6 +147,37 @@ TEST(PhotoReport, ListsAndReportLinesOfAPhotoWithEverything) {
     EXPECT_EQ(r.MemoLines.back(), "Flash: No");
 }
 
+TEST(PhotoReport, PhotoFactsNeverComeFromTheThumbnailOrTheMakerNote) {
+    // No size in the photo's directories (as some early cameras write): the frame's size stands.
+    TiffBlock t(true);
+    const int exif = t.AddIfd();
+    const int ifd1 = t.AddIfd();
+    t.Ascii(0, 0x010F, "Kodak").Link(0, 0x8769, exif).Next(0, ifd1);
+    t.Ascii(exif, 0x9003, "2000:10:26 16:46:51")
+        .Rational(exif, 0x9205, {{3, 1}})
+        .Short(exif, 0xA403, {0})
+        .XpText(exif, 0x9C9F, "Smoke");
+    t.Short(ifd1, 0x0100, {96}).Short(ifd1, 0x0101, {72}).Ascii(ifd1, 0x0132, "1999:01:01 00:00:00");
+    t.Short(ifd1, 0x0103, {1}).Trailer(std::string(400, '\0'));
+    TimgData d;
+    ASSERT_TRUE(d.ProcessBytes("/k/dc.jpg", JpegFile().Soi().Exif(t).Image(64, 48).Bytes(), kStamp));
+    d.ExifReader->AddMakerItem("WhiteBalance", "AUTO        ", 2, 0x0005);
+    const TPhotoReport r = BuildPhotoReport(d);
+    auto summary = [&](const std::string& caption) {
+        for (const auto& row : r.SummaryRows)
+            if (row.Item == caption) return row.Details;
+        return std::string("(none)");
+    };
+    EXPECT_EQ(summary("White Balance"), "Auto");
+    EXPECT_EQ(summary("Max Aperture"), "F2.8");
+    EXPECT_EQ(summary("Subject"), "Smoke");
+    const std::string s = d.ExifReader->SummaryText();
+    EXPECT_NE(s.find("\r\nPhoto Date: 2000:10:26 16:46:51\r\n"), std::string::npos) << s;
+    EXPECT_NE(s.find("\r\nDimensions: 64 x 48\r\n"), std::string::npos) << s;
+    EXPECT_EQ(d.ExifReader->ShortSummaryText(),
+              "dc.jpg " + std::to_string(d.FileLength / 1024) + "k 2000:10:26 64w 48h ");
+}
+
 TEST(PhotoReport, CommentOnlyAndNoMetadata) {
     TimgData d;
     d.ProcessBytes("c.jpg", JpegFile().Soi().Comment("hello").ScanAndEnd().Bytes());

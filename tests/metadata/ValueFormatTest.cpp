@@ -137,12 +137,66 @@ TEST(FormattingCallbacks, ExposureGpsComponentsWide) {
     EXPECT_EQ(ComponentsText(std::string("\"\x01\x02\x03\"", 5)), "YCbCr");
     EXPECT_EQ(ComponentsText(std::string("\"\x04\x05\x06\x07\"", 6)), "RGB");
     EXPECT_EQ(ComponentsText("\""), "");
+}
 
-    EXPECT_EQ(UserCommentBody("ASCII...Hello"), "Hello");
-    EXPECT_EQ(UserCommentBody("short"), "");
+TEST(FormattingCallbacks, ApertureIsAnApexValue) {
+    // f-number = 2^(v/2), one decimal.
+    EXPECT_EQ(ApertureText("5655/1000"), "F7.1");
+    EXPECT_EQ(ApertureText("6/1"), "F8.0");
+    EXPECT_EQ(ApertureText("3/1"), "F2.8");
+    EXPECT_EQ(ApertureText("0/1"), "F1.0");
+    for (const char* bad : {"0/0", "7", "1/1, 2/1", "2147483647/1"})
+        EXPECT_THROW(ApertureText(bad), FormatError) << bad;
+}
 
-    EXPECT_EQ(WideText("65, 0, 66, 0, 0, 0"), "AB");
-    EXPECT_EQ(WideText("65, 0, 322, 0"), "AB"); // only the low 8 bits count
-    EXPECT_EQ(WideText("65"), "");
-    EXPECT_THROW(WideText("65, 0, x, 0"), FormatError);
+TEST(TextDecoding, UserCommentsByTheirCharacterCode) {
+    using namespace std::string_literals;
+    struct Case {
+        std::string bytes;
+        bool bigEndian;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"ASCII\0\0\0  Hello world \0\0"s, false, "Hello world"},
+        {"ASCII\0\0\0ridge"s, false, "ridge"}, // no closing zero: the last letter stays
+        {"ASCII\0\0\0"s + std::string(20, ' '), false, ""},
+        {"UNICODE\0\0C\0a\0f\0\xE9\0\0"s, true, "Caf\xC3\xA9"}, // the block's byte order
+        {"UNICODE\0C\0a\0f\0\xE9\0\0\0"s, false, "Caf\xC3\xA9"},
+        {"UNICODE\0\xFF\xFEH\0i\0"s, true, "Hi"}, // a byte-order mark overrules it
+        {"JIS\0\0\0\0\0\x1B$B\0"s, false, "\x1B$B"},
+        {std::string(8, '\0') + "Plain text \0"s, false, "Plain text"},
+        {std::string(8, '\0') + "\x01\x02\x03garbage"s, false, ""}, // binary: no text
+        {std::string(40, '\0'), false, ""},
+        {"No code, just words"s, false, "No code, just words"},
+        {"short"s, false, "short"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(UserCommentBody(c.bytes, c.bigEndian), c.text) << c.bytes;
+}
+
+TEST(TextDecoding, WideTextsAsciiPaddingAndCuts) {
+    using namespace std::string_literals;
+    EXPECT_EQ(WideText("A\0B\0\0\0"s), "AB");
+    EXPECT_EQ(WideText("A\0\xE9\0\xAC\x20"s), "A\xC3\xA9\xE2\x82\xAC"); // é and €
+    EXPECT_EQ(WideText("=\xD8\x00\xDEx"s), "\xF0\x9F\x98\x80");         // a surrogate pair, odd byte left
+    EXPECT_EQ(Ucs2ToUtf8("\xD8\x3D\x00"
+                         "A"s,
+                         true),
+              "\xEF\xBF\xBD"
+              "A"); // a lone surrogate
+    EXPECT_EQ(AsciiValue("SONY\0\0\0"s), "SONY");
+    EXPECT_EQ(AsciiValue("SX113 \0 \0"s), "SX113");
+    EXPECT_EQ(AsciiValue(" \0"s), "");
+    EXPECT_EQ(AsciiValue("a\0b\0"s), "a\0b"s);
+    EXPECT_EQ(AsciiLower("Make\xC9"), "make\xC9");
+    EXPECT_EQ(AsciiUpper("skip"), "SKIP");
+
+    // 50-byte cuts never split a UTF-8 character; 8-bit text is cut at the byte.
+    const std::string cafe = std::string(48, 'a') + "\xC3\xA9\xC3\xA9";
+    EXPECT_EQ(CleanText(std::string(49, 'a') + "\xC3\xA9"), std::string(49, 'a'));
+    EXPECT_EQ(CleanText(cafe), std::string(48, 'a') + "\xC3\xA9");
+    EXPECT_EQ(CutText(std::string(47, 'a') + "\xE2\x82\xAC\xE2\x82\xAC", 49), std::string(47, 'a'));
+    EXPECT_EQ(CutText(std::string(49, 'a') + "\xE9\xE9", 50), std::string(49, 'a') + "\xE9");
+    EXPECT_EQ(CutText("ab\x80\x80\x80\x80", 3), "ab\x80"); // not UTF-8: any byte
+    EXPECT_EQ(CutText("short", 50), "short");
 }
