@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <random>
+#include <tuple>
 
 using namespace quillmark;
 using namespace quillmark::testing;
@@ -203,6 +205,47 @@ TEST(HostileInput, App13AndCommentLengthsPastTheEnd) {
     EXPECT_EQ(d.Section(1).Data.size(), iptc.size() - 4);
     ReadAndReport("iptc.jpg", iptc);
     ReadAndReport("com.jpg", JpegFile().Soi().SegmentWithLength(0xFE, 0xFFFF, "").Bytes());
+}
+
+TEST(HostileInput, TiffDirectoryChainsThatLoopOrLeaveTheFile) {
+    // IFD0 -> IFD1 -> IFD0 again; a chain that leaves the file; a chain longer than any file's.
+    TiffBlock loop(false);
+    const int second = loop.AddIfd();
+    loop.Ascii(0, 0x010F, "Loop").Next(0, second).Short(second, 0x0100, {1}).Next(second, 0);
+    TiffBlock away(true);
+    away.Ascii(0, 0x010F, "Away").NextRaw(0, 0xFFFFFFF0);
+    TiffBlock longChain(true);
+    longChain.Ascii(0, 0x010F, "Long");
+    for (int i = 1; i <= 300; ++i)
+        longChain.Next(longChain.AddIfd() - 1, i).Short(i, 0x0100, {static_cast<uint16_t>(i)});
+    for (const auto& [t, make, thumbs] :
+         {std::tuple{&loop, "Loop", 1}, {&away, "Away", 0}, {&longChain, "Long", 63}}) {
+        TimgData d;
+        ASSERT_TRUE(d.ProcessBytes("chain.tif", t->Build())) << make;
+        EXPECT_EQ(d.ExifReader->CameraMake, make);
+        EXPECT_EQ(d.ExifReader->ThumbEntries.size(), static_cast<size_t>(thumbs)) << make;
+        ReadAndReport("chain.tif", t->Build());
+    }
+}
+
+TEST(HostileInput, ATiffOfAGigabyteIsNotReadWhole) {
+    // A sparse file: the header points at IFD0 a gigabyte in, where its directory and values lie.
+    constexpr uint32_t kFar = 1u << 30;
+    TiffBlock t(true);
+    t.WithoutHeader().Origin(kFar).Ascii(0, 0x010F, "Far").Rational(0, 0x011A, {{300, 1}});
+    TempDir dir;
+    const std::string path = dir.File("huge.tif", std::string("MM\0*", 4) + craft::U32(kFar, true));
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+        out.seekp(kFar);
+        out << t.Build();
+    }
+    TimgData d;
+    ASSERT_TRUE(d.ProcessFile(path));
+    EXPECT_EQ(d.FileLength, int64_t{kFar} + static_cast<int64_t>(t.Build().size()));
+    EXPECT_EQ(d.ExifReader->CameraMake, "Far");
+    EXPECT_EQ(d.ExifReader->LookupTagValue("XResolution"), "300.00");
+    EXPECT_EQ(d.Section(1).Data.size(), t.Build().size());
 }
 
 namespace {
