@@ -531,9 +531,9 @@ bool TimgData::ScanTiff(TByteSource& source) {
     reader.ReadDirectory(position(layout.Chain.front()), BlockBase, length, dkMain);
     // The directories chained after IFD0 (a thumbnail, further pages) are kept apart from the photo's
     // own entries, as a JPEG's thumbnail directory is; the photo's facts stay those of IFD0.
-    const auto facts =
-        std::make_tuple(reader.Width, reader.Height, reader.WidthPos, reader.HeightPos, reader.WidthType,
-                        reader.HeightType, reader.DateTimeText, reader.DateTimePos);
+    const auto facts = std::make_tuple(reader.Width, reader.Height, reader.WidthPos, reader.HeightPos,
+                                       reader.WidthType, reader.HeightType, reader.DateTimeText,
+                                       reader.DateTimePos, reader.CameraMake, reader.CameraModel);
     for (size_t i = 1; i < layout.Chain.size(); ++i) {
         try {
             reader.ReadDirectory(position(layout.Chain[i]), BlockBase, length, dkThumbnail);
@@ -542,7 +542,8 @@ bool TimgData::ScanTiff(TByteSource& source) {
         }
     }
     std::tie(reader.Width, reader.Height, reader.WidthPos, reader.HeightPos, reader.WidthType,
-             reader.HeightType, reader.DateTimeText, reader.DateTimePos) = facts;
+             reader.HeightType, reader.DateTimeText, reader.DateTimePos, reader.CameraMake,
+             reader.CameraModel) = facts;
     reader.ComputeFocalLength35();
     return true;
 }
