@@ -302,6 +302,25 @@ TEST(TiffPath, DirectoriesAreReadWhereTheyLieAndNoMoreOfTheFile) {
     EXPECT_EQ(d.ExifReader->LookupTagValue("FNumber"), "");
 }
 
+TEST(TiffPath, AMakerNoteFarIntoTheFileReadsAsInAJpeg) {
+    // A Canon note whose value offsets count from the TIFF header, as a camera writes them.
+    TiffBlock t(false);
+    const int exif = t.AddIfd();
+    t.Before(0, std::string(60000, '\0')).Ascii(0, 0x010F, "Canon").Link(0, 0x8769, exif);
+    t.UndefinedAt(exif, 0x927C, [](uint32_t at) {
+        TiffBlock note(false);
+        note.WithoutHeader().Origin(at).Ascii(0, 0x0006, "IMG:PowerShot").Long(0, 0x0008, {42});
+        return note.Build();
+    });
+    for (const char* name : {"far.tif", "far.jpg"}) {
+        TimgData d;
+        ASSERT_TRUE(d.ProcessBytes(name, std::string(name) == "far.tif" ? t.Build() : JpegWithExif(t)))
+            << name;
+        ASSERT_TRUE(FindEntry(*d.ExifReader, 0x0006, 1)) << name;
+        EXPECT_EQ(FindEntry(*d.ExifReader, 0x0006, 1)->Text, "\"IMG:PowerShot\"") << name;
+    }
+}
+
 TEST(TiffPath, AFileWithNoReadableDirectoryIsAnError) {
     TiffBlock beyond(false);
     beyond.Ascii(0, 0x010F, "x").FirstIfdOffsetRaw(5000);
