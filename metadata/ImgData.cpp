@@ -165,9 +165,11 @@ private:
         char count[2];
         if (Source.ReadAt(offset, count, 2) != 2) return false;
         const uint16_t n = U16(count);
-        std::string dir(2 + 12 * size_t{n} + 4, '\0');
+        // No more than the file holds: a count of 65535 in a short file costs only the file's bytes.
+        std::string dir(static_cast<size_t>(std::min<uint64_t>(2 + 12 * uint64_t{n} + 4, FileSize - offset)),
+                        '\0');
         const size_t got = Source.ReadAt(offset, dir.data(), dir.size());
-        Add(offset, dir.size());
+        Add(offset, 2 + 12 * uint64_t{n} + 4);
         if (Directories == 1) {
             Ifd0Entries = n;
             Ifd0Whole = got >= 2 + 12 * size_t{n};
