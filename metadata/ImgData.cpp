@@ -1,5 +1,6 @@
 #include "ImgData.h"
 
+#include "FileKind.h"
 #include "ReaderSettings.h"
 #include "TagTables.h"
 
@@ -11,7 +12,9 @@
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
+#include <set>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace quillmark {
@@ -24,6 +27,23 @@ class FileSource : public TByteSource {
 public:
     explicit FileSource(int fd) : Fd(fd), Buffer(new char[kBufferSize]) {}
     ~FileSource() override { ::close(Fd); }
+    void Skip(size_t n) override {
+        const size_t buffered = std::min(n, Filled - Pos);
+        Pos += buffered;
+        n -= buffered;
+        // Past the end of the file the next read simply finds nothing.
+        if (n > 0) ::lseek(Fd, static_cast<off_t>(n), SEEK_CUR);
+    }
+    size_t ReadAt(uint64_t offset, char* into, size_t n) override {
+        size_t done = 0;
+        while (done < n && offset + done <= static_cast<uint64_t>(INT64_MAX)) {
+            const ssize_t got = ::pread(Fd, into + done, n - done, static_cast<off_t>(offset + done));
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) break;
+            done += static_cast<size_t>(got);
+        }
+        return done;
+    }
     size_t Read(char* into, size_t n) override {
         size_t done = 0;
         while (done < n) {
@@ -71,29 +91,16 @@ public:
         Pos += k;
         return k;
     }
+    void Skip(size_t n) override { Pos += std::min(n, Bytes.size() - Pos); }
+    size_t ReadAt(uint64_t offset, char* into, size_t n) override {
+        if (offset >= Bytes.size()) return 0;
+        return Bytes.copy(into, n, static_cast<size_t>(offset));
+    }
 
 private:
     std::string_view Bytes;
     size_t Pos = 0;
 };
-
-// The extension from the last "." on, in lower case.
-std::string LowerExtension(const std::string& fileName) {
-    const size_t slash = fileName.find_last_of('/');
-    const size_t dot = fileName.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string ext = fileName.substr(dot);
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return ext;
-}
-
-bool IsJpegExtension(const std::string& ext) {
-    return ext == ".jpg" || ext == ".jpeg" || ext == ".jpe";
-}
-bool IsTiffExtension(const std::string& ext) {
-    return ext == ".tif" || ext == ".tiff" || ext == ".nef";
-}
 
 // Seconds since 1970 (UTC) to days since 1899-12-30 in local time.
 double LocalDays(time_t t) {
@@ -104,6 +111,135 @@ double LocalDays(time_t t) {
 
 // Thrown when the file cannot be opened; caught by the outermost level of a read.
 struct OpenFailure {};
+
+// Where a TIFF file's directories and the values they point to lie. The header's IFD0 offset, the
+// chain of next-directory offsets and the links to sub-directories are followed through the file
+// itself, reading only directory bytes, under the same limits as the directory walk; the walk then
+// gets one block holding just the bytes this found.
+class TTiffLayout {
+public:
+    struct TRange {
+        uint64_t Begin, End; // file offsets, End excluded
+    };
+
+    TTiffLayout(TByteSource& source, uint64_t fileSize, bool bigEndian)
+        : Source(source), FileSize(fileSize), BigEndian(bigEndian) {}
+
+    // Follows IFD0 at `ifd0` and its chain; the chain's directories in order in Chain.
+    void Survey(uint64_t ifd0) {
+        for (uint64_t at = ifd0; at != 0 && Chain.size() < kMaxChain;) {
+            if (!Visit(at, 0)) break;
+            Chain.push_back(at);
+            at = NextOf(at);
+        }
+    }
+
+    std::vector<TRange> Ranges; // in the order found, IFD0 first
+    std::vector<uint64_t> Chain;
+    TRange Iptc{0, 0}; // the value of IPTC tag 0x83BB in IFD0, if any
+    uint16_t Ifd0Entries = 0;
+    bool Ifd0Whole = false; // IFD0's entries all lie inside the file
+
+private:
+    static constexpr size_t kMaxChain = 64;
+
+    uint32_t U32(const char* p) const {
+        return static_cast<uint32_t>(quillmark::BytesToInt({p, 4}, BigEndian));
+    }
+    uint16_t U16(const char* p) const {
+        return static_cast<uint16_t>(quillmark::BytesToInt({p, 2}, BigEndian));
+    }
+
+    void Add(uint64_t begin, uint64_t length) {
+        if (begin >= FileSize) return;
+        Ranges.push_back({begin, begin + std::min(length, FileSize - begin)});
+    }
+
+    // Reads the directory at `offset` and notes its bytes and its values' bytes; then the
+    // sub-directories it links to. False when not even its entry count can be read.
+    bool Visit(uint64_t offset, int depth) {
+        if (depth > TImageInfo::kMaxDepth || Directories >= TImageInfo::kMaxDirectories ||
+            !Visited.insert(offset).second)
+            return false;
+        ++Directories;
+        char count[2];
+        if (Source.ReadAt(offset, count, 2) != 2) return false;
+        const uint16_t n = U16(count);
+        // No more than the file holds: a count of 65535 in a short file costs only the file's bytes.
+        std::string dir(static_cast<size_t>(std::min<uint64_t>(2 + 12 * uint64_t{n} + 4, FileSize - offset)),
+                        '\0');
+        const size_t got = Source.ReadAt(offset, dir.data(), dir.size());
+        Add(offset, 2 + 12 * uint64_t{n} + 4);
+        if (Directories == 1) {
+            Ifd0Entries = n;
+            Ifd0Whole = got >= 2 + 12 * size_t{n};
+        }
+        for (size_t i = 0; i < n && 2 + 12 * i + 12 <= got; ++i) {
+            if (++Entries > TImageInfo::kMaxEntries) break;
+            const char* e = dir.data() + 2 + 12 * i;
+            const uint16_t tag = U16(e);
+            const uint64_t size = uint64_t{U32(e + 4)} * static_cast<uint64_t>(ComponentSize(U16(e + 2)));
+            if (size == 0) continue;
+            const uint64_t value = U32(e + 8);
+            if (size > 4) Add(value, size);
+            if (tag == 0x83BB && depth == 0 && Iptc.End == 0 && size > 4 && value < FileSize)
+                Iptc = Ranges.back();
+            if (tag == 0x014A || tag == 0x8769 || tag == 0xA005 || tag == 0x8825) {
+                // As the walk does: the first offset the value holds.
+                char first[4];
+                if (size <= 4)
+                    Visit(value, depth + 1);
+                else if (Source.ReadAt(value, first, 4) == 4)
+                    Visit(U32(first), depth + 1);
+            }
+        }
+        return true;
+    }
+
+    uint64_t NextOf(uint64_t offset) {
+        char count[2], next[4];
+        if (Source.ReadAt(offset, count, 2) != 2) return 0;
+        if (Source.ReadAt(offset + 2 + 12 * uint64_t{U16(count)}, next, 4) != 4) return 0;
+        return U32(next);
+    }
+
+    TByteSource& Source;
+    uint64_t FileSize;
+    bool BigEndian;
+    std::set<uint64_t> Visited;
+    int Directories = 0;
+    int64_t Entries = 0;
+};
+
+// The block the walk reads: the file's bytes from the first range to the last, as far as the
+// limit allows. Ranges are taken in the order found, so IFD0 and what it leads to come first, and
+// one lying so far away that the block would outgrow the limit is left out. Gaps between ranges
+// are read too when short (one read instead of several); longer ones stay zero, never read.
+std::string ReadTiffBlock(TByteSource& source, const std::vector<TTiffLayout::TRange>& found, uint64_t limit,
+                          uint64_t& start) {
+    if (found.empty()) return {};
+    uint64_t lo = found.front().Begin, hi = found.front().End;
+    std::vector<TTiffLayout::TRange> kept{found.front()};
+    for (auto r = found.begin() + 1; r != found.end(); ++r) {
+        const uint64_t nlo = std::min(lo, r->Begin), nhi = std::max(hi, r->End);
+        if (nhi - nlo > limit) continue;
+        lo = nlo;
+        hi = nhi;
+        kept.push_back(*r);
+    }
+    std::sort(kept.begin(), kept.end(), [](const auto& a, const auto& b) { return a.Begin < b.Begin; });
+    constexpr uint64_t kShortGap = 4096;
+    std::string block(static_cast<size_t>(hi - lo), '\0');
+    for (size_t i = 0; i < kept.size();) {
+        const uint64_t begin = kept[i].Begin;
+        uint64_t end = kept[i].End;
+        for (++i; i < kept.size() && kept[i].Begin <= end + kShortGap; ++i)
+            end = std::max(end, kept[i].End);
+        source.ReadAt(begin, block.data() + (begin - lo), static_cast<size_t>(end - begin));
+    }
+    start = lo;
+    return block;
+}
 
 } // namespace
 
@@ -130,6 +266,7 @@ void TimgData::Reset() {
     ExifReader.reset();
     IptcReader.reset();
     BigEndian = false;
+    BlockBase = 9;
 }
 
 std::string TimgData::CommentText() const {
@@ -168,9 +305,6 @@ bool TimgData::ProcessBytes(const std::string& fileName, std::string_view bytes,
 
 bool TimgData::ProcessSource(const std::string& fileName, TByteSource* memory) {
     ErrorText = "Not an EXIF file";
-    const std::string ext = LowerExtension(fileName);
-    const bool jpeg = IsJpegExtension(ext);
-    if (!jpeg && !IsTiffExtension(ext)) return false;
     bool ok = false;
     try {
         std::unique_ptr<TByteSource> file;
@@ -181,7 +315,20 @@ bool TimgData::ProcessSource(const std::string& fileName, TByteSource* memory) {
             file = std::make_unique<FileSource>(fd);
             source = file.get();
         }
-        ok = jpeg ? ReadJpeg(*source) : ReadTiff(*source);
+        // The first bytes say what the file is, whatever its name; the name counts only when
+        // they say neither.
+        char head[4];
+        const size_t got = source->ReadAt(0, head, sizeof head);
+        switch (FileKindOf(std::string_view(head, got), fileName)) {
+        case TFileKind::Jpeg:
+            ok = ReadJpeg(*source);
+            break;
+        case TFileKind::Tiff:
+            ok = ReadTiff(*source);
+            break;
+        case TFileKind::Unknown:
+            return false;
+        }
     } catch (...) {
         ErrorText = "Illegal Exif construction";
         return false;
@@ -202,9 +349,25 @@ bool TimgData::ReadJpeg(TByteSource& source) {
     }
 }
 
+tSection& TimgData::AddSection() {
+    SectionCount += 1;
+    if (Sections.size() <= static_cast<size_t>(SectionCount))
+        Sections.resize(static_cast<size_t>(SectionCount) + 1);
+    return Section(SectionCount);
+}
+
+namespace {
+// A section the container no longer uses keeps only its length bytes, and gives its memory back.
+void DropBody(tSection& s) {
+    std::string(s.Data.substr(0, 2)).swap(s.Data);
+}
+} // namespace
+
 bool TimgData::ScanJpegSections(TByteSource& source) {
     if (source.ReadByte() != 0xFF || source.ReadByte() != 0xD8) return false;
     SectionCount = 0;
+    // Every section up to the picture data is looked at, as many as a hostile file may hold up to
+    // the limit; only the bodies of the sections in use are kept.
     while (SectionCount < kMaxSections) {
         int marker;
         do {
@@ -215,43 +378,51 @@ bool TimgData::ScanJpegSections(TByteSource& source) {
         const int hi = source.ReadByte();
         const int lo = source.ReadByte();
         if (hi < 0 || lo < 0) return HasMetadata();
-        SectionCount += 1;
-        tSection& s = Section(SectionCount);
+        tSection& s = AddSection();
         s.Size = hi * 256 + lo;
         s.Marker = marker;
+        s.Data.assign({static_cast<char>(hi), static_cast<char>(lo)});
         if (s.Size < 2) return false;
-        s.Data.assign(static_cast<size_t>(s.Size), '\0');
-        s.Data[0] = static_cast<char>(hi);
-        s.Data[1] = static_cast<char>(lo);
-        const size_t got = source.Read(s.Data.data() + 2, static_cast<size_t>(s.Size - 2));
-        s.Data.resize(2 + got);
-
-        if (SectionCount == 5 && !HasMetadata()) return false;
+        const auto body = static_cast<size_t>(s.Size - 2);
+        const bool wanted = marker == 0xE0 || marker == 0xE1 || marker == 0xED || marker == 0xFE ||
+                            marker == 0xDA || marker == 0xD9;
+        if (!wanted) {
+            source.Skip(body);
+            continue;
+        }
+        s.Data.resize(2 + body);
+        s.Data.resize(2 + source.Read(s.Data.data() + 2, body));
 
         switch (marker) {
         case 0xD9:
         case 0xDA:
+            // The compressed picture follows: never read.
             return HasMetadata();
         case 0xE0:
+            if (JfifSection) DropBody(Section(JfifSection));
             JfifSection = SectionCount;
             break;
         case 0xE1:
-            if (SectionCount > 5 || ExifSection) {
-                SectionCount -= 1; // dropped: the next section reuses the slot
-            } else {
+            // Only the APP1 that says it is EXIF is: XMP and other APP1 sections stay in the list.
+            if (!ExifSection && s.Data.compare(2, 6, std::string_view("Exif\0\0", 6)) == 0) {
                 ExifSection = SectionCount;
                 ExifReader = std::make_unique<TImageInfo>(this, BuildMode);
                 SetData(s.Data);
                 ReadExifHeader();
+            } else {
+                DropBody(s);
             }
             break;
         case 0xED:
             if (!IptcSection) {
                 IptcSection = SectionCount;
                 IptcReader = std::make_unique<TIPTCdata>(this);
+            } else {
+                DropBody(s);
             }
             break;
         case 0xFE:
+            if (CommentSection) DropBody(Section(CommentSection));
             CommentSection = SectionCount;
             break;
         default:
@@ -264,7 +435,7 @@ bool TimgData::ScanJpegSections(TByteSource& source) {
 void TimgData::ReadExifHeader() {
     if (!ExifReader) ExifReader = std::make_unique<TImageInfo>(this, BuildMode);
     const tSection& s = Section(ExifSection);
-    if (s.Data.compare(2, 5, std::string_view("Exif\0", 5)) != 0 || s.Data.size() < 7) {
+    if (s.Data.size() < 7 || s.Data.compare(2, 5, std::string_view("Exif\0", 5)) != 0) {
         ErrorText = "Incorrect Exif header";
         return;
     }
@@ -303,39 +474,89 @@ bool TimgData::ReadTiff(TByteSource& source) {
 
 bool TimgData::ScanTiff(TByteSource& source) {
     char header[8];
-    if (source.Read(header, 2) != 2) return false;
+    const size_t got = source.ReadAt(0, header, sizeof header);
+    if (got < 2) return false;
     const std::string_view order(header, 2);
     if (order != "II" && order != "MM") return false;
-    source.Read(header + 2, 6); // the magic number and the IFD0 offset are not used
-    const int32_t want = std::max<int32_t>(ReaderSettings().TiffReadSize, 0);
-    tSection& s = Section(1);
-    // The block is as long as the file allows: reads beyond it are refused, not filled. It grows
-    // by the chunk read instead of being made the full read size first, which for the many short
-    // files (and crafted blocks) cost a quarter-megabyte allocation and fill per file.
-    s.Data.clear();
-    char chunk[16384];
-    while (s.Data.size() < static_cast<size_t>(want)) {
-        const size_t ask = std::min(sizeof chunk, static_cast<size_t>(want) - s.Data.size());
-        const size_t got = source.Read(chunk, ask);
-        s.Data.append(chunk, got);
-        if (got < ask) break;
+    BigEndian = order == "MM";
+    if (got < 8) {
+        ErrorText = "No TIFF directory: the file ends in its header";
+        return false;
     }
+    // A stored offset of 0 stands for 8, the place right after the header, as in an EXIF block.
+    uint64_t ifd0 = static_cast<uint32_t>(quillmark::BytesToInt({header + 4, 4}, BigEndian));
+    if (ifd0 == 0) ifd0 = 8;
+    const auto fileSize = static_cast<uint64_t>(std::max<int64_t>(FileLength, 0));
+
+    TTiffLayout layout(source, fileSize, BigEndian);
+    layout.Survey(ifd0);
+    // A file whose first directory cannot be read has nothing to show: that is an error, not an
+    // empty success.
+    const std::string where =
+        " at offset " + std::to_string(ifd0) + " of a file of " + std::to_string(fileSize) + " bytes";
+    if (layout.Chain.empty()) {
+        ErrorText = "No TIFF directory" + where;
+        return false;
+    }
+    if (!layout.Ifd0Whole) {
+        ErrorText = "The TIFF directory" + where + " runs past its end";
+        return false;
+    }
+    if (layout.Ifd0Entries == 0) {
+        ErrorText = "No entries in the TIFF directory" + where;
+        return false;
+    }
+    uint64_t start = 0;
+    tSection& s = AddSection();
+    s.Data = ReadTiffBlock(source, layout.Ranges,
+                           static_cast<uint64_t>(std::max(ReaderSettings().TiffReadSize, 1024)), start);
     s.Size = static_cast<int32_t>(s.Data.size());
     s.Marker = 0;
-    SectionCount = 1;
-    ExifSection = 1;
+    ExifSection = SectionCount;
+    BlockBase = 1 - static_cast<int64_t>(start);
+    if (layout.Iptc.End > layout.Iptc.Begin && layout.Iptc.Begin >= start &&
+        layout.Iptc.End - start <= s.Data.size())
+        ReadTiffIptc(
+            std::string_view(s.Data).substr(static_cast<size_t>(layout.Iptc.Begin - start),
+                                            static_cast<size_t>(layout.Iptc.End - layout.Iptc.Begin)));
 
+    const tSection& block = Section(ExifSection);
     ExifReader = std::make_unique<TImageInfo>(this, BuildMode);
     TImageInfo& reader = *ExifReader;
     reader.FromTiff = ReadingTiff;
     reader.Trace.clear();
-    BigEndian = order == "MM";
-    SetData(s.Data);
-    reader.SetData(s.Data);
+    SetData(block.Data);
+    reader.SetData(block.Data);
     reader.BigEndian = BigEndian;
-    reader.ReadDirectory(1, -7, want, dkMain);
+    const int64_t length = static_cast<int64_t>(block.Data.size()) - BlockBase;
+    const auto position = [&](uint64_t offset) { return static_cast<int64_t>(offset) + BlockBase; };
+    reader.ReadDirectory(position(layout.Chain.front()), BlockBase, length, dkMain);
+    // The directories chained after IFD0 (a thumbnail, further pages) are kept apart from the photo's
+    // own entries, as a JPEG's thumbnail directory is; the photo's facts stay those of IFD0.
+    const auto facts = std::make_tuple(reader.Width, reader.Height, reader.WidthPos, reader.HeightPos,
+                                       reader.WidthType, reader.HeightType, reader.DateTimeText,
+                                       reader.DateTimePos, reader.CameraMake, reader.CameraModel);
+    for (size_t i = 1; i < layout.Chain.size(); ++i) {
+        try {
+            reader.ReadDirectory(position(layout.Chain[i]), BlockBase, length, dkThumbnail);
+        } catch (const ReadError&) {
+            // A broken later directory costs only its own entries.
+        }
+    }
+    std::tie(reader.Width, reader.Height, reader.WidthPos, reader.HeightPos, reader.WidthType,
+             reader.HeightType, reader.DateTimeText, reader.DateTimePos, reader.CameraMake,
+             reader.CameraModel) = facts;
     reader.ComputeFocalLength35();
     return true;
+}
+
+void TimgData::ReadTiffIptc(std::string_view datasets) {
+    tSection& s = AddSection();
+    s.Marker = 0xED;
+    s.Data = App13FromDatasets(datasets);
+    s.Size = static_cast<int32_t>(s.Data.size());
+    IptcSection = SectionCount;
+    IptcReader = std::make_unique<TIPTCdata>(this);
 }
 
 } // namespace quillmark

@@ -1,4 +1,4 @@
-// The per-photo metadata container: reads a JPEG file's marker sections (or the first block of a
+// The per-photo metadata container: reads a JPEG file's marker sections (or the directories of a
 // TIFF-structured file), keeps them, and owns the EXIF and IPTC readers made for them.
 #pragma once
 
@@ -6,27 +6,36 @@
 #include "ImageInfo.h"
 #include "IptcData.h"
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillmark {
 
-// One JPEG marker section as read: its bytes start with the two big-endian length bytes.
+// One JPEG marker section as read: its bytes start with the two big-endian length bytes. Only the
+// sections the container uses (the EXIF, APP13, comment and APP0 sections it recognised) keep their
+// whole bytes; any other keeps just its length bytes, so that a header of a thousand sections does
+// not hold a thousand bodies in memory.
 struct tSection {
     std::string Data;
     int32_t Marker = 0;
     int32_t Size = 0;
 };
 
-// A source of bytes read front to back: a file or bytes in memory.
+// A source of bytes: a file or bytes in memory, read front to back (a JPEG's sections) or at chosen
+// places (a TIFF file's directories and values, wherever they lie).
 class TByteSource {
 public:
     virtual ~TByteSource() = default;
     // Reads up to n bytes; returns how many were read (fewer only at the end).
     virtual size_t Read(char* into, size_t n) = 0;
+    // Passes over n bytes without keeping them.
+    virtual void Skip(size_t n) = 0;
+    // Reads up to n bytes from a file offset, apart from the front-to-back position; returns how
+    // many were read (fewer only at the end).
+    virtual size_t ReadAt(uint64_t offset, char* into, size_t n) = 0;
     // The next byte, or -1 at the end.
     int ReadByte() {
         char c;
@@ -38,7 +47,8 @@ struct TEncodedJpeg; // JpegCodec.h
 
 class TimgData : public tEndInd {
 public:
-    static constexpr int kMaxSections = 20;
+    // Header sections read before the picture data at most: real photos have a few dozen.
+    static constexpr int kMaxSections = 1000;
 
     explicit TimgData(int32_t buildMode = 255);
     TimgData(const TimgData&) = delete;
@@ -47,8 +57,8 @@ public:
     void Reset();
     // Reads a photo's metadata from its file; true when metadata was read. ErrorText tells the outcome.
     bool ProcessFile(const std::string& fileName);
-    // The same reading over bytes in memory; the name chooses the format by its extension as for a
-    // file, and `stamp` stands for the file's date.
+    // The same reading over bytes in memory; the format is chosen as for a file (by the first bytes,
+    // by the name's extension only when they show neither), and `stamp` stands for the file's date.
     bool ProcessBytes(const std::string& fileName, std::string_view bytes, double stamp = 0);
 
     bool HasMetadata() const { return ExifSection || CommentSection || IptcSection; }
@@ -75,7 +85,7 @@ public:
     const tSection* JfifSectionPtr() const { return JfifSection ? &Section(JfifSection) : nullptr; }
 
     int32_t BuildMode;
-    std::array<tSection, kMaxSections + 2> Sections; // slots 1 to 21; slot 0 unused
+    std::vector<tSection> Sections; // slots 1 to SectionCount; slot 0 unused
     int32_t SectionCount = 0;
     // Slot numbers of the recognised sections; 0 for none.
     int32_t ExifSection = 0;
@@ -89,6 +99,10 @@ public:
     std::unique_ptr<TImageInfo> ExifReader;
     std::unique_ptr<TIPTCdata> IptcReader;
     bool ReadingTiff = false;
+    // What is added to a TIFF offset of the EXIF block to find its position in the block: 9 in a
+    // JPEG's APP1 section (after the length bytes and "Exif\0\0"); for a TIFF file, whose block
+    // holds the bytes from the first its directories need, 1 minus that byte's file offset.
+    int64_t BlockBase = 9;
 
 private:
     bool ProcessSource(const std::string& fileName, TByteSource* source);
@@ -96,6 +110,8 @@ private:
     bool ReadTiff(TByteSource& source);
     bool ScanJpegSections(TByteSource& source);
     bool ScanTiff(TByteSource& source);
+    tSection& AddSection();
+    void ReadTiffIptc(std::string_view datasets);
     void ReadExifHeader();
 };
 

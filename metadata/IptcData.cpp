@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <unordered_set>
 
 namespace quillmark {
@@ -160,6 +161,24 @@ TTagEntry DecodeDataset(uint8_t record, uint8_t dataset, std::string_view value)
 }
 
 } // namespace
+
+std::string App13FromDatasets(std::string_view datasets) {
+    // The resource's data is padded to an even length. The scan for the first dataset starts at
+    // the first tag marker after the identifier: a size whose last two bytes read as a marker and
+    // a record number (0x1C02, 0x1C08) would start it there, so such a size grows by two zero bytes.
+    std::string data(datasets);
+    if (data.size() % 2) data += '\0';
+    if ((data.size() & 0xFFFF) == 0x1C02 || (data.size() & 0xFFFF) == 0x1C08) data.append(2, '\0');
+    const auto size = static_cast<uint32_t>(std::min<size_t>(data.size(), UINT32_MAX));
+    std::string out("\0\0Photoshop 3.0\0008BIM\x04\x04\0\0", 24);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out += static_cast<char>((size >> shift) & 0xFF);
+    out += data;
+    const size_t length = std::min<size_t>(out.size(), 0xFFFF);
+    out[0] = static_cast<char>(length >> 8);
+    out[1] = static_cast<char>(length & 0xFF);
+    return out;
+}
 
 std::span<const TIptcRow> IptcTable() {
     return kIptcTable;

@@ -45,6 +45,12 @@ std::string JoinCommaText(const std::vector<std::string>& items);
 // already equals it ignoring letter case. The result is written as comma text.
 std::string MergeItems(const std::string& existing, const std::string& additions);
 
+// The bytes of an APP13 section (length bytes first) holding IPTC datasets as a file gives them
+// outside a JPEG (a TIFF file's IPTC tag): "Photoshop 3.0" and one IPTC resource around them, so
+// that they are listed, read and written like those of a JPEG's APP13 section. The length field
+// says 65535 when the section is longer than a JPEG section can be.
+std::string App13FromDatasets(std::string_view datasets);
+
 class TIPTCdata {
 public:
     explicit TIPTCdata(TimgData* owner) : Owner(owner) {}

@@ -78,7 +78,10 @@ std::optional<int64_t> ValueShift(const tEndInd& note, int64_t D, uint16_t count
 
 TmsInfo::TmsInfo(bool fromTiff, TImageInfo* reader)
     : FromTiff(fromTiff), Reader(reader),
-      Position(reader ? ClampToInt32(int64_t{reader->MakerNotePos} + (fromTiff ? 16 : 0)) : 0) {}
+      // The note's position as it would be in a JPEG's EXIF block (base 9), whatever the block's base.
+      Position(reader ? ClampToInt32(int64_t{reader->MakerNotePos} + 9 -
+                                     (reader->Owner ? reader->Owner->BlockBase : 9))
+                      : 0) {}
 
 bool TmsInfo::DecodeMakerNote(TImageInfo& reader) {
     const std::string key = Upper(reader.CameraMake.substr(0, 5));

@@ -12,8 +12,10 @@ struct TReaderSettings {
     bool DecodeValues = true;
     // Allow a fixed crop factor when the focal-plane resolution is missing.
     bool EstimateCropFactor = false;
-    // How many bytes of a TIFF file after its 8-byte header are read.
-    int32_t TiffReadSize = 256000;
+    // The most bytes of a TIFF file held for its directories and values: the span from the first
+    // byte they need to the last. Only those bytes are read; a directory or value lying so far from
+    // IFD0 that the span would grow beyond this is left out.
+    int32_t TiffReadSize = 16 << 20;
     // Build the trace texts (in the build modes that ask for them). A program that never shows them,
     // like the report tool, turns this off and saves their cost; nothing else changes.
     bool KeepTraces = true;

@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <random>
+#include <tuple>
 
 using namespace quillmark;
 using namespace quillmark::testing;
@@ -101,15 +103,17 @@ TEST(HostileInput, DirectoryCountOf65535InAShortBlock) {
     EXPECT_EQ(d.ErrorText, "<none>");
     EXPECT_TRUE(d.ExifReader->Entries.empty());
 
-    // A TIFF block's size check counts the whole read size: the directory is refused there too.
+    // In a TIFF file the directory is read where it is: one that runs past the file's end, or holds
+    // nothing, leaves nothing to show and says so.
     TimgData tiff;
-    EXPECT_TRUE(tiff.ProcessBytes("count.tif", t.Build()));
-    EXPECT_TRUE(tiff.ExifReader->Entries.empty());
-    // A count that passes the check but runs past the bytes read ends the walk as a failure.
-    TiffBlock partial(true);
-    partial.Ascii(0, 0x010F, "Canon").CountOverride(0, 20000);
-    EXPECT_FALSE(tiff.ProcessBytes("partial.tif", partial.Build()));
-    EXPECT_EQ(tiff.ErrorText, "Not an EXIF file");
+    const std::string bytes = t.Build();
+    EXPECT_FALSE(tiff.ProcessBytes("count.tif", bytes));
+    EXPECT_EQ(tiff.ErrorText, "The TIFF directory at offset 8 of a file of " + std::to_string(bytes.size()) +
+                                  " bytes runs past its end");
+    TiffBlock empty(true);
+    empty.CountOverride(0, 0);
+    EXPECT_FALSE(tiff.ProcessBytes("empty.tif", empty.Build()));
+    EXPECT_EQ(tiff.ErrorText, "No entries in the TIFF directory at offset 8 of a file of 14 bytes");
 }
 
 TEST(HostileInput, CountTimesSizeBeyond32Bits) {
@@ -240,6 +244,47 @@ TEST(HostileInput, App13AndCommentLengthsPastTheEnd) {
     EXPECT_EQ(d.Section(1).Data.size(), iptc.size() - 4);
     ReadAndReport("iptc.jpg", iptc);
     ReadAndReport("com.jpg", JpegFile().Soi().SegmentWithLength(0xFE, 0xFFFF, "").Bytes());
+}
+
+TEST(HostileInput, TiffDirectoryChainsThatLoopOrLeaveTheFile) {
+    // IFD0 -> IFD1 -> IFD0 again; a chain that leaves the file; a chain longer than any file's.
+    TiffBlock loop(false);
+    const int second = loop.AddIfd();
+    loop.Ascii(0, 0x010F, "Loop").Next(0, second).Short(second, 0x0100, {1}).Next(second, 0);
+    TiffBlock away(true);
+    away.Ascii(0, 0x010F, "Away").NextRaw(0, 0xFFFFFFF0);
+    TiffBlock longChain(true);
+    longChain.Ascii(0, 0x010F, "Long");
+    for (int i = 1; i <= 300; ++i)
+        longChain.Next(longChain.AddIfd() - 1, i).Short(i, 0x0100, {static_cast<uint16_t>(i)});
+    for (const auto& [t, make, thumbs] :
+         {std::tuple{&loop, "Loop", 1}, {&away, "Away", 0}, {&longChain, "Long", 63}}) {
+        TimgData d;
+        ASSERT_TRUE(d.ProcessBytes("chain.tif", t->Build())) << make;
+        EXPECT_EQ(d.ExifReader->CameraMake, make);
+        EXPECT_EQ(d.ExifReader->ThumbEntries.size(), static_cast<size_t>(thumbs)) << make;
+        ReadAndReport("chain.tif", t->Build());
+    }
+}
+
+TEST(HostileInput, ATiffOfAGigabyteIsNotReadWhole) {
+    // A sparse file: the header points at IFD0 a gigabyte in, where its directory and values lie.
+    constexpr uint32_t kFar = 1u << 30;
+    TiffBlock t(true);
+    t.WithoutHeader().Origin(kFar).Ascii(0, 0x010F, "Far").Rational(0, 0x011A, {{300, 1}});
+    TempDir dir;
+    const std::string path = dir.File("huge.tif", std::string("MM\0*", 4) + craft::U32(kFar, true));
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+        out.seekp(kFar);
+        out << t.Build();
+    }
+    TimgData d;
+    ASSERT_TRUE(d.ProcessFile(path));
+    EXPECT_EQ(d.FileLength, int64_t{kFar} + static_cast<int64_t>(t.Build().size()));
+    EXPECT_EQ(d.ExifReader->CameraMake, "Far");
+    EXPECT_EQ(d.ExifReader->LookupTagValue("XResolution"), "300.00");
+    EXPECT_EQ(d.Section(1).Data.size(), t.Build().size());
 }
 
 namespace {

@@ -1,5 +1,7 @@
-// The container: which files it reads, the JPEG section scan and its limits, the TIFF path.
+// The container: which files it reads, the JPEG section scan and its limits, the TIFF directories.
 #include "ImgData.h"
+#include "PhotoReport.h"
+#include "ReaderSettings.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -42,55 +44,71 @@ TEST(SectionScan, CommentJfifAndExifAreRecognised) {
     EXPECT_EQ(d.Section(1).Data.substr(0, 2), std::string("\0\x0E", 2));
 }
 
-TEST(SectionScan, OnlyTheFirstFourSectionsMayStartTheMetadata) {
-    // EXIF as the fifth section, after four sections that are none of EXIF, IPTC or comment.
-    JpegFile late;
-    late.Soi();
-    for (int i = 0; i < 4; ++i)
-        late.Segment(0xE2, App(10));
-    late.Exif(SmallBlock()).ScanAndEnd();
-    TimgData d;
-    EXPECT_FALSE(d.ProcessBytes("late.jpg", late.Bytes()));
-    EXPECT_EQ(d.ErrorText, "Not an EXIF file");
-    EXPECT_FALSE(d.HasExif());
-
-    // A comment among the first four keeps the scan going, but an APP1 as the sixth section or
-    // later is dropped and its slot reused.
-    JpegFile f;
-    f.Soi().Comment("c");
-    for (int i = 0; i < 4; ++i)
-        f.Segment(0xE2, App(4));
-    f.Exif(SmallBlock()).Segment(0xE3, App(3)).ScanAndEnd();
-    ASSERT_TRUE(d.ProcessBytes("dropped.jpg", f.Bytes()));
-    EXPECT_FALSE(d.HasExif());
-    EXPECT_EQ(d.SectionCount, 7); // COM, 4 x APP2, APP3, SOS
-    EXPECT_EQ(d.Section(6).Marker, 0xE3);
+TEST(SectionScan, SectionsAreKnownByWhatTheyHoldAnywhereBeforeThePicture) {
+    const std::string xmp("http://ns.adobe.com/xap/1.0/\0<x/>", 33);
+    JpegFile many; // a late comment and APP13 after 25 other sections
+    many.Soi();
+    for (int i = 0; i < 25; ++i)
+        many.Segment(0xE2, App(100));
+    many.Comment("late").Iptc({{2, 5, "name"}}).ScanAndEnd();
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool read;
+        int exif, comment, iptc, count;
+    };
+    const Case cases[] = {
+        {"exif fifth",
+         JpegFile()
+             .Soi()
+             .Segment(0xE2, App(4))
+             .Segment(0xE2, App(4))
+             .Segment(0xE2, App(4))
+             .Segment(0xE2, App(4))
+             .Exif(SmallBlock())
+             .ScanAndEnd()
+             .Bytes(),
+         true, 5, 0, 0, 6},
+        {"xmp before exif", JpegFile().Soi().Segment(0xE1, xmp).Exif(SmallBlock()).ScanAndEnd().Bytes(), true,
+         2, 0, 0, 3},
+        {"second exif",
+         JpegFile().Soi().Exif(SmallBlock()).Exif(TiffBlock(false)).Comment("c").ScanAndEnd().Bytes(), true,
+         1, 3, 0, 4},
+        {"xmp only", JpegFile().Soi().Jfif().Segment(0xE1, xmp).ScanAndEnd().Bytes(), false, 0, 0, 0, 3},
+        {"late comment and iptc", many.Bytes(), true, 0, 26, 27, 28},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TimgData d;
+        EXPECT_EQ(d.ProcessBytes("a.jpg", c.bytes), c.read);
+        EXPECT_EQ(d.ErrorText, c.read ? "<none>" : "Not an EXIF file");
+        EXPECT_EQ(d.ExifSection, c.exif);
+        EXPECT_EQ(d.CommentSection, c.comment);
+        EXPECT_EQ(d.IptcSection, c.iptc);
+        EXPECT_EQ(d.SectionCount, c.count);
+        if (c.exif) {
+            EXPECT_EQ(d.ExifReader->CameraMake, "Canon");
+        } else {
+            EXPECT_EQ(BuildPhotoReport(d).ExifRows.front().Item, "No Exif data in photo!");
+        }
+        // Sections the container does not use keep only their length bytes.
+        for (int i = 1; i <= d.SectionCount; ++i) {
+            const bool used = i == c.exif || i == c.comment || i == c.iptc || d.Section(i).Marker == 0xDA ||
+                              d.Section(i).Marker == 0xE0;
+            EXPECT_TRUE(used || d.Section(i).Data.size() == 2u) << i;
+        }
+    }
 }
 
-TEST(SectionScan, ASecondApp1IsDropped) {
-    const std::string file = JpegFile()
-                                 .Soi()
-                                 .Exif(SmallBlock())
-                                 .Segment(0xE1, "http://ns.adobe.com/xap/1.0/\0<x/>")
-                                 .Comment("after")
-                                 .ScanAndEnd()
-                                 .Bytes();
-    TimgData d;
-    ASSERT_TRUE(d.ProcessBytes("xmp.jpg", file));
-    EXPECT_EQ(d.SectionCount, 3); // APP1, COM, SOS
-    EXPECT_EQ(d.ExifSection, 1);
-    EXPECT_EQ(d.CommentSection, 2);
-}
-
-TEST(SectionScan, StopsAfterTwentySections) {
+TEST(SectionScan, StopsAfterAThousandSections) {
     JpegFile f;
     f.Soi().Comment("first");
-    for (int i = 0; i < 25; ++i)
+    for (int i = 0; i < TimgData::kMaxSections + 10; ++i)
         f.Segment(0xE2, App(2));
     f.Comment("too late").ScanAndEnd();
     TimgData d;
     ASSERT_TRUE(d.ProcessBytes("many.jpg", f.Bytes()));
-    EXPECT_EQ(d.SectionCount, 20);
+    EXPECT_EQ(d.SectionCount, TimgData::kMaxSections);
     EXPECT_EQ(d.CommentText(), "first");
 }
 
@@ -128,21 +146,19 @@ TEST(SectionScan, FillBytesLengthsAndEndOfFile) {
     EXPECT_FALSE(d.ProcessBytes("x.jpg", "\xFF\xD8"));
 }
 
-TEST(SectionScan, ExifHeaderAndByteOrderMarkProblemsStillCountAsExif) {
+TEST(SectionScan, OnlyAnApp1SayingExifIsExif) {
     TimgData d;
-    ASSERT_TRUE(
-        d.ProcessBytes("noexif.jpg", JpegFile().Soi().Segment(0xE1, "Exig\0\0MM").ScanAndEnd().Bytes()));
-    EXPECT_EQ(d.ErrorText, "<none>");
-    EXPECT_TRUE(d.HasExif());
-    EXPECT_TRUE(d.ExifReader->Entries.empty());
-
+    // Another identifier, or none: not EXIF, and nothing else either.
+    EXPECT_FALSE(
+        d.ProcessBytes("other.jpg", JpegFile().Soi().Segment(0xE1, "Exig\0\0MM").ScanAndEnd().Bytes()));
+    EXPECT_FALSE(d.HasExif());
+    EXPECT_FALSE(d.ProcessBytes("tiny.jpg", JpegFile().Soi().Segment(0xE1, "").Bytes()));
+    EXPECT_EQ(d.ErrorText, "Not an EXIF file");
+    // "Exif" with a bad byte-order mark still counts as EXIF, with no tags read.
     ASSERT_TRUE(d.ProcessBytes("order.jpg",
                                JpegFile().Soi().Segment(0xE1, std::string("Exif\0\0XX\0\x2A", 10)).Bytes()));
     EXPECT_EQ(d.ErrorText, "<none>");
     EXPECT_TRUE(d.ExifReader->Entries.empty());
-
-    ASSERT_TRUE(d.ProcessBytes("tiny.jpg", JpegFile().Soi().Segment(0xE1, "").Bytes()));
-    EXPECT_TRUE(d.HasExif());
 }
 
 TEST(SectionScan, AFailedWalkKeepsWhatWasRead) {
@@ -164,18 +180,32 @@ TEST(SectionScan, AStoredIfd0OffsetOfZeroMeansOffsetEight) {
     EXPECT_EQ(d.ExifReader->CameraMake, "Canon");
 }
 
-TEST(FileProcessing, ExtensionsChooseTheReader) {
+TEST(FileProcessing, TheFirstBytesChooseTheReaderAndTheNameOnlyWhenTheySayNeither) {
     TempDir dir;
     const std::string jpeg = JpegWithExif(SmallBlock());
+    const std::string tiff = SmallBlock().Build();
+    struct Case {
+        const char* name;
+        const std::string& bytes;
+        bool read;
+    };
+    const std::string junk = "GIF89a and more";
+    const Case cases[] = {
+        {"a.jpg", jpeg, true},          {"b.JPG", jpeg, true},     {"c.jpeg", jpeg, true},
+        {"d.JPE", jpeg, true},          {"e.jfif", jpeg, true},    {"noextension", jpeg, true},
+        {"g.png", jpeg, true},          {"h.jpg.bak", jpeg, true}, {"jpeg-named.tif", jpeg, true},
+        {"tiff-named.jpg", tiff, true}, {"raw.nef", tiff, true},   {"tiff", tiff, true},
+        {"gif.jpg", junk, false},       {"gif.tif", junk, false},  {"gif.gif", junk, false},
+    };
     TimgData d;
-    for (const char* name : {"a.jpg", "b.JPG", "c.jpeg", "d.JPE", "e.dir.Jpeg"}) {
-        EXPECT_TRUE(d.ProcessFile(dir.File(name, jpeg))) << name;
-        EXPECT_EQ(d.ExifReader->CameraMake, "Canon") << name;
-    }
-    for (const char* name : {"f.jfif", "g.png", "noextension", "h.jpg.bak"}) {
-        EXPECT_FALSE(d.ProcessFile(dir.File(name, jpeg))) << name;
-        EXPECT_EQ(d.ErrorText, "Not an EXIF file") << name;
-        EXPECT_FALSE(d.HasExif());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(d.ProcessFile(dir.File(c.name, c.bytes)), c.read);
+        EXPECT_EQ(d.ErrorText, c.read ? "<none>" : "Not an EXIF file");
+        if (c.read) {
+            EXPECT_EQ(d.ExifReader->CameraMake, "Canon");
+            EXPECT_EQ(d.ExifReader->FromTiff, &c.bytes == &tiff);
+        }
     }
 }
 
@@ -211,7 +241,7 @@ TEST(FileProcessing, UnreadableFileIsAnIllegalConstruction) {
     EXPECT_EQ(d.ErrorText, "Illegal Exif construction");
 }
 
-TEST(TiffPath, ReadsTheFirstBlockWithIfd0AtOffsetEight) {
+TEST(TiffPath, ReadsTheDirectoriesWithIfd0AtOffsetEight) {
     for (bool bigEndian : {true, false}) {
         TiffBlock t(bigEndian);
         const int exif = t.AddIfd();
@@ -232,25 +262,85 @@ TEST(TiffPath, ReadsTheFirstBlockWithIfd0AtOffsetEight) {
             EXPECT_EQ(info.Width, 640);
             EXPECT_EQ(info.LookupTagValue("FNumber"), "F5.6");
             EXPECT_EQ(info.ThumbnailStart, 0); // no thumbnail directory in a TIFF file
-            // File offset X sits at block position X - 7.
+            // The block starts at the first byte the directories need: here IFD0, at offset 8.
+            EXPECT_EQ(d.BlockBase, -7);
             EXPECT_EQ(FindEntry(info, 0x829D)->ValueOffset,
-                      static_cast<int32_t>(t.ValueOffsetOf(exif, 0x829D)) - 7);
+                      static_cast<int32_t>(t.ValueOffsetOf(exif, 0x829D)) + d.BlockBase);
         }
     }
 }
 
-TEST(TiffPath, Ifd0ElsewhereIsStillTakenAtOffsetEight) {
-    TiffBlock t(false);
-    t.Before(0, std::string(64, '\0')); // IFD0 at offset 72, the header still says so
-    t.Ascii(0, 0x010F, "Elsewhere");
+TEST(TiffPath, DirectoriesAreReadWhereTheyLieAndNoMoreOfTheFile) {
+    // IFD0 after a megabyte of picture data, its EXIF directory after another, IFD1 chained to it.
+    TiffBlock t(true);
+    const int exif = t.AddIfd(), ifd1 = t.AddIfd();
+    t.Before(0, std::string(1 << 20, '\x55')).Before(exif, std::string(1 << 20, '\x66'));
+    t.Short(0, 0x0100, {4000}).Ascii(0, 0x010F, "Far away").Link(0, 0x8769, exif).Next(0, ifd1);
+    t.Rational(exif, 0x829D, {{28, 10}});
+    t.Short(ifd1, 0x0100, {160}).Long(ifd1, 0x0201, {12});
+    TempDir dir;
+    const std::string path = dir.File("far.tif", t.Build());
     TimgData d;
-    ASSERT_TRUE(d.ProcessBytes("moved.tif", t.Build()));
-    EXPECT_EQ(d.ExifReader->CameraMake, ""); // offset 8 holds a directory of no entries
-    EXPECT_FALSE(d.ProcessBytes("bad.tif", "PK\x03\x04"));
-    EXPECT_EQ(d.ErrorText, "Not an EXIF file");
-    // A header and nothing more: no directory to walk.
-    EXPECT_FALSE(d.ProcessBytes("tiny.tif", "II"));
-    EXPECT_EQ(d.ErrorText, "Not an EXIF file");
+    ASSERT_TRUE(d.ProcessFile(path));
+    const TImageInfo& info = *d.ExifReader;
+    EXPECT_EQ(info.CameraMake, "Far away");
+    EXPECT_EQ(info.LookupTagValue("FNumber"), "F2.8");
+    EXPECT_EQ(info.Width, 4000); // the photo's, not the chained directory's
+    ASSERT_EQ(info.ThumbEntries.size(), 2u);
+    EXPECT_EQ(info.ThumbEntries[0].Text, "160");
+    // From IFD0 to IFD1, with the megabyte between IFD0 and the EXIF directory left unread (zero).
+    EXPECT_EQ(d.BlockBase, 1 - static_cast<int64_t>(t.IfdOffset(0)));
+    EXPECT_EQ(d.Section(1).Data.size(), t.IfdOffset(ifd1) + 2 + 2 * 12 + 4 - t.IfdOffset(0));
+    EXPECT_EQ(d.Section(1).Data.find('\x66'), std::string::npos);
+
+    // A directory so far away that the block would outgrow its limit is left out; IFD0 is read.
+    const int32_t limit = ReaderSettings().TiffReadSize;
+    ReaderSettings().TiffReadSize = 1 << 16;
+    ASSERT_TRUE(d.ProcessFile(path));
+    ReaderSettings().TiffReadSize = limit;
+    EXPECT_EQ(d.ExifReader->CameraMake, "Far away");
+    EXPECT_EQ(d.ExifReader->LookupTagValue("FNumber"), "");
+}
+
+TEST(TiffPath, AMakerNoteFarIntoTheFileReadsAsInAJpeg) {
+    // A Canon note whose value offsets count from the TIFF header, as a camera writes them.
+    TiffBlock t(false);
+    const int exif = t.AddIfd();
+    t.Before(0, std::string(60000, '\0')).Ascii(0, 0x010F, "Canon").Link(0, 0x8769, exif);
+    t.UndefinedAt(exif, 0x927C, [](uint32_t at) {
+        TiffBlock note(false);
+        note.WithoutHeader().Origin(at).Ascii(0, 0x0006, "IMG:PowerShot").Long(0, 0x0008, {42});
+        return note.Build();
+    });
+    for (const char* name : {"far.tif", "far.jpg"}) {
+        TimgData d;
+        ASSERT_TRUE(d.ProcessBytes(name, std::string(name) == "far.tif" ? t.Build() : JpegWithExif(t)))
+            << name;
+        ASSERT_TRUE(FindEntry(*d.ExifReader, 0x0006, 1)) << name;
+        EXPECT_EQ(FindEntry(*d.ExifReader, 0x0006, 1)->Text, "\"IMG:PowerShot\"") << name;
+    }
+}
+
+TEST(TiffPath, AFileWithNoReadableDirectoryIsAnError) {
+    TiffBlock beyond(false);
+    beyond.Ascii(0, 0x010F, "x").FirstIfdOffsetRaw(5000);
+    TiffBlock cut(false);
+    cut.Ascii(0, 0x010F, "x").CountOverride(0, 3);
+    const std::string tiny("MM\0*\0\0\0\x08\0", 9);
+    const struct {
+        std::string bytes, error;
+    } cases[] = {
+        {"PK\x03\x04", "Not an EXIF file"},
+        {"II", "No TIFF directory: the file ends in its header"},
+        {beyond.Build(), "No TIFF directory at offset 5000 of a file of 26 bytes"},
+        {cut.Build(), "The TIFF directory at offset 8 of a file of 26 bytes runs past its end"},
+        {tiny, "No TIFF directory at offset 8 of a file of 9 bytes"},
+    };
+    for (const auto& c : cases) {
+        TimgData d;
+        EXPECT_FALSE(d.ProcessBytes("bad.tif", c.bytes));
+        EXPECT_EQ(d.ErrorText, c.error);
+    }
 }
 
 TEST(FileProcessing, BytesInMemoryReadLikeTheFile) {

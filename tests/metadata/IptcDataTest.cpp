@@ -471,6 +471,38 @@ TEST(IptcReport, TheMemoListsTheDatasets) {
     EXPECT_EQ(d.IptcReader->Owner, &d);
 }
 
+TEST(IptcReport, IptcInATiffTagIsListedLikeAnApp13Section) {
+    const std::vector<craft::IptcDataset> datasets = {{2, 5, "Sunset"}, {2, 25, "sea"}, {2, 25, "sun"}};
+    const std::string records = craft::IptcDatasets(datasets);
+    const Lines expected = {"Object name = Sunset", "Keywords = sea", "Keywords = sun"};
+    // As UNDEFINED bytes, as LONGs (padded to whole components), and at a length whose size field
+    // could pass for a dataset's start (0x1C02).
+    std::string padded = records;
+    padded.resize((records.size() + 3) / 4 * 4, '\0');
+    std::string long7170 =
+        records + craft::IptcDatasets({{2, 120, std::string(7170 - records.size() - 5, 'c')}});
+    ASSERT_EQ(long7170.size(), 0x1C02u);
+    const struct {
+        uint16_t type;
+        std::string bytes;
+    } cases[] = {{craft::kUndefined, records}, {craft::kLong, padded}, {craft::kUndefined, long7170}};
+    for (const auto& c : cases) {
+        craft::TiffBlock t(true);
+        t.Ascii(0, 0x010F, "Scanner")
+            .Raw(0, 0x83BB, c.type, static_cast<uint32_t>(c.bytes.size() / (c.type == craft::kLong ? 4 : 1)),
+                 c.bytes);
+        TimgData d;
+        ASSERT_TRUE(d.ProcessBytes("scan.tif", t.Build()));
+        ASSERT_NE(d.IptcSection, 0);
+        const Lines lines = d.IptcReader->ListAsLines(d.Section(d.IptcSection).Data);
+        ASSERT_GE(lines.size(), 3u);
+        EXPECT_EQ(Lines(lines.begin(), lines.begin() + 3), expected);
+        EXPECT_EQ(lines.size(), c.bytes.size() == 0x1C02u ? 4u : 3u);
+        ASSERT_TRUE(d.IptcReader->ReadIptc(d.Section(d.IptcSection).Data));
+        EXPECT_EQ(d.IptcReader->GetValueByName("Keywords"), "sea,sun");
+    }
+}
+
 TEST(IptcReport, AnIptcSectionWithoutLinesAddsNothing) {
     TimgData d;
     const std::string onlyVersion =

@@ -81,7 +81,9 @@ TEST(Summaries, WithoutExifOrWithAnEmptyOne) {
     EXPECT_FALSE(d.ExifReader);
 
     ASSERT_TRUE(d.ProcessBytes(
-        "dir/e.jpg", Padded(JpegFile().Soi().Segment(0xE1, "Foo").ScanAndEnd().Bytes(), 3000), kStamp));
+        "dir/e.jpg",
+        Padded(JpegFile().Soi().Segment(0xE1, std::string("Exif\0\0", 6)).ScanAndEnd().Bytes(), 3000),
+        kStamp));
     EXPECT_EQ(d.ExifReader->SummaryText(),
               "File Name: e.jpg\r\nFile Size: 2k\r\nFile Date: 2020-01-02\r\nPhoto Date: \r\n"
               "Make (Model):  ()\r\nDimensions: 0 x 0\r\nFlash: No");

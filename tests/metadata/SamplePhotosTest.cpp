@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace quillmark;
@@ -70,21 +71,37 @@ TEST(SamplePhotos, NikonWithGps) {
     EXPECT_TRUE(HasLine(r.Text, "GPSMap Datum = WGS-84"));
 }
 
-TEST(SamplePhotos, TiffScanGoesThroughTheTiffPath) {
-    TimgData d;
-    ASSERT_TRUE(d.ProcessFile(SamplePath("BSG1.tiff")));
-    EXPECT_EQ(d.ErrorText, "<none>");
-    EXPECT_EQ(d.SectionCount, 1);
-    EXPECT_TRUE(d.ExifReader->FromTiff);
-    EXPECT_TRUE(d.BigEndian);
-    EXPECT_EQ(d.Section(1).Data.size(), 256000u);
+TEST(SamplePhotos, TiffsAreReadWhereTheirDirectoriesLie) {
+    // IFD0 at 284340 and 6400, near the ends of the files: each block holds that directory and its
+    // values only.
+    for (const auto& [name, ifd0, width, entries] :
+         {std::tuple{"BSG1.tiff", 284340, 635, 15u}, std::tuple{"Arbitro.tiff", 6400, 174, 15u}}) {
+        SCOPED_TRACE(name);
+        TimgData d;
+        ASSERT_TRUE(d.ProcessFile(SamplePath(name)));
+        EXPECT_EQ(d.ErrorText, "<none>");
+        EXPECT_TRUE(d.ExifReader->FromTiff);
+        EXPECT_TRUE(d.BigEndian);
+        EXPECT_EQ(d.BlockBase, 1 - ifd0);
+        EXPECT_LT(d.Section(1).Data.size(), 5000u);
+        EXPECT_EQ(d.ExifReader->Width, width);
+        EXPECT_EQ(d.ExifReader->Entries.size(), entries);
+        EXPECT_EQ(d.ExifReader->LookupTagValue("Orientation"), "Normal");
+    }
+}
+
+TEST(SamplePhotos, ExifAfterAnXmpSectionAndIptcAreFound) {
+    const TFileReport r = ReportFile(SamplePath("xmp_before_exif.jpg"));
+    EXPECT_TRUE(HasLine(r.Text, "Software = Adobe Photoshop CC (Macintosh)"));
+    EXPECT_TRUE(HasLine(r.Text, "Exif Image Width = 322"));
+    EXPECT_TRUE(HasLine(r.Text, "Image caption = Der Goalie bin ig"));
 }
 
 TEST(SamplePhotos, EverySampleReadsAndRenders) {
     for (const char* name :
-         {"BSG1.tiff", "Canon_40D.jpg", "Canon_PowerShot_S40.jpg", "Fujifilm_FinePix_E500.jpg",
-          "Nikon_COOLPIX_P1.jpg", "Nikon_D70.jpg", "Olympus_C8080WZ.jpg", "nikon-e950.jpg",
-          "nikon-gps-DSCN0010.jpg", "sanyo-vpcsx550.jpg"}) {
+         {"BSG1.tiff", "Arbitro.tiff", "xmp_before_exif.jpg", "Canon_40D.jpg", "Canon_PowerShot_S40.jpg",
+          "Fujifilm_FinePix_E500.jpg", "Nikon_COOLPIX_P1.jpg", "Nikon_D70.jpg", "Olympus_C8080WZ.jpg",
+          "nikon-e950.jpg", "nikon-gps-DSCN0010.jpg", "sanyo-vpcsx550.jpg"}) {
         SCOPED_TRACE(name);
         const TFileReport r = ReportFile(SamplePath(name));
         EXPECT_TRUE(r.HadMetadata);
