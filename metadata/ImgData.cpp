@@ -266,6 +266,7 @@ void TimgData::Reset() {
     ExifReader.reset();
     IptcReader.reset();
     BigEndian = false;
+    FrameWidth = FrameHeight = 0;
     BlockBase = 9;
 }
 
@@ -387,7 +388,20 @@ bool TimgData::ScanJpegSections(TByteSource& source) {
         const bool wanted = marker == 0xE0 || marker == 0xE1 || marker == 0xED || marker == 0xFE ||
                             marker == 0xDA || marker == 0xD9;
         if (!wanted) {
-            source.Skip(body);
+            // Of the frame header only the picture's size is kept, which the summaries need when the
+            // directories do not record it.
+            const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+                               marker != 0xCC;
+            size_t read = 0;
+            if (frame && FrameWidth == 0 && body >= 5) {
+                unsigned char head[5];
+                read = source.Read(reinterpret_cast<char*>(head), sizeof head);
+                if (read == sizeof head) {
+                    FrameHeight = head[1] << 8 | head[2];
+                    FrameWidth = head[3] << 8 | head[4];
+                }
+            }
+            source.Skip(body - read);
             continue;
         }
         s.Data.resize(2 + body);

@@ -87,6 +87,8 @@ public:
     int32_t BuildMode;
     std::vector<tSection> Sections; // slots 1 to SectionCount; slot 0 unused
     int32_t SectionCount = 0;
+    // The picture's own size from the JPEG frame header (0 when none was met before the picture data).
+    int32_t FrameWidth = 0, FrameHeight = 0;
     // Slot numbers of the recognised sections; 0 for none.
     int32_t ExifSection = 0;
     int32_t IptcSection = 0;

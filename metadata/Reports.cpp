@@ -16,22 +16,12 @@ std::string SizeInK(int64_t length) {
     return std::to_string(length / 1024);
 }
 
-// A JPEG frame header (SOF0 to SOF15, without DHT, JPG and DAC): precision, height, width.
-bool IsFrameMarker(int32_t marker) {
-    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-}
-
 } // namespace
 
 std::pair<int32_t, int32_t> TImageInfo::PhotoSize() const {
-    if ((Width > 0 && Height > 0) || !Owner) return {Width, Height};
-    for (int i = 1; i <= Owner->SectionCount; ++i) {
-        const tSection& s = Owner->Section(i);
-        if (!IsFrameMarker(s.Marker) || s.Data.size() < 7) continue;
-        auto at = [&](size_t k) { return static_cast<int32_t>(static_cast<unsigned char>(s.Data[k])); };
-        return {at(5) << 8 | at(6), at(3) << 8 | at(4)};
-    }
-    return {Width, Height};
+    if ((Width > 0 && Height > 0) || !Owner || Owner->FrameWidth <= 0 || Owner->FrameHeight <= 0)
+        return {Width, Height};
+    return {Owner->FrameWidth, Owner->FrameHeight};
 }
 
 std::string TImageInfo::SummaryText() const {
