@@ -1,4 +1,5 @@
 #include "FileKind.h"
+#include "ValueFormat.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,10 +11,7 @@ std::string LowerExtension(std::string_view fileName) {
     const size_t slash = fileName.find_last_of('/');
     const size_t dot = fileName.find_last_of('.');
     if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
-    std::string ext(fileName.substr(dot));
-    for (char& c : ext)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return ext;
+    return AsciiLower(fileName.substr(dot));
 }
 
 TFileKind FileKindOfBytes(std::string_view head) {

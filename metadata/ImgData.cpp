@@ -390,8 +390,8 @@ bool TimgData::ScanJpegSections(TByteSource& source) {
         if (!wanted) {
             // Of the frame header only the picture's size is kept, which the summaries need when the
             // directories do not record it.
-            const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
-                               marker != 0xCC;
+            const bool frame =
+                marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
             size_t read = 0;
             if (frame && FrameWidth == 0 && body >= 5) {
                 unsigned char head[5];

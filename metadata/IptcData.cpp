@@ -1,4 +1,5 @@
 #include "IptcData.h"
+#include "ValueFormat.h"
 
 #include "TagTables.h"
 
@@ -71,24 +72,6 @@ constexpr char kTagMarker = '\x1C';
 
 bool IsBlank(char c) {
     return static_cast<unsigned char>(c) <= ' ';
-}
-
-std::string Trim(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b]))
-        ++b;
-    while (e > b && IsBlank(s[e - 1]))
-        --e;
-    return std::string(s.substr(b, e - b));
-}
-
-// The key under which items are compared: ASCII letters folded, other bytes kept. Values may be
-// UTF-8 or a Windows code page; folding only ASCII cannot make two different texts equal.
-std::string FoldCase(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
 }
 
 // Walks the datasets of one APP13 section. The Photoshop resource blocks are not parsed: the
@@ -278,11 +261,11 @@ std::string MergeItems(const std::string& existing, const std::string& additions
     std::unordered_set<std::string> seen;
     if (added.size() > kFewAdditions)
         for (const std::string& item : items)
-            seen.insert(FoldCase(item));
+            seen.insert(AsciiLower(item));
     for (const std::string& addition : added) {
-        std::string item = Trim(addition);
+        std::string item = TrimText(addition);
         const bool known = added.size() > kFewAdditions
-                               ? !seen.insert(FoldCase(item)).second
+                               ? !seen.insert(AsciiLower(item)).second
                                : std::any_of(items.begin(), items.end(),
                                              [&](const std::string& e) { return SameName(e, item); });
         if (!known) items.push_back(std::move(item));
@@ -339,8 +322,8 @@ bool TIPTCdata::ReadIptc(const std::string& app13Data) {
             }
             // A dataset holds one keyword (or category), blanks and commas included: it is one
             // item, never split as comma text would split it.
-            std::string item = Trim(value);
-            if (!item.empty() && target->Seen.insert(FoldCase(item)).second)
+            std::string item = TrimText(value);
+            if (!item.empty() && target->Seen.insert(AsciiLower(item)).second)
                 target->Items.push_back(std::move(item));
         }
     } catch (...) {

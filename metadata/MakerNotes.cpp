@@ -17,12 +17,6 @@ namespace quillmark {
 
 namespace {
 
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
 // Sets the decoders' target for one walk and clears it on every way out.
 class DecoderTargetScope {
 public:
@@ -84,7 +78,7 @@ TmsInfo::TmsInfo(bool fromTiff, TImageInfo* reader)
                       : 0) {}
 
 bool TmsInfo::DecodeMakerNote(TImageInfo& reader) {
-    const std::string key = Upper(reader.CameraMake.substr(0, 5));
+    const std::string key = AsciiUpper(reader.CameraMake.substr(0, 5));
     DecoderTargetScope scope(&reader);
     for (const TMakerLayout& layout : MakerLayouts()) {
         if (key != layout.Key) continue;
@@ -149,7 +143,7 @@ void TImageInfo::WalkMakerDirectory(const std::string& makerNote, std::span<cons
             if (byteCount > 4) V = int64_t{static_cast<uint32_t>(note.Read32(E + 8))} + D - B + 1 + *shift;
             const int index = IndexOfTag(tag, table);
             const std::string caption = index >= 0 ? table[static_cast<size_t>(index)].Caption : "Unknown";
-            if (caption.size() == 4 && Upper(caption) == "SKIP") continue;
+            if (caption.size() == 4 && AsciiUpper(caption) == "SKIP") continue;
             // Values are read inside the note only. One that lies (partly) outside it is left out.
             if (V < 1 || V + byteCount - 1 > noteSize) {
                 if (detail && KeepsTrace(64))
