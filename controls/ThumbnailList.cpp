@@ -14,6 +14,7 @@
 #include <QtMath>
 
 #include <algorithm>
+#include <cmath>
 
 namespace quillmark {
 
@@ -39,6 +40,29 @@ QSize DeviceSize(QSize size, qreal ratio) {
 }
 
 } // namespace
+
+namespace {
+
+// Text must reach this contrast with its background to read well (WCAG level AA for normal text).
+constexpr double kReadableContrast = 4.5;
+
+// The width of the frame that marks the current thumbnail.
+constexpr int kMarkWidth = 2;
+
+double RelativeLuminance(const QColor& color) {
+    const auto channel = [](double c) {
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const QColor rgb = color.toRgb();
+    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) + 0.0722 * channel(rgb.blueF());
+}
+
+} // namespace
+
+double ContrastRatio(const QColor& a, const QColor& b) {
+    const double la = RelativeLuminance(a), lb = RelativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
 
 QRect ThumbnailPictureRect(const QRect& cell, int captionHeight, int pw, int ph) {
     const QRect area = PictureArea(cell, captionHeight);
@@ -151,7 +175,6 @@ void TThumbnails::Assign(const TThumbnails& source) {
 
 TThumbnailList::TThumbnailList(QWidget* parent)
     : QAbstractScrollArea(parent), thumbnails_(std::make_unique<TThumbnails>(this)) {
-    color_ = palette().color(QPalette::Base);
     setFocusPolicy(Qt::StrongFocus);
     // A multi-column list scrolls sideways only.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -219,6 +242,24 @@ void TThumbnailList::SetColor(const QColor& color) {
     viewport()->update();
 }
 
+QColor TThumbnailList::Color() const {
+    return color_.isValid() ? color_ : palette().color(QPalette::Base);
+}
+
+QColor TThumbnailList::BackgroundColor() const {
+    const QColor set = Color();
+    if (ContrastRatio(set, palette().color(QPalette::Text)) >= kReadableContrast) return set;
+    return palette().color(QPalette::Base);
+}
+
+QColor TThumbnailList::CaptionColor() const {
+    const QColor background = BackgroundColor();
+    const QColor text = palette().color(QPalette::Text);
+    if (ContrastRatio(text, background) >= kReadableContrast) return text;
+    return ContrastRatio(Qt::black, background) >= ContrastRatio(Qt::white, background) ? QColor(Qt::black)
+                                                                                        : QColor(Qt::white);
+}
+
 int TThumbnailList::HorizontalRowHeight() const {
     const int scrollBarHeight =
         style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, horizontalScrollBar());
@@ -262,6 +303,8 @@ void TThumbnailList::resizeEvent(QResizeEvent* event) {
         if (rowHeight > 0) rowHeight_ = rowHeight;
     }
     UpdateScrollBars();
+    // The current thumbnail stays in sight when the strip changes its shape.
+    if (selected_ >= 0) ScrollIntoView(selected_);
     UpdateDecodeBounds();
     viewport()->update();
 }
@@ -398,35 +441,24 @@ void TThumbnailList::keyPressEvent(QKeyEvent* event) {
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }
-    const int perColumn = RowsPerColumn();
-    const int page = perColumn * VisibleColumns();
     const int from = selected_;
     int to = 0;
     switch (event->key()) {
     case Qt::Key_Down:
-        to = from + 1;
+    case Qt::Key_Right:
+        to = from < 0 ? 0 : from + 1;
         break;
     case Qt::Key_Up:
+    case Qt::Key_Left:
         to = from - 1;
         break;
-    case Qt::Key_Right:
-        to = from < 0 ? 0 : from + perColumn;
-        break;
-    case Qt::Key_Left:
-        to = from - perColumn;
-        break;
     case Qt::Key_PageDown:
-        to = from < 0 ? 0 : from + page;
-        break;
     case Qt::Key_PageUp:
-        to = from - page;
-        break;
     case Qt::Key_Home:
-        to = 0;
-        break;
     case Qt::Key_End:
-        to = rowCount_ - 1;
-        break;
+        // The window's navigation keys: moving here as well would move a second time.
+        event->ignore();
+        return;
     default:
         QAbstractScrollArea::keyPressEvent(event);
         return;
@@ -463,7 +495,7 @@ void TThumbnailList::focusOutEvent(QFocusEvent* event) {
 
 void TThumbnailList::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
-    painter.fillRect(event->rect(), color_);
+    painter.fillRect(event->rect(), BackgroundColor());
     if (rowCount_ == 0) return;
     painter.setFont(font());
     const int perColumn = RowsPerColumn();
@@ -483,9 +515,8 @@ void TThumbnailList::paintEvent(QPaintEvent* event) {
 
 void TThumbnailList::DrawCell(QPainter& painter, int row, const QRect& cell, bool selected, bool focused) {
     const bool highlight = selected && showSelection_;
-    const QColor background = highlight ? palette().color(QPalette::Highlight) : color_;
-    const QColor text =
-        highlight ? palette().color(QPalette::HighlightedText) : palette().color(QPalette::Text);
+    const QColor background = highlight ? palette().color(QPalette::Highlight) : BackgroundColor();
+    const QColor text = highlight ? palette().color(QPalette::HighlightedText) : CaptionColor();
     painter.fillRect(cell, background);
 
     if (row >= 0 && row < thumbnails_->ThumbnailCount()) {
@@ -513,6 +544,16 @@ void TThumbnailList::DrawCell(QPainter& painter, int row, const QRect& cell, boo
         }
     }
 
+    if (selected) {
+        // The current thumbnail is framed in every style, with or without the focus: the style's focus
+        // rectangle alone is not drawn after a mouse click, and not at all by some styles.
+        const QColor mark = palette().color(QPalette::Active, QPalette::Highlight);
+        const QRect inner = cell.adjusted(kMarkWidth, kMarkWidth, -kMarkWidth, -kMarkWidth);
+        painter.fillRect(QRect(cell.left(), cell.top(), cell.width(), kMarkWidth), mark);
+        painter.fillRect(QRect(cell.left(), inner.bottom() + 1, cell.width(), kMarkWidth), mark);
+        painter.fillRect(QRect(cell.left(), inner.top(), kMarkWidth, inner.height()), mark);
+        painter.fillRect(QRect(inner.right() + 1, inner.top(), kMarkWidth, inner.height()), mark);
+    }
     if (focused) {
         QStyleOptionFocusRect option;
         option.initFrom(this);
