@@ -437,33 +437,21 @@ void TThumbnailList::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TThumbnailList::keyPressEvent(QKeyEvent* event) {
-    if (rowCount_ == 0) {
-        QAbstractScrollArea::keyPressEvent(event);
-        return;
-    }
-    const int from = selected_;
-    int to = 0;
-    switch (event->key()) {
-    case Qt::Key_Down:
-    case Qt::Key_Right:
-        to = from < 0 ? 0 : from + 1;
-        break;
-    case Qt::Key_Up:
-    case Qt::Key_Left:
-        to = from - 1;
-        break;
-    case Qt::Key_PageDown:
-    case Qt::Key_PageUp:
-    case Qt::Key_Home:
-    case Qt::Key_End:
+    const int key = event->key();
+    if (key == Qt::Key_PageDown || key == Qt::Key_PageUp || key == Qt::Key_Home || key == Qt::Key_End) {
         // The window's navigation keys: moving here as well would move a second time.
         event->ignore();
         return;
-    default:
+    }
+    const bool forward = key == Qt::Key_Down || key == Qt::Key_Right;
+    const bool back = key == Qt::Key_Up || key == Qt::Key_Left;
+    if (rowCount_ == 0 || !(forward || back)) {
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }
-    to = std::clamp(to, 0, rowCount_ - 1);
+    // One thumbnail per arrow key, whichever way the cells run.
+    const int from = selected_;
+    const int to = std::clamp(forward ? (from < 0 ? 0 : from + 1) : from - 1, 0, rowCount_ - 1);
     if (to != from) UserSelect(to);
     event->accept();
 }
