@@ -102,7 +102,8 @@ struct Reading {
         }
         reader.setDevice(&buffer);
         reader.setDecideFormatFromContent(true);
-        // Pictures are shown as stored; the orientation tag is the metadata's business.
+        // Qt's reader decodes as stored: the orientation is applied here, from the same reading of the tag
+        // for every path, and lazily for the view's large photos.
         reader.setAutoTransform(false);
         if (!reader.canRead() || IsGuessedFormat(reader.format())) status = DecodeStatus::InvalidFormat;
     }
