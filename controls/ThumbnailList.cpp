@@ -39,10 +39,6 @@ QSize DeviceSize(QSize size, qreal ratio) {
     return QSize(qCeil(std::max(1, size.width()) * ratio), qCeil(std::max(1, size.height()) * ratio));
 }
 
-} // namespace
-
-namespace {
-
 // Text must reach this contrast with its background to read well (WCAG level AA for normal text).
 constexpr double kReadableContrast = 4.5;
 
