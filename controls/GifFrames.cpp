@@ -68,19 +68,20 @@ GifCut CutGifFrames(const QByteArray& data, int frame) {
     const unsigned char* d = Bytes(data);
     const qsizetype n = data.size();
     GifCut cut;
-    cut.screenWidth = Le16At(d, n, 6);
-    cut.screenHeight = Le16At(d, n, 8);
+    GifFrameFacts& facts = cut.frame;
+    facts.screenWidth = Le16At(d, n, 6);
+    facts.screenHeight = Le16At(d, n, 8);
     cut.bytes.reserve(n);
     int counter = 1;
     bool skipping = false;
     qsizetype keptFrom = 0;
     ForEachFrameMark(data, [&](qsizetype p) {
         if (frame == counter) {
-            cut.matched = true;
-            cut.left = Le16At(d, n, p + 9);
-            cut.top = Le16At(d, n, p + 11);
-            cut.width = Le16At(d, n, p + 13);
-            cut.height = Le16At(d, n, p + 15);
+            facts.matched = true;
+            facts.left = Le16At(d, n, p + 9);
+            facts.top = Le16At(d, n, p + 11);
+            facts.width = Le16At(d, n, p + 13);
+            facts.height = Le16At(d, n, p + 15);
         }
         ++counter;
         const bool nowSkipping = frame >= counter;

@@ -25,18 +25,26 @@ struct GifFrameTiming {
 // Delay and disposal of the k-th frame mark (from 1).
 GifFrameTiming GifFrameTimingAt(const QByteArray& data, int k);
 
-struct GifCut {
-    QByteArray bytes;
-    // The image descriptor of frame `frame` when frame >= 1 matched a mark; fields cut off by the end of the
-    // data read as 0.
+// Where a cut's frame lies on the logical screen, and the screen's size: the one record of a GIF frame that
+// the cut, the thumbnails' worker threads and the picture holder pass along.
+struct GifFrameFacts {
+    // The image descriptor of the cut's frame when a frame >= 1 matched a mark; fields cut off by the end of
+    // the data read as 0. Left and top are 0 when nothing matched.
     bool matched = false;
     std::uint16_t left = 0;
     std::uint16_t top = 0;
     std::uint16_t width = 0;
     std::uint16_t height = 0;
-    // The logical screen from the header (0 when the header is cut short).
+    // The logical screen from the header (0 when the header is cut short, or the data is no GIF).
     std::uint16_t screenWidth = 0;
     std::uint16_t screenHeight = 0;
+
+    bool operator==(const GifFrameFacts&) const = default;
+};
+
+struct GifCut {
+    QByteArray bytes;
+    GifFrameFacts frame;
 };
 
 // For frame 0 or 1 the whole data; for frame k >= 2 everything before the first frame mark followed by

@@ -50,18 +50,48 @@ private:
 
 } // namespace
 
+namespace {
+
+// The TIFF header's byte order and first directory; false for anything that is not a TIFF header.
+bool TiffHeader(std::string_view tiff, bool& bigEndian, std::uint32_t& ifd0) {
+    if (tiff.substr(0, 2) == "MM")
+        bigEndian = true;
+    else if (tiff.substr(0, 2) == "II")
+        bigEndian = false;
+    else
+        return false;
+    const TiffView view(tiff, bigEndian);
+    std::uint32_t magic = 0;
+    return view.U16(2, magic) && magic == 42 && view.U32(4, ifd0) && ifd0 >= 8;
+}
+
+} // namespace
+
+int TiffOrientation(std::string_view tiff) {
+    bool bigEndian = false;
+    std::uint32_t ifd0 = 0, count = 0;
+    if (!TiffHeader(tiff, bigEndian, ifd0)) return 1;
+    const TiffView view(tiff, bigEndian);
+    if (!view.U16(ifd0, count)) return 1;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint64_t entry = std::uint64_t(ifd0) + 2 + 12 * std::uint64_t(i);
+        std::uint32_t tag = 0, type = 0, value = 0;
+        if (!view.U16(entry, tag) || !view.U16(entry + 2, type)) break;
+        if (tag != 0x0112) continue;
+        if (type != 3 || !view.U16(entry + 8, value) || value < 1 || value > 8) return 1;
+        return int(value);
+    }
+    return 1;
+}
+
 std::string_view FindExifThumbnail(std::string_view block) {
     if (block.size() < kExifSignature.size() + 8 || block.substr(0, kExifSignature.size()) != kExifSignature)
         return {};
     const std::string_view tiff = block.substr(kExifSignature.size());
     bool bigEndian = false;
-    if (tiff.substr(0, 2) == "MM")
-        bigEndian = true;
-    else if (tiff.substr(0, 2) != "II")
-        return {};
+    std::uint32_t ifd0 = 0, count0 = 0, ifd1 = 0, count1 = 0;
+    if (!TiffHeader(tiff, bigEndian, ifd0)) return {};
     const TiffView view(tiff, bigEndian);
-    std::uint32_t magic = 0, ifd0 = 0, count0 = 0, ifd1 = 0, count1 = 0;
-    if (!view.U16(2, magic) || magic != 42 || !view.U32(4, ifd0) || ifd0 < 8) return {};
     // The thumbnail directory is the one IFD0 links to.
     if (!view.U16(ifd0, count0) || !view.U32(std::uint64_t(ifd0) + 2 + 12 * std::uint64_t(count0), ifd1))
         return {};
@@ -134,8 +164,11 @@ TJpegHeaderFacts ScanJpegHeader(const TReadAt& read) {
                 std::memcmp(b, kExifSignature.data(), kExifSignature.size()) == 0) {
                 exifSeen = true;
                 std::string block(length - 2, '\0');
-                if (read(pos + 4, block.data(), block.size()) == block.size())
+                if (read(pos + 4, block.data(), block.size()) == block.size()) {
                     facts.Thumbnail = std::string(FindExifThumbnail(block));
+                    facts.Orientation =
+                        TiffOrientation(std::string_view(block).substr(kExifSignature.size()));
+                }
             }
         }
         pos += 2 + std::uint64_t(length);

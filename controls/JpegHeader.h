@@ -21,14 +21,20 @@ struct TJpegHeaderFacts {
     int Height = 0;
     // The EXIF thumbnail's JPEG bytes; empty when the file has none that lies inside its EXIF block.
     std::string Thumbnail;
+    // The EXIF orientation of the first directory (1 to 8); 1 when there is none or it holds another value.
+    int Orientation = 1;
 };
 
 // Reads up to n bytes from an offset of the file into `into`; returns how many were read.
 using TReadAt = std::function<std::size_t(std::uint64_t offset, char* into, std::size_t n)>;
 
+// The orientation (tag 0x0112, a SHORT from 1 to 8) in the first directory of a TIFF structure that starts
+// with its "II"/"MM" header; 1 when there is none, or a value outside 1 to 8.
+int TiffOrientation(std::string_view tiff);
+
 // Walks the marker sections from the start of the file up to the frame header (or the scan data, or the
 // end). Only the sections' two-byte lengths are read, except for the EXIF block, which is read whole (at most
-// 64 KiB) to take the thumbnail from it.
+// 64 KiB) to take the thumbnail and the orientation from it.
 TJpegHeaderFacts ScanJpegHeader(const TReadAt& read);
 // The same over bytes in memory.
 TJpegHeaderFacts ScanJpegHeader(std::string_view bytes);

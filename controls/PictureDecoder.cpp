@@ -1,5 +1,6 @@
 #include "PictureDecoder.h"
 
+#include "JpegHeader.h"
 #include "PictureTurn.h"
 
 #include <QBuffer>
@@ -15,6 +16,7 @@
 #include <limits>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
 
 namespace quillmark {
 
@@ -100,7 +102,8 @@ struct Reading {
         }
         reader.setDevice(&buffer);
         reader.setDecideFormatFromContent(true);
-        // Pictures are shown as stored; the orientation tag is the metadata's business.
+        // Qt's reader decodes as stored: the orientation is applied here, from the same reading of the tag
+        // for every path, and lazily for the view's large photos.
         reader.setAutoTransform(false);
         if (!reader.canRead() || IsGuessedFormat(reader.format())) status = DecodeStatus::InvalidFormat;
     }
@@ -119,6 +122,13 @@ struct Reading {
 
 DecodeResult Done(QImage image, QSize sourceSize) {
     return {DecodeStatus::Decoded, std::make_shared<const DecodedPicture>(std::move(image), sourceSize)};
+}
+
+// A picture reduced for a thumbnail, turned upright at once (it is small, and it is made on a worker thread,
+// where nothing may be left to make later), reporting the whole picture's upright size.
+DecodeResult Upright(QImage image, QSize storedSize, TPixelTurn turn) {
+    if (turn.IsIdentity()) return Done(std::move(image), storedSize);
+    return Done(TurnPixels(image, turn), turn.Sideways() ? storedSize.transposed() : storedSize);
 }
 
 // An EXIF thumbnail lives in a block of at most 64 KiB; one that claims more pixels than this is no
@@ -226,34 +236,42 @@ DecodedPicture::DecodedPicture(QImage image, QSize sourceSize)
       himetricWidth_(MulDiv(sourceSize.width(), kHimetricPerInch, kDecoderDpi)),
       himetricHeight_(MulDiv(sourceSize.height(), kHimetricPerInch, kDecoderDpi)) {}
 
-DecodedPicture::DecodedPicture(std::shared_ptr<const DecodedPicture> base, int quarters)
-    : base_(std::move(base)), quarters_(quarters),
-      sourceSize_(quarters % 2 ? base_->sourceSize_.transposed() : base_->sourceSize_),
-      himetricWidth_(quarters % 2 ? base_->himetricHeight_ : base_->himetricWidth_),
-      himetricHeight_(quarters % 2 ? base_->himetricWidth_ : base_->himetricHeight_) {}
+DecodedPicture::DecodedPicture(std::shared_ptr<const DecodedPicture> base, TPixelTurn turn)
+    : base_(std::move(base)), turn_(turn),
+      sourceSize_(turn.Sideways() ? base_->sourceSize_.transposed() : base_->sourceSize_),
+      himetricWidth_(turn.Sideways() ? base_->himetricHeight_ : base_->himetricWidth_),
+      himetricHeight_(turn.Sideways() ? base_->himetricWidth_ : base_->himetricHeight_) {}
 
 std::shared_ptr<const DecodedPicture>
 DecodedPicture::Turned(const std::shared_ptr<const DecodedPicture>& picture, int degrees) {
     if (degrees % 90 != 0) throw std::invalid_argument("Pictures turn by quarter turns only");
+    return Transformed(picture, TPixelTurn{false, ((degrees / 90) % 4 + 4) % 4});
+}
+
+std::shared_ptr<const DecodedPicture>
+DecodedPicture::Transformed(const std::shared_ptr<const DecodedPicture>& picture, TPixelTurn turn) {
     if (!picture) return nullptr;
     std::shared_ptr<const DecodedPicture> base = picture;
-    int quarters = ((degrees / 90) % 4 + 4) % 4;
-    if (picture->base_) { // still pending: turn the original once, by both turns together
+    if (picture->base_) {
+        // Still pending: transform the original once, by both together. A mirror after a turn is the
+        // opposite turn after the mirror, so the mirrors cancel and the turns subtract.
         base = picture->base_;
-        quarters = (quarters + picture->quarters_) % 4;
+        const TPixelTurn first = picture->turn_;
+        turn = turn.Mirror ? TPixelTurn{!first.Mirror, 0}.ThenTurned(turn.Quarters - first.Quarters)
+                           : first.ThenTurned(turn.Quarters);
     }
     // Back where it started: the original itself, when its pixels already are what a turn would give.
-    if (quarters == 0) {
+    if (turn.IsIdentity()) {
         const QImage::Format format = base->image_.format();
         if (format == (base->image_.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32))
             return base;
     }
-    return std::shared_ptr<const DecodedPicture>(new DecodedPicture(std::move(base), quarters));
+    return std::shared_ptr<const DecodedPicture>(new DecodedPicture(std::move(base), turn));
 }
 
 const QImage& DecodedPicture::Image() const {
     if (base_) {
-        image_ = RotateQuarterTurns(base_->Image(), quarters_ * 90);
+        image_ = TurnPixels(base_->Image(), turn_);
         base_.reset();
     }
     return image_;
@@ -262,7 +280,7 @@ const QImage& DecodedPicture::Image() const {
 QSize DecodedPicture::PixelSize() const {
     if (!base_) return image_.size();
     const QSize size = base_->PixelSize();
-    return quarters_ % 2 ? size.transposed() : size;
+    return turn_.Sideways() ? size.transposed() : size;
 }
 
 bool DecodedPicture::HasAlphaChannel() const {
@@ -280,8 +298,8 @@ const QImage& DecodedPicture::Reduction(QSize deviceSize) const {
     if (base_) {
         // The turned reduction of the original: the same pixels a reduction of the turned picture gives,
         // for the cost of a reduction alone.
-        const QSize baseSize = quarters_ % 2 ? deviceSize.transposed() : deviceSize;
-        scaledCache_ = RotateQuarterTurns(base_->Reduction(baseSize), quarters_ * 90);
+        const QSize baseSize = turn_.Sideways() ? deviceSize.transposed() : deviceSize;
+        scaledCache_ = TurnPixels(base_->Reduction(baseSize), turn_);
     } else {
         scaledCache_ = image_.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
@@ -313,6 +331,15 @@ void DecodedPicture::Render(QPainter& painter, const QRect& target) const {
     painter.restore();
 }
 
+int PictureOrientation(const QByteArray& data) {
+    const std::string_view bytes(data.constData(), size_t(data.size()));
+    if (bytes.substr(0, 2) == "\xFF\xD8") return ScanJpegHeader(bytes).Orientation;
+    if (bytes.substr(0, 4) == std::string_view("II*\0", 4) ||
+        bytes.substr(0, 4) == std::string_view("MM\0*", 4))
+        return TiffOrientation(bytes);
+    return 1;
+}
+
 DecodeResult DecodePicture(const QByteArray& data) {
     Reading reading(data);
     if (reading.status != DecodeStatus::Decoded) return {reading.status, nullptr};
@@ -322,13 +349,21 @@ DecodeResult DecodePicture(const QByteArray& data) {
         return {status, nullptr};
     if (gif) image = CropToFirstGifFrame(image, data);
     const QSize size = image.size();
-    return Done(std::move(image), size);
+    DecodeResult result = Done(std::move(image), size);
+    // A photo of tens of megapixels is turned upright only when its pixels are asked for; the screen
+    // shows an upright reduction.
+    const TPixelTurn turn = TurnForOrientation(PictureOrientation(data));
+    if (!turn.IsIdentity()) result.picture = DecodedPicture::Transformed(result.picture, turn);
+    return result;
 }
 
 std::shared_ptr<const DecodedPicture> DecodeExifThumbnail(const QByteArray& thumbnail, QSize photoSize,
-                                                          QSize bound) {
+                                                          QSize bound, int orientation) {
     if (photoSize.width() <= 0 || photoSize.height() <= 0) return nullptr;
+    // The thumbnail is stored the way the photo is: everything is measured as stored, and turned last.
+    const TPixelTurn turn = TurnForOrientation(orientation);
     bound = bound.expandedTo(QSize(1, 1));
+    if (turn.Sideways()) bound.transpose();
     Reading reading(thumbnail);
     if (reading.status != DecodeStatus::Decoded || reading.reader.format() != "jpeg") return nullptr;
     const QSize announced = reading.reader.size();
@@ -348,11 +383,14 @@ std::shared_ptr<const DecodedPicture> DecodeExifThumbnail(const QByteArray& thum
     if (content->width() < wanted.width() || content->height() < wanted.height()) return nullptr;
     if (*content != image.rect()) image = image.copy(*content);
     if (image.size() != wanted) image = image.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return std::make_shared<const DecodedPicture>(std::move(image), photoSize);
+    return Upright(std::move(image), photoSize, turn).picture;
 }
 
 DecodeResult DecodePictureFitted(const QByteArray& data, QSize bound) {
+    // Decoded as stored, for the bound turned the way the stored picture lies, and turned last.
+    const TPixelTurn turn = TurnForOrientation(PictureOrientation(data));
     bound = bound.expandedTo(QSize(1, 1));
+    if (turn.Sideways()) bound.transpose();
     Reading reading(data);
     if (reading.status != DecodeStatus::Decoded) return {reading.status, nullptr};
     const bool gif = reading.IsGif();
@@ -370,7 +408,7 @@ DecodeResult DecodePictureFitted(const QByteArray& data, QSize bound) {
         QImage image;
         if (const DecodeStatus status = reading.Read(image); status != DecodeStatus::Decoded)
             return {status, nullptr};
-        return Done(std::move(image), announced);
+        return Upright(std::move(image), announced, turn);
     }
     QImage image;
     if (const DecodeStatus status = reading.Read(image); status != DecodeStatus::Decoded)
@@ -382,7 +420,7 @@ DecodeResult DecodePictureFitted(const QByteArray& data, QSize bound) {
             FitWithin(full.width(), full.height(), bound.width(), bound.height()).expandedTo(QSize(1, 1));
         image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
-    return Done(std::move(image), full);
+    return Upright(std::move(image), full, turn);
 }
 
 } // namespace quillmark

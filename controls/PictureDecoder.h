@@ -10,6 +10,8 @@
 #include <QRect>
 #include <QSize>
 
+#include "PictureTurn.h"
+
 #include <memory>
 
 class QPainter;
@@ -40,6 +42,10 @@ public:
     // original back. None for none; std::invalid_argument for any other angle.
     static std::shared_ptr<const DecodedPicture> Turned(const std::shared_ptr<const DecodedPicture>& picture,
                                                         int degrees);
+    // picture mirrored and turned as `turn` says (an EXIF orientation brought upright), made as lazily as
+    // Turned; a further Turned adds to it. None for none.
+    static std::shared_ptr<const DecodedPicture>
+    Transformed(const std::shared_ptr<const DecodedPicture>& picture, TPixelTurn turn);
 
     // Size of the whole picture in HIMETRIC units.
     int HimetricWidth() const { return himetricWidth_; }
@@ -64,15 +70,15 @@ public:
     int ReductionsMade() const { return reductionsMade_; }
 
 private:
-    DecodedPicture(std::shared_ptr<const DecodedPicture> base, int quarters);
+    DecodedPicture(std::shared_ptr<const DecodedPicture> base, TPixelTurn turn);
     // The whole picture reduced to deviceSize, made once per size.
     const QImage& Reduction(QSize deviceSize) const;
 
     mutable QImage image_;
-    // A pending turn: the picture to turn, and by how many quarters clockwise (1 to 3, or 0 for a format
-    // change only). Released once the pixels are made.
+    // A pending turn: the picture to turn, and how (the identity for a format change only). Released once
+    // the pixels are made.
     mutable std::shared_ptr<const DecodedPicture> base_;
-    int quarters_ = 0;
+    TPixelTurn turn_;
     QSize sourceSize_;
     int himetricWidth_;
     int himetricHeight_;
@@ -94,21 +100,27 @@ struct DecodeResult {
     std::shared_ptr<const DecodedPicture> picture;
 };
 
-// Decodes the first picture in data at its full size. A GIF yields its first frame at the frame's own
-// size and position in the data, without the rest of the logical screen.
+// The EXIF orientation (tag 0x0112 of the first directory) of JPEG or TIFF data; 1 when there is none.
+int PictureOrientation(const QByteArray& data);
+
+// Decodes the first picture in data at its full size, upright as its EXIF orientation says (the turn is
+// made lazily, as Turned makes it). A GIF yields its first frame at the frame's own size and position in
+// the data, without the rest of the logical screen.
 DecodeResult DecodePicture(const QByteArray& data);
 
 // Decodes so that the pixels kept fit within bound (device pixels; never enlarged), while the result still
-// reports the whole picture's size. JPEG data is decoded at a reduced libjpeg scale, so the full picture is
-// never expanded in memory; a JPEG that claims more than a gigapixel gives NoPicture without decoding.
+// reports the whole picture's size; upright as its EXIF orientation says, like DecodePicture. JPEG data is
+// decoded at a reduced libjpeg scale, so the full picture is never expanded in memory; a JPEG that claims
+// more than a gigapixel gives NoPicture without decoding.
 DecodeResult DecodePictureFitted(const QByteArray& data, QSize bound);
 
 // A photo's EXIF thumbnail as the picture of a photo of photoSize pixels, for a cell of at most bound device
 // pixels: the result reports the photo's size and keeps the thumbnail's pixels fitted into the bound, shown
-// as stored, the way DecodePictureFitted shows the photo itself. Flat bars that the camera added to fit the
-// photo's shape into the thumbnail's are cut off first. None when the thumbnail cannot be decoded, holds
+// upright by the photo's EXIF orientation, the way DecodePictureFitted shows the photo itself (photoSize is
+// the stored size, from the frame header). Flat bars that the camera added to fit the photo's shape into
+// the thumbnail's are cut off first. None when the thumbnail cannot be decoded, holds
 // fewer pixels than the cell needs, or is of a shape the photo's cannot be drawn from.
 std::shared_ptr<const DecodedPicture> DecodeExifThumbnail(const QByteArray& thumbnail, QSize photoSize,
-                                                          QSize bound);
+                                                          QSize bound, int orientation = 1);
 
 } // namespace quillmark

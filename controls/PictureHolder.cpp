@@ -28,29 +28,14 @@ QByteArray ReadWholeFile(const QString& fileName) {
     return bytes;
 }
 
-// What the cut of a GIF frame found, for the holder's frame and screen fields.
-struct FrameFacts {
-    bool matched = false;
-    std::uint16_t left = 0, top = 0, width = 0, height = 0;
-    std::uint16_t screenWidth = 0, screenHeight = 0;
-};
-
 // The bytes handed to the decoder for a frame: a GIF with frame marks is cut, anything else goes whole.
 // Raises the container's failures for a block that cannot be made or is empty.
-QByteArray DecoderBlock(const QByteArray& bytes, bool gif, int frameCount, int frame, FrameFacts& facts) {
+QByteArray DecoderBlock(const QByteArray& bytes, bool gif, int frameCount, int frame, GifFrameFacts& facts) {
     QByteArray block;
     try {
         if (gif && frameCount > 0) {
             GifCut cut = CutGifFrames(bytes, frame);
-            facts.screenWidth = cut.screenWidth;
-            facts.screenHeight = cut.screenHeight;
-            if (cut.matched) {
-                facts.matched = true;
-                facts.left = cut.left;
-                facts.top = cut.top;
-                facts.width = cut.width;
-                facts.height = cut.height;
-            }
+            facts = cut.frame;
             block = std::move(cut.bytes);
         } else {
             block = bytes;
@@ -74,22 +59,12 @@ constexpr qint64 kHeadBytes = 128 * 1024;
 void DecodeWhole(const QByteArray& bytes, QSize bound, int frame, TThumbnailLoad& load) {
     load.IsGif = StartsAsGif(bytes);
     load.FrameCount = load.IsGif ? CountGifFrames(bytes) : -1;
-    FrameFacts facts;
     QByteArray block;
     try {
-        block = DecoderBlock(bytes, load.IsGif, load.FrameCount, frame, facts);
+        block = DecoderBlock(bytes, load.IsGif, load.FrameCount, frame, load.Frame);
     } catch (const std::exception&) {
-        load.ScreenWidth = facts.screenWidth;
-        load.ScreenHeight = facts.screenHeight;
         return;
     }
-    load.ScreenWidth = facts.screenWidth;
-    load.ScreenHeight = facts.screenHeight;
-    load.FrameMatched = facts.matched;
-    load.FrameLeft = facts.left;
-    load.FrameTop = facts.top;
-    load.FrameWidth = facts.width;
-    load.FrameHeight = facts.height;
     load.DecoderRan = true;
     const DecodeResult result = DecodePictureFitted(block, bound);
     if (result.status != DecodeStatus::Decoded) return;
@@ -124,8 +99,8 @@ TThumbnailLoad PrepareThumbnailLoad(const QString& fileName, QSize deviceBound, 
             const TJpegHeaderFacts facts = ScanJpegHeader(readAt);
             if (facts.Width > 0 && facts.Height > 0 && !facts.Thumbnail.empty()) {
                 const QByteArray thumbnail(facts.Thumbnail.data(), qsizetype(facts.Thumbnail.size()));
-                if (auto picture =
-                        DecodeExifThumbnail(thumbnail, QSize(facts.Width, facts.Height), load.Bound)) {
+                if (auto picture = DecodeExifThumbnail(thumbnail, QSize(facts.Width, facts.Height),
+                                                       load.Bound, facts.Orientation)) {
                     load.Read = load.DecoderRan = load.Decoded = load.FromExifThumbnail = true;
                     load.Picture = std::move(picture);
                     return load;
@@ -180,32 +155,46 @@ void TPictureHolder::LoadFile(const QString& fileName) {
         }
         return;
     }
+    TLoadFailure failure = TLoadFailure::Undecodable;
     try {
         QFile file(fileName);
         if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) {
-            isEmpty_ = true;
+            FailLoad(TLoadFailure::Unreadable);
             return;
         }
         QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError) {
             heldBytes_ = bytes;
             pendingBytes_ = nullptr;
-            isEmpty_ = true;
+            FailLoad(TLoadFailure::Unreadable);
             return;
         }
         file.close();
         LoadBytes(bytes, fileName);
+        loadFailure_ = TLoadFailure::None;
         Raise(OnClear);
         Raise(OnPictureChange);
+        return;
+    } catch (const EPictureError& error) {
+        if (std::strcmp(error.what(), kNoMemoryForImage) == 0) failure = TLoadFailure::OutOfMemory;
+    } catch (const std::bad_alloc&) {
+        failure = TLoadFailure::OutOfMemory;
     } catch (const std::exception&) {
-        isEmpty_ = true;
     }
+    FailLoad(failure);
+}
+
+void TPictureHolder::FailLoad(TLoadFailure failure) {
+    isEmpty_ = true;
+    loadFailure_ = failure;
+    Raise(OnLoadFailure);
 }
 
 void TPictureHolder::LoadStream(QIODevice* stream) {
     if (!stream) return;
     if (!stream->isSequential()) stream->seek(0);
     LoadBytes(stream->readAll(), QString());
+    loadFailure_ = TLoadFailure::None;
     Raise(OnPictureChange);
 }
 
@@ -215,9 +204,9 @@ void TPictureHolder::LoadPictureMakingBytes(std::shared_ptr<const DecodedPicture
     heldBytes_.clear();
     pendingBytes_ = std::move(makeBytes);
     isEmpty_ = false;
+    loadFailure_ = TLoadFailure::None;
     frame_ = 1;
-    screenWidth_ = screenHeight_ = 0;
-    frameLeft_ = frameTop_ = 0;
+    TakeGifFrame({});
     decoded_ = std::move(picture);
     decodedBlock_ = QByteArray();
     Raise(OnPictureChange);
@@ -244,7 +233,6 @@ void TPictureHolder::LoadBytes(const QByteArray& bytes, const QString& sourceFil
         pendingBytes_ = nullptr;
         isEmpty_ = false;
         frame_ = 1;
-        screenWidth_ = screenHeight_ = 0;
         DecodeBytes(heldBytes_, IsGif(), FrameCount());
         return;
     }
@@ -258,7 +246,6 @@ void TPictureHolder::LoadBytes(const QByteArray& bytes, const QString& sourceFil
     fromExifThumbnail_ = false;
     isEmpty_ = false;
     frame_ = 1;
-    screenWidth_ = screenHeight_ = 0;
     DecodeBytes(bytes, sourceIsGif_, sourceFrameCount_);
 }
 
@@ -287,34 +274,31 @@ void TPictureHolder::LoadPrepared(const QString& fileName, const TThumbnailLoad&
 // The frame fields and the picture of a prepared load, as DecodeBytes would have set them; a load that
 // never reached the decoder keeps the picture in hand.
 void TPictureHolder::TakeDecoded(const TThumbnailLoad& load) {
-    frameLeft_ = frameTop_ = 0;
-    screenWidth_ = load.ScreenWidth;
-    screenHeight_ = load.ScreenHeight;
-    if (load.FrameMatched) {
-        frameLeft_ = load.FrameLeft;
-        frameTop_ = load.FrameTop;
-        frameWidth_ = load.FrameWidth;
-        frameHeight_ = load.FrameHeight;
-    }
+    TakeGifFrame(load.Frame);
     if (!load.DecoderRan) return;
     ++decodeCount_;
     decoded_ = load.Decoded ? load.Picture : nullptr;
     fromExifThumbnail_ = load.Decoded && load.FromExifThumbnail;
 }
 
-void TPictureHolder::DecodeBytes(const QByteArray& bytes, bool gif, int frameCount) {
-    frameLeft_ = frameTop_ = 0;
-    screenWidth_ = screenHeight_ = 0;
-    FrameFacts facts;
-    const QByteArray block = DecoderBlock(bytes, gif, frameCount, frame_, facts);
-    screenWidth_ = facts.screenWidth;
-    screenHeight_ = facts.screenHeight;
-    if (facts.matched) {
-        frameLeft_ = facts.left;
-        frameTop_ = facts.top;
-        frameWidth_ = facts.width;
-        frameHeight_ = facts.height;
+// A frame's place and the screen are those of the latest cut; its size stays that of the latest cut that
+// matched a frame.
+void TPictureHolder::TakeGifFrame(const GifFrameFacts& facts) {
+    const std::uint16_t width = gifFrame_.width, height = gifFrame_.height;
+    gifFrame_ = facts;
+    gifFrame_.matched = false;
+    if (!facts.matched) {
+        gifFrame_.left = gifFrame_.top = 0;
+        gifFrame_.width = width;
+        gifFrame_.height = height;
     }
+}
+
+void TPictureHolder::DecodeBytes(const QByteArray& bytes, bool gif, int frameCount) {
+    TakeGifFrame({});
+    GifFrameFacts facts;
+    const QByteArray block = DecoderBlock(bytes, gif, frameCount, frame_, facts);
+    TakeGifFrame(facts);
     // The decoder would get the very bytes the picture in hand came from: after each load the view sets
     // frame 0, which for anything but a later GIF frame is the whole file again, and a 24-megapixel photo
     // is not decoded twice for that.
@@ -341,6 +325,7 @@ void TPictureHolder::DecodeBytes(const QByteArray& bytes, bool gif, int frameCou
 }
 
 void TPictureHolder::ClearState() {
+    loadFailure_ = TLoadFailure::None;
     heldBytes_.clear();
     pendingBytes_ = nullptr;
     decodedBlock_ = QByteArray();
@@ -383,12 +368,7 @@ void TPictureHolder::AssignPicture(const TPictureHolder* source) {
         sourceIsGif_ = source->sourceIsGif_;
         sourceFrameCount_ = source->sourceFrameCount_;
         triedBound_ = source->triedBound_;
-        frameLeft_ = source->frameLeft_;
-        frameTop_ = source->frameTop_;
-        frameWidth_ = source->frameWidth_;
-        frameHeight_ = source->frameHeight_;
-        screenWidth_ = source->screenWidth_;
-        screenHeight_ = source->screenHeight_;
+        gifFrame_ = source->gifFrame_;
         isEmpty_ = false;
         decoded_ = sourceDecoded;
         fromExifThumbnail_ = source->fromExifThumbnail_;
@@ -424,7 +404,7 @@ void TPictureHolder::SetFrame(int n) {
     frame_ = n;
     if (variant_ == Variant::View && pendingBytes_) {
         // The bytes still to be made are the picture in hand's, and not a GIF: nothing to decode.
-        screenWidth_ = screenHeight_ = 0;
+        TakeGifFrame({});
         Raise(OnFrameChange);
         return;
     }
@@ -450,12 +430,12 @@ int TPictureHolder::PixelHeight() const {
 
 int TPictureHolder::DisplayWidth() const {
     if (!decoded_) return 0;
-    return screenWidth_ != 0 ? screenWidth_ : PixelWidth();
+    return gifFrame_.screenWidth != 0 ? gifFrame_.screenWidth : PixelWidth();
 }
 
 int TPictureHolder::DisplayHeight() const {
     if (!decoded_) return 0;
-    return screenHeight_ != 0 ? screenHeight_ : PixelHeight();
+    return gifFrame_.screenHeight != 0 ? gifFrame_.screenHeight : PixelHeight();
 }
 
 bool TPictureHolder::IsGif() const {
@@ -480,7 +460,7 @@ int TPictureHolder::FrameDuration(int k) {
 
 void TPictureHolder::DrawInto(QPainter& painter, const QRect& rect) const {
     if (isEmpty_ || !decoded_) return;
-    decoded_->Render(painter, rect.translated(frameLeft_, frameTop_));
+    decoded_->Render(painter, rect.translated(gifFrame_.left, gifFrame_.top));
 }
 
 void TPictureHolder::DrawAt(QPainter& painter, int x, int y) const {

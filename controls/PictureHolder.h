@@ -9,6 +9,7 @@
 // size and the thumbnail, and the thumbnail is what gets decoded.
 #pragma once
 
+#include "GifFrames.h"
 #include "PictureDecoder.h"
 
 #include <QByteArray>
@@ -37,13 +38,15 @@ struct TThumbnailLoad {
     int FrameCount = -1;
     QSize Bound; // the device pixels the picture was decoded for
     std::shared_ptr<const DecodedPicture> Picture;
-    bool FrameMatched = false;
-    std::uint16_t FrameLeft = 0;
-    std::uint16_t FrameTop = 0;
-    std::uint16_t FrameWidth = 0;
-    std::uint16_t FrameHeight = 0;
-    std::uint16_t ScreenWidth = 0;
-    std::uint16_t ScreenHeight = 0;
+    GifFrameFacts Frame; // the GIF frame shown, and the logical screen
+};
+
+// Why the view's last LoadFile left the picture empty.
+enum class TLoadFailure {
+    None,        // it did not fail
+    Unreadable,  // the file could not be opened or read
+    Undecodable, // no decoder takes the bytes, or they are damaged
+    OutOfMemory,
 };
 
 // Reads what a thumbnail needs of a file for a cell of at most deviceBound device pixels, showing GIF frame
@@ -69,9 +72,13 @@ public:
 
     Variant Kind() const { return variant_; }
 
-    // Loads a whole file. Never reports a failure: a file that cannot be read or decoded leaves the
-    // picture empty and raises no event.
+    // Loads a whole file. A picture is shown upright as its EXIF orientation says; the held bytes stay as
+    // read. Never raises a failure: a file that cannot be read or decoded leaves the picture empty and
+    // raises no change; the view's picture then records why (LoadFailure) and raises OnLoadFailure.
     void LoadFile(const QString& fileName);
+    // Why the last LoadFile of the view's picture failed; None after any load that succeeded, and after a
+    // clear.
+    TLoadFailure LoadFailure() const { return loadFailure_; }
     // Loads the whole content of stream, read from its start. Nothing happens for no stream; decoding
     // failures raise EPictureError.
     void LoadStream(QIODevice* stream);
@@ -116,13 +123,13 @@ public:
     // -1 for a file that is not a GIF or a frame that does not exist.
     int FrameDuration(int k);
 
-    std::uint16_t FrameLeft() const { return frameLeft_; }
-    std::uint16_t FrameTop() const { return frameTop_; }
-    std::uint16_t FrameWidth() const { return frameWidth_; }
-    std::uint16_t FrameHeight() const { return frameHeight_; }
+    std::uint16_t FrameLeft() const { return gifFrame_.left; }
+    std::uint16_t FrameTop() const { return gifFrame_.top; }
+    std::uint16_t FrameWidth() const { return gifFrame_.width; }
+    std::uint16_t FrameHeight() const { return gifFrame_.height; }
     std::uint16_t FrameDisposal() const { return frameDisposal_; }
-    std::uint16_t ScreenWidth() const { return screenWidth_; }
-    std::uint16_t ScreenHeight() const { return screenHeight_; }
+    std::uint16_t ScreenWidth() const { return gifFrame_.screenWidth; }
+    std::uint16_t ScreenHeight() const { return gifFrame_.screenHeight; }
 
     // Draws the whole decoded picture scaled into rect, moved by the shown frame's left and top.
     void DrawInto(QPainter& painter, const QRect& rect) const;
@@ -162,7 +169,8 @@ public:
 
     Event OnPictureChange;
     Event OnFrameChange;
-    Event OnClear; // the view's picture only
+    Event OnClear;       // the view's picture only
+    Event OnLoadFailure; // the view's picture only: a LoadFile failed, LoadFailure says why
 
 private:
     void Raise(const Event& event);
@@ -170,6 +178,8 @@ private:
     void DecodeBytes(const QByteArray& bytes, bool gif, int frameCount);
     void ClearState();
     void TakeDecoded(const TThumbnailLoad& load);
+    void TakeGifFrame(const GifFrameFacts& facts);
+    void FailLoad(TLoadFailure failure);
     QByteArray ReadSource() const;
 
     // Makes the held bytes of LoadPictureMakingBytes when they are first asked for.
@@ -188,13 +198,10 @@ private:
     int dpiY_ = kDecoderDpi;
     int frame_ = 0;
     mutable int frameCountCache_ = -1;
-    std::uint16_t frameLeft_ = 0;
-    std::uint16_t frameTop_ = 0;
-    std::uint16_t frameWidth_ = 0;
-    std::uint16_t frameHeight_ = 0;
+    // The frame's rectangle and the logical screen; `matched` is not kept.
+    GifFrameFacts gifFrame_;
     std::uint16_t frameDisposal_ = 0;
-    std::uint16_t screenWidth_ = 0;
-    std::uint16_t screenHeight_ = 0;
+    TLoadFailure loadFailure_ = TLoadFailure::None;
 
     // A thumbnail answers IsGif and FrameCount from the bytes it has let go of.
     bool sourceIsGif_ = false;

@@ -72,4 +72,33 @@ QImage RotateQuarterTurns(const QImage& picture, int degrees) {
     return turned;
 }
 
+TPixelTurn TurnForOrientation(int orientation) {
+    switch (orientation) {
+    case 2:
+        return {true, 0};
+    case 3:
+        return {false, 2};
+    case 4:
+        return {true, 2};
+    case 5:
+        return {true, 3};
+    case 6:
+        return {false, 1};
+    case 7:
+        return {true, 1};
+    case 8:
+        return {false, 3};
+    default:
+        return {};
+    }
+}
+
+QImage TurnPixels(const QImage& picture, TPixelTurn turn) {
+    if (!turn.Mirror) return RotateQuarterTurns(picture, turn.Quarters * 90);
+    if (picture.isNull()) return QImage();
+    const QImage mirrored = As32Bit(picture).mirrored(/*horizontal=*/true, /*vertical=*/false);
+    if (mirrored.isNull()) throw std::bad_alloc();
+    return turn.Quarters == 0 ? mirrored : RotateQuarterTurns(mirrored, turn.Quarters * 90);
+}
+
 } // namespace quillmark

@@ -15,4 +15,26 @@ namespace quillmark {
 // an alpha channel); a null picture gives a null one. std::invalid_argument for any other angle.
 QImage RotateQuarterTurns(const QImage& picture, int degrees);
 
+// How stored pixels are brought upright: mirrored left to right first (when Mirror), then turned clockwise
+// by Quarters (0 to 3). Every one of the eight ways a camera may store a photo is one of these.
+struct TPixelTurn {
+    bool Mirror = false;
+    int Quarters = 0;
+
+    bool IsIdentity() const { return !Mirror && Quarters == 0; }
+    bool Sideways() const { return Quarters % 2 != 0; }
+    // This turn followed by a further clockwise turn of `quarters` (negative turns left).
+    TPixelTurn ThenTurned(int quarters) const { return {Mirror, ((Quarters + quarters) % 4 + 4) % 4}; }
+    bool operator==(const TPixelTurn&) const = default;
+};
+
+// The turn that shows a photo upright from its EXIF orientation (tag 0x0112): 1 as stored, 2 mirrored,
+// 3 half turn, 4 mirrored and half turn (upside down), 5 mirrored and left turn (transposed), 6 right turn,
+// 7 mirrored and right turn, 8 left turn. Any other value shows the photo as stored.
+TPixelTurn TurnForOrientation(int orientation);
+
+// The pixels turned as `turn` says: a mirror moves source (x, y) to (w - 1 - x, y), and the quarter turns
+// move pixels as RotateQuarterTurns does. 32-bit like RotateQuarterTurns; a null picture gives a null one.
+QImage TurnPixels(const QImage& picture, TPixelTurn turn);
+
 } // namespace quillmark

@@ -1,7 +1,10 @@
 #include "PictureView.h"
 
+#include <QAbstractScrollArea>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTimer>
 
 #include <algorithm>
@@ -129,6 +132,10 @@ TPictureView::TPictureView(QWidget* parent)
     picture_->OnClear = [this](TPictureHolder&) { ClearView(); };
     picture_->OnPictureChange = [this](TPictureHolder&) { PictureChanged(); };
     picture_->OnFrameChange = [this](TPictureHolder&) { PictureFrameChanged(); };
+    picture_->OnLoadFailure = [this](TPictureHolder&) {
+        update();
+        emit OnLoadFailure(FailureText());
+    };
 }
 
 TPictureView::~TPictureView() {
@@ -136,6 +143,7 @@ TPictureView::~TPictureView() {
     picture_->OnClear = nullptr;
     picture_->OnPictureChange = nullptr;
     picture_->OnFrameChange = nullptr;
+    picture_->OnLoadFailure = nullptr;
 }
 
 void TPictureView::SetPicture(const TPictureHolder* picture) {
@@ -232,15 +240,98 @@ void TPictureView::PictureFrameChanged() {
     emit OnFrameChange();
 }
 
+QString TPictureView::FailureText() const {
+    switch (picture_->LoadFailure()) {
+    case TLoadFailure::None:
+        break;
+    case TLoadFailure::Unreadable:
+        return tr("This file cannot be read.");
+    case TLoadFailure::Undecodable:
+        return tr("This picture cannot be shown: its format is unknown or the file is damaged.");
+    case TLoadFailure::OutOfMemory:
+        return tr("This picture cannot be shown: there is not enough memory for it.");
+    }
+    return {};
+}
+
 void TPictureView::paintEvent(QPaintEvent* event) {
-    if (suppressPicture_ || picture_->IsEmpty()) return;
+    if (suppressPicture_) return;
     if (width() <= 0 || height() <= 0) return;
     QPainter painter(this);
+    if (picture_->IsEmpty()) {
+        // A reason instead of an empty view, in the middle of what can be seen of the control.
+        const QString reason = FailureText();
+        if (reason.isEmpty()) return;
+        QRect area = visibleRegion().boundingRect();
+        if (area.isEmpty()) area = rect();
+        painter.setPen(palette().color(foregroundRole()));
+        painter.drawText(area.adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, reason);
+        return;
+    }
     const PictureSizes sizes{picture_->DisplayWidth(), picture_->DisplayHeight(), picture_->PixelWidth(),
                              picture_->PixelHeight()};
     PlacePicture(width(), height(), sizes, position_, stretchMode_, event->rect(),
                  QPoint(picture_->FrameLeft(), picture_->FrameTop()),
                  [&](const QRect& rect) { picture_->DrawInto(painter, rect); });
+}
+
+QAbstractScrollArea* TPictureView::PanningArea() const {
+    QWidget* viewport = parentWidget();
+    auto* area = viewport ? qobject_cast<QAbstractScrollArea*>(viewport->parentWidget()) : nullptr;
+    if (!area || area->viewport() != viewport) return nullptr;
+    if (area->horizontalScrollBar()->maximum() <= 0 && area->verticalScrollBar()->maximum() <= 0)
+        return nullptr;
+    return area;
+}
+
+void TPictureView::mousePressEvent(QMouseEvent* event) {
+    QAbstractScrollArea* area = dragPans_ && event->button() == Qt::LeftButton ? PanningArea() : nullptr;
+    if (!area) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    // The drag is measured on the screen: the control moves under the mouse while it pans.
+    dragging_ = true;
+    dragStartGlobal_ = event->globalPosition().toPoint();
+    dragStartScroll_ = QPoint(area->horizontalScrollBar()->value(), area->verticalScrollBar()->value());
+    hadCursor_ = testAttribute(Qt::WA_SetCursor);
+    cursorBeforeDrag_ = cursor();
+    setCursor(Qt::ClosedHandCursor);
+    event->accept();
+}
+
+void TPictureView::mouseMoveEvent(QMouseEvent* event) {
+    if (!dragging_) {
+        QWidget::mouseMoveEvent(event);
+        return;
+    }
+    if (!(event->buttons() & Qt::LeftButton)) {
+        EndDrag();
+        return;
+    }
+    if (QAbstractScrollArea* area = PanningArea()) {
+        const QPoint moved = event->globalPosition().toPoint() - dragStartGlobal_;
+        area->horizontalScrollBar()->setValue(dragStartScroll_.x() - moved.x());
+        area->verticalScrollBar()->setValue(dragStartScroll_.y() - moved.y());
+    }
+    event->accept();
+}
+
+void TPictureView::mouseReleaseEvent(QMouseEvent* event) {
+    if (dragging_ && event->button() == Qt::LeftButton) {
+        EndDrag();
+        event->accept();
+        return;
+    }
+    QWidget::mouseReleaseEvent(event);
+}
+
+void TPictureView::EndDrag() {
+    dragging_ = false;
+    if (hadCursor_)
+        setCursor(cursorBeforeDrag_);
+    else
+        unsetCursor();
 }
 
 } // namespace quillmark

@@ -2,11 +2,14 @@
 //
 // It paints no background of its own: wherever the picture does not reach, the parent shows through.
 // Zooming is done by the caller changing the control's size; "actual size" is AutoSize, which makes the
-// control exactly as large as the picture.
+// control exactly as large as the picture. Inside a scroll area, dragging the control pans it whenever it
+// is larger than the area shows, however it got that large. A file that cannot be shown leaves a short
+// reason painted in the control, in the palette's text colour.
 #pragma once
 
 #include "PictureHolder.h"
 
+#include <QCursor>
 #include <QRect>
 #include <QWidget>
 
@@ -14,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+class QAbstractScrollArea;
 class QTimer;
 
 namespace quillmark {
@@ -84,14 +88,29 @@ public:
     // One step of the animation, as the timer runs it every 10 ms while Animate is on.
     void AnimationTick();
 
+    // Why the last file loaded into the picture cannot be shown, in a few words; empty when it can.
+    QString FailureText() const;
+
+    // Whether a left-button drag pans the scroll area the control lies in (on unless switched off).
+    bool DragPans() const { return dragPans_; }
+    void SetDragPans(bool dragPans) { dragPans_ = dragPans; }
+
 signals:
     // After every frame change of the picture, including the one that follows each load.
     void OnFrameChange();
+    // A file loaded into the picture cannot be shown; reason is FailureText.
+    void OnLoadFailure(const QString& reason);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    // The scroll area whose viewport holds the control, when it is larger than that viewport; none else.
+    QAbstractScrollArea* PanningArea() const;
+    void EndDrag();
     void PictureChanged();
     void PictureFrameChanged();
     void ClearView();
@@ -107,6 +126,12 @@ private:
     int nextFrameTick_ = 0;
     bool isAnimated_ = false;
     bool suppressPicture_ = false;
+    bool dragPans_ = true;
+    bool dragging_ = false;
+    QPoint dragStartGlobal_;
+    QPoint dragStartScroll_;
+    bool hadCursor_ = false;
+    QCursor cursorBeforeDrag_;
 };
 
 } // namespace quillmark

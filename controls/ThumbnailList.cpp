@@ -14,6 +14,7 @@
 #include <QtMath>
 
 #include <algorithm>
+#include <cmath>
 
 namespace quillmark {
 
@@ -38,7 +39,26 @@ QSize DeviceSize(QSize size, qreal ratio) {
     return QSize(qCeil(std::max(1, size.width()) * ratio), qCeil(std::max(1, size.height()) * ratio));
 }
 
+// Text must reach this contrast with its background to read well (WCAG level AA for normal text).
+constexpr double kReadableContrast = 4.5;
+
+// The width of the frame that marks the current thumbnail.
+constexpr int kMarkWidth = 2;
+
+double RelativeLuminance(const QColor& color) {
+    const auto channel = [](double c) {
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const QColor rgb = color.toRgb();
+    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) + 0.0722 * channel(rgb.blueF());
+}
+
 } // namespace
+
+double ContrastRatio(const QColor& a, const QColor& b) {
+    const double la = RelativeLuminance(a), lb = RelativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
 
 QRect ThumbnailPictureRect(const QRect& cell, int captionHeight, int pw, int ph) {
     const QRect area = PictureArea(cell, captionHeight);
@@ -151,7 +171,6 @@ void TThumbnails::Assign(const TThumbnails& source) {
 
 TThumbnailList::TThumbnailList(QWidget* parent)
     : QAbstractScrollArea(parent), thumbnails_(std::make_unique<TThumbnails>(this)) {
-    color_ = palette().color(QPalette::Base);
     setFocusPolicy(Qt::StrongFocus);
     // A multi-column list scrolls sideways only.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -219,6 +238,24 @@ void TThumbnailList::SetColor(const QColor& color) {
     viewport()->update();
 }
 
+QColor TThumbnailList::Color() const {
+    return color_.isValid() ? color_ : palette().color(QPalette::Base);
+}
+
+QColor TThumbnailList::BackgroundColor() const {
+    const QColor set = Color();
+    if (ContrastRatio(set, palette().color(QPalette::Text)) >= kReadableContrast) return set;
+    return palette().color(QPalette::Base);
+}
+
+QColor TThumbnailList::CaptionColor() const {
+    const QColor background = BackgroundColor();
+    const QColor text = palette().color(QPalette::Text);
+    if (ContrastRatio(text, background) >= kReadableContrast) return text;
+    return ContrastRatio(Qt::black, background) >= ContrastRatio(Qt::white, background) ? QColor(Qt::black)
+                                                                                        : QColor(Qt::white);
+}
+
 int TThumbnailList::HorizontalRowHeight() const {
     const int scrollBarHeight =
         style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, horizontalScrollBar());
@@ -262,6 +299,8 @@ void TThumbnailList::resizeEvent(QResizeEvent* event) {
         if (rowHeight > 0) rowHeight_ = rowHeight;
     }
     UpdateScrollBars();
+    // The current thumbnail stays in sight when the strip changes its shape.
+    if (selected_ >= 0) ScrollIntoView(selected_);
     UpdateDecodeBounds();
     viewport()->update();
 }
@@ -394,44 +433,21 @@ void TThumbnailList::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TThumbnailList::keyPressEvent(QKeyEvent* event) {
-    if (rowCount_ == 0) {
+    const int key = event->key();
+    if (key == Qt::Key_PageDown || key == Qt::Key_PageUp || key == Qt::Key_Home || key == Qt::Key_End) {
+        // The window's navigation keys: moving here as well would move a second time.
+        event->ignore();
+        return;
+    }
+    const bool forward = key == Qt::Key_Down || key == Qt::Key_Right;
+    const bool back = key == Qt::Key_Up || key == Qt::Key_Left;
+    if (rowCount_ == 0 || !(forward || back)) {
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }
-    const int perColumn = RowsPerColumn();
-    const int page = perColumn * VisibleColumns();
+    // One thumbnail per arrow key, whichever way the cells run.
     const int from = selected_;
-    int to = 0;
-    switch (event->key()) {
-    case Qt::Key_Down:
-        to = from + 1;
-        break;
-    case Qt::Key_Up:
-        to = from - 1;
-        break;
-    case Qt::Key_Right:
-        to = from < 0 ? 0 : from + perColumn;
-        break;
-    case Qt::Key_Left:
-        to = from - perColumn;
-        break;
-    case Qt::Key_PageDown:
-        to = from < 0 ? 0 : from + page;
-        break;
-    case Qt::Key_PageUp:
-        to = from - page;
-        break;
-    case Qt::Key_Home:
-        to = 0;
-        break;
-    case Qt::Key_End:
-        to = rowCount_ - 1;
-        break;
-    default:
-        QAbstractScrollArea::keyPressEvent(event);
-        return;
-    }
-    to = std::clamp(to, 0, rowCount_ - 1);
+    const int to = std::clamp(forward ? (from < 0 ? 0 : from + 1) : from - 1, 0, rowCount_ - 1);
     if (to != from) UserSelect(to);
     event->accept();
 }
@@ -463,7 +479,7 @@ void TThumbnailList::focusOutEvent(QFocusEvent* event) {
 
 void TThumbnailList::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
-    painter.fillRect(event->rect(), color_);
+    painter.fillRect(event->rect(), BackgroundColor());
     if (rowCount_ == 0) return;
     painter.setFont(font());
     const int perColumn = RowsPerColumn();
@@ -483,9 +499,8 @@ void TThumbnailList::paintEvent(QPaintEvent* event) {
 
 void TThumbnailList::DrawCell(QPainter& painter, int row, const QRect& cell, bool selected, bool focused) {
     const bool highlight = selected && showSelection_;
-    const QColor background = highlight ? palette().color(QPalette::Highlight) : color_;
-    const QColor text =
-        highlight ? palette().color(QPalette::HighlightedText) : palette().color(QPalette::Text);
+    const QColor background = highlight ? palette().color(QPalette::Highlight) : BackgroundColor();
+    const QColor text = highlight ? palette().color(QPalette::HighlightedText) : CaptionColor();
     painter.fillRect(cell, background);
 
     if (row >= 0 && row < thumbnails_->ThumbnailCount()) {
@@ -513,6 +528,16 @@ void TThumbnailList::DrawCell(QPainter& painter, int row, const QRect& cell, boo
         }
     }
 
+    if (selected) {
+        // The current thumbnail is framed in every style, with or without the focus: the style's focus
+        // rectangle alone is not drawn after a mouse click, and not at all by some styles.
+        const QColor mark = palette().color(QPalette::Active, QPalette::Highlight);
+        const QRect inner = cell.adjusted(kMarkWidth, kMarkWidth, -kMarkWidth, -kMarkWidth);
+        painter.fillRect(QRect(cell.left(), cell.top(), cell.width(), kMarkWidth), mark);
+        painter.fillRect(QRect(cell.left(), inner.bottom() + 1, cell.width(), kMarkWidth), mark);
+        painter.fillRect(QRect(cell.left(), inner.top(), kMarkWidth, inner.height()), mark);
+        painter.fillRect(QRect(inner.right() + 1, inner.top(), kMarkWidth, inner.height()), mark);
+    }
     if (focused) {
         QStyleOptionFocusRect option;
         option.initFrom(this);

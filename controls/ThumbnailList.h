@@ -95,6 +95,10 @@ private:
     int itemTally_ = 0;
 };
 
+// The contrast ratio of two colours by the WCAG formula: (L1 + 0.05) / (L2 + 0.05) of their relative
+// luminances, lighter over darker; from 1 (the same) to 21 (black and white).
+double ContrastRatio(const QColor& a, const QColor& b);
+
 // The rectangle, inside a cell, into which a picture of pw x ph is drawn: the cell less a 2-pixel inset and
 // the caption's height, the picture fitted into that area (never enlarged) and centred. Empty when the
 // area or the picture has no size.
@@ -132,12 +136,19 @@ public:
     // Columns across the visible width; 0 lets one column take the whole width.
     int Columns() const { return columns_; }
     void SetColumns(int columns);
-    // Background of the cells and of the strip.
-    QColor Color() const { return color_; }
+    // Background of the cells and of the strip; an invalid colour (the default) follows the palette's base
+    // colour.
+    QColor Color() const;
     void SetColor(const QColor& color);
+    // What the strip is painted with. The background is Color(), unless the palette's text does not read on
+    // it (a light colour set for the strip under a dark desktop theme): then it is the palette's base colour.
+    // Captions take the palette's text colour, or black or white where that would not read either.
+    QColor BackgroundColor() const;
+    QColor CaptionColor() const;
 
-    // The selected row, -1 for none. Setting it scrolls the row into view and raises no OnClick; an index
-    // outside the rows clears the selection.
+    // The selected row, -1 for none: the current thumbnail, framed in the palette's highlight colour
+    // whether or not the list has the focus. Setting it scrolls the row into view and raises no OnClick;
+    // an index outside the rows clears the selection.
     int SelectedIndex() const { return selected_; }
     void SetSelectedIndex(int index);
 
@@ -161,7 +172,9 @@ public:
     QSize PictureDecodeBound() const;
 
 signals:
-    // The user changed the selection with the mouse or the keyboard.
+    // The user changed the selection with the mouse or the keyboard. The arrow keys move one thumbnail;
+    // Page Up, Page Down, Home and End are left to the window, which moves the photo and then the
+    // selection, so that one key press never moves twice.
     void OnClick();
 
 protected:
@@ -199,7 +212,7 @@ private:
     bool showSelection_ = false;
     int thumbnailSize_ = 64;
     int columns_ = 0;
-    QColor color_;
+    QColor color_; // invalid: the palette's base colour
     int fillDepth_ = 0;
     bool destroying_ = false;
     int rowCount_ = 0;

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (cut.bytes.size() > bytes.size()) __builtin_trap();
         // Frames 0 and 1 are the whole data; a frame beyond the last keeps what precedes the marks.
         if (k <= 1 && cut.bytes != bytes) __builtin_trap();
-        if (cut.matched != (k >= 1 && k <= frames)) __builtin_trap();
+        if (cut.frame.matched != (k >= 1 && k <= frames)) __builtin_trap();
         if (k > frames && frames > 0 && cut.bytes.size() >= bytes.size()) __builtin_trap();
     }
     return 0;

@@ -26,6 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (facts.Width < 0 || facts.Width > 65535 || facts.Height < 0 || facts.Height > 65535) __builtin_trap();
     if (!facts.IsJpeg && (facts.Width || facts.Height || !facts.Thumbnail.empty())) __builtin_trap();
     if (!IsPieceOf(facts.Thumbnail, bytes)) __builtin_trap();
+    if (facts.Orientation < 1 || facts.Orientation > 8) __builtin_trap();
+    const int orientation = quillmark::TiffOrientation(bytes);
+    if (orientation < 1 || orientation > 8) __builtin_trap();
 
     const std::string_view thumbnail = quillmark::FindExifThumbnail(bytes);
     if (!thumbnail.empty() &&

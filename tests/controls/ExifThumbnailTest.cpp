@@ -1,10 +1,11 @@
 // Thumbnails drawn from the photos' own EXIF thumbnails: finding them in the first sections of a file,
-// deciding when one is good enough for a cell, cutting the bars cameras add, showing it the way the photo
-// itself is shown, and hostile headers.
+// deciding when one is good enough for a cell, cutting the bars cameras add, and hostile headers; photos
+// and their thumbnails shown upright by their EXIF orientation, in the view and in the strip.
 #include "ExifThumbnailFiles.h"
 #include "ImgData.h"
 #include "JpegHeader.h"
 #include "PictureHolder.h"
+#include "PictureView.h"
 #include "TestPictures.h"
 
 #include <QBuffer>
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <map>
 #include <random>
 
 using namespace quillmark;
@@ -37,6 +39,31 @@ QColor At(const QImage& image, int x, int y) {
 bool Near(QColor a, QColor b, int tolerance = 40) {
     return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
            std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+// A picture of four quadrants in four colours.
+craft::RgbImage Quadrants(int width, int height, QColor tl, QColor tr, QColor bl, QColor br) {
+    craft::RgbImage top = Halves(width, height, tl, tr), bottom = Halves(width, height, bl, br);
+    const size_t half = size_t(height / 2) * size_t(width) * 3;
+    std::copy(bottom.pixels.begin() + std::ptrdiff_t(half), bottom.pixels.end(),
+              top.pixels.begin() + std::ptrdiff_t(half));
+    return top;
+}
+
+// The four corners of a picture (a little inside) are near the colours given, top left, top right, bottom
+// left, bottom right; says which is not.
+bool CornersAre(const QImage& image, const std::vector<QColor>& colors) {
+    const int w = image.width(), h = image.height();
+    const int dx = std::max(1, w / 8), dy = std::max(1, h / 8);
+    const QPoint points[4] = {{dx, dy}, {w - 1 - dx, dy}, {dx, h - 1 - dy}, {w - 1 - dx, h - 1 - dy}};
+    for (int i = 0; i < 4; ++i) {
+        if (!Near(At(image, points[i].x(), points[i].y()), colors[size_t(i)])) {
+            qWarning() << "corner" << i << "of" << image.size() << "is"
+                       << At(image, points[i].x(), points[i].y()) << "not" << colors[size_t(i)];
+            return false;
+        }
+    }
+    return true;
 }
 
 // The whole picture is close to one colour.
@@ -90,13 +117,14 @@ private slots:
             craft::JpegFile file;
             file.Soi()
                 .Jfif()
-                .Exif(ExifWithThumbnail(thumbnail, 0, bigEndian))
+                .Exif(ExifWithThumbnail(thumbnail, 6, bigEndian))
                 .Image(Solid(640, 480, Qt::red));
             const TJpegHeaderFacts facts = ScanJpegHeader(file.Bytes());
             QVERIFY(facts.IsJpeg);
             QCOMPARE(facts.Width, 640);
             QCOMPARE(facts.Height, 480);
             QVERIFY(facts.Thumbnail == thumbnail);
+            QCOMPARE(facts.Orientation, 6);
         }
         // A file without a thumbnail, and one that is not a JPEG at all.
         const TJpegHeaderFacts plain = ScanJpegHeader(PhotoWithoutThumbnail(Solid(64, 48, Qt::red)));
@@ -253,42 +281,75 @@ private slots:
         QVERIFY(AllNear(other.ToImage(), Qt::red));
     }
 
-    void showsTheThumbnailAsThePhotoIsShown() {
-        // Orientation 6 asks for a quarter turn; pictures are shown as stored, and the thumbnail is stored
-        // the way the photo is, so a cell from either shows green on the left and blue on the right.
-        QTemporaryDir dir;
-        const QColor green(0, 200, 0), blue(0, 0, 220);
-        const QString withThumbnail =
-            Write(dir, "turned.jpg",
-                  PhotoWithThumbnail(Halves(1200, 900, green, blue), Halves(160, 120, green, blue),
-                                     /*orientation=*/6));
-        craft::TiffBlock tiff(false);
-        tiff.Short(0, 0x0112, {6});
-        craft::JpegFile plain;
-        plain.Soi().Exif(tiff).Image(Halves(1200, 900, green, blue), 90);
-        const QString withoutThumbnail = Write(dir, "turned-plain.jpg", plain.Bytes());
+    void showsPhotosUprightByTheirOrientation_data() {
+        // Which stored corner each orientation brings to the upright picture's top left, top right, bottom
+        // left and bottom right, read off the definition of the tag (where its row 0 and column 0 lie).
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<QString>("corners");
+        QTest::newRow("1 as stored") << 1 << "TL TR BL BR";
+        QTest::newRow("2 mirrored") << 2 << "TR TL BR BL";
+        QTest::newRow("3 half turn") << 3 << "BR BL TR TL";
+        QTest::newRow("4 upside down") << 4 << "BL BR TL TR";
+        QTest::newRow("5 transposed") << 5 << "TL BL TR BR";
+        QTest::newRow("6 right turn") << 6 << "BL TL BR TR";
+        QTest::newRow("7 transverse") << 7 << "BR TR BL TL";
+        QTest::newRow("8 left turn") << 8 << "TR BR TL BL";
+        QTest::newRow("9 unknown") << 9 << "TL TR BL BR";
+    }
 
-        TPictureHolder fromThumbnail(TPictureHolder::Variant::Thumbnail);
-        TPictureHolder fromPhoto(TPictureHolder::Variant::Thumbnail);
-        LoadThumbnail(fromThumbnail, withThumbnail);
-        LoadThumbnail(fromPhoto, withoutThumbnail);
-        QVERIFY(fromThumbnail.FromExifThumbnail());
-        QVERIFY(!fromPhoto.FromExifThumbnail());
-        QCOMPARE(fromThumbnail.ToImage().size(), fromPhoto.ToImage().size());
-        QCOMPARE(fromThumbnail.DisplayWidth(), 1200);
-        const QImage a = fromThumbnail.ToImage(), b = fromPhoto.ToImage();
-        QVERIFY(a.width() > a.height());
-        for (const QPoint p :
-             {QPoint(2, 2), QPoint(a.width() - 3, a.height() - 3), QPoint(a.width() / 4, a.height() / 2),
-              QPoint(3 * a.width() / 4, a.height() / 2)})
-            QVERIFY2(Near(At(a, p.x(), p.y()), At(b, p.x(), p.y())),
-                     qPrintable(QStringLiteral("%1,%2").arg(p.x()).arg(p.y())));
-        QVERIFY(Near(At(a, 2, 2), green));
-        QVERIFY(Near(At(a, a.width() - 3, 2), blue));
-        TPictureHolder view;
-        view.LoadFile(withThumbnail);
-        QCOMPARE(view.ToImage().size(), QSize(1200, 900));
-        QVERIFY(Near(At(view.ToImage(), 10, 10), green));
+    void showsPhotosUprightByTheirOrientation() {
+        QFETCH(int, orientation);
+        QFETCH(QString, corners);
+        const std::map<QString, QColor> stored{{"TL", QColor(220, 0, 0)},
+                                               {"TR", QColor(0, 200, 0)},
+                                               {"BL", QColor(0, 0, 220)},
+                                               {"BR", QColor(230, 230, 0)}};
+        const QStringList names = corners.split(' ');
+        std::vector<QColor> expected;
+        for (const QString& name : names)
+            expected.push_back(stored.at(name));
+        const auto quadrants = [&](int w, int h) {
+            return Quadrants(w, h, stored.at("TL"), stored.at("TR"), stored.at("BL"), stored.at("BR"));
+        };
+        const bool sideways = orientation >= 5 && orientation <= 8;
+        const QSize upright = sideways ? QSize(800, 1200) : QSize(1200, 800);
+
+        QTemporaryDir dir;
+        const QString withThumbnail = Write(
+            dir, "thumb.jpg", PhotoWithThumbnail(quadrants(1200, 800), quadrants(150, 100), orientation));
+        craft::TiffBlock tiff(true);
+        tiff.Short(0, 0x0112, {uint16_t(orientation)});
+        craft::JpegFile plain;
+        plain.Soi().Exif(tiff).Image(quadrants(1200, 800), 90);
+        const QString withoutThumbnail = Write(dir, "plain.jpg", plain.Bytes());
+
+        // The view's picture, as pixels and as the view paints it; then a right turn on top of it, which
+        // brings the bottom-left corner to the top left.
+        TPictureView view;
+        view.resize(130, 130);
+        view.SetPicturePosition(bpStretchedWithAspect);
+        view.Picture().LoadFile(withoutThumbnail);
+        QCOMPARE(QSize(view.Picture().PixelWidth(), view.Picture().PixelHeight()), upright);
+        QVERIFY(CornersAre(view.Picture().ToImage(), expected));
+        QVERIFY(CornersAre(view.grab().toImage().copy(QRect(QPoint(0, 0), upright / 10)), expected));
+        const std::vector<QColor> turned{expected[2], expected[0], expected[3], expected[1]};
+        view.Picture().LoadPictureMakingBytes(DecodedPicture::Turned(view.Picture().Decoded(), 90),
+                                              [](const QImage&) { return QByteArray("turned"); });
+        QVERIFY(
+            CornersAre(view.grab().toImage().copy(QRect(QPoint(0, 0), upright.transposed() / 10)), turned));
+        QVERIFY(CornersAre(view.Picture().ToImage(), turned));
+        QCOMPARE(view.Picture().HeldBytes(), QByteArray("turned"));
+
+        // The strip's thumbnails, from the EXIF thumbnail and from a reduced decode of the photo.
+        for (const QString& path : {withThumbnail, withoutThumbnail}) {
+            TPictureHolder cell(TPictureHolder::Variant::Thumbnail);
+            LoadThumbnail(cell, path);
+            QCOMPARE(cell.FromExifThumbnail(), path == withThumbnail);
+            QCOMPARE(QSize(cell.DisplayWidth(), cell.DisplayHeight()), upright);
+            const QImage image = cell.ToImage();
+            QCOMPARE(image.width() > image.height(), !sideways);
+            QVERIFY2(CornersAre(image, expected), qPrintable(path));
+        }
     }
 
     void readsSectionsBeyondTheFirstBlock() {

@@ -229,24 +229,24 @@ private slots:
         for (int frame : {0, 1})
             QCOMPARE(CutGifFrames(bytes, frame).bytes, bytes);
         const GifCut first = CutGifFrames(bytes, 1);
-        QVERIFY(first.matched);
-        QCOMPARE(first.width, 20);
-        QVERIFY(!CutGifFrames(bytes, 0).matched);
+        QVERIFY(first.frame.matched);
+        QCOMPARE(first.frame.width, 20);
+        QVERIFY(!CutGifFrames(bytes, 0).frame.matched);
 
         const GifCut second = CutGifFrames(bytes, 2);
         QCOMPARE(second.bytes, bytes.left(p1) + bytes.mid(p2));
-        QCOMPARE(second.left, 4);
-        QCOMPARE(second.top, 2);
-        QCOMPARE(second.width, 6);
-        QCOMPARE(second.height, 5);
-        QCOMPARE(second.screenWidth, 20);
-        QCOMPARE(second.screenHeight, 10);
+        QCOMPARE(second.frame.left, 4);
+        QCOMPARE(second.frame.top, 2);
+        QCOMPARE(second.frame.width, 6);
+        QCOMPARE(second.frame.height, 5);
+        QCOMPARE(second.frame.screenWidth, 20);
+        QCOMPARE(second.frame.screenHeight, 10);
 
         QCOMPARE(CutGifFrames(bytes, 3).bytes, bytes.left(p1) + bytes.mid(p3));
         // Past the last frame only the header, colour table and leading extensions are left.
         const GifCut beyond = CutGifFrames(bytes, 4);
         QCOMPARE(beyond.bytes, bytes.left(p1));
-        QVERIFY(!beyond.matched);
+        QVERIFY(!beyond.frame.matched);
 
         const GifFrameTiming timing = GifFrameTimingAt(bytes, 2);
         QCOMPARE(timing.delay, 3);
@@ -357,9 +357,9 @@ private slots:
         tail.append(QByteArray::fromHex("21F904050A0000002C07"));
         QCOMPARE(CountGifFrames(tail), 1);
         const GifCut cut = CutGifFrames(tail, 1);
-        QVERIFY(cut.matched);
-        QCOMPARE(cut.left, 0); // only one byte of it is there
-        QCOMPARE(cut.height, 0);
+        QVERIFY(cut.frame.matched);
+        QCOMPARE(cut.frame.left, 0); // only one byte of it is there
+        QCOMPARE(cut.frame.height, 0);
         QCOMPARE(GifFrameTimingAt(tail, 1).delay, 10);
 
         // Every prefix of a three-frame GIF, at every frame number: failures are reported, nothing more.

@@ -1,9 +1,11 @@
-// The picture control: placements by the numbers and by the pixels, AutoSize, clearing, load reactions and
-// GIF animation.
+// The picture control: placements by the numbers and by the pixels, AutoSize, clearing, load reactions, the
+// reason shown for a file that cannot be shown, panning by dragging, and GIF animation.
 #include "PictureView.h"
 #include "TestPictures.h"
 
 #include <QBuffer>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -191,6 +193,84 @@ private slots:
         view.SetPicture(&thumbnail);
         QVERIFY(view.Picture().IsEmpty());
         QVERIFY(BoundsOf(stage.Shot(), Qt::red).isEmpty());
+    }
+
+    void saysWhyAFileCannotBeShown() {
+        QTemporaryDir dir;
+        QVERIFY(WriteFile(dir.filePath("broken.jpg"), QByteArray("\xFF\xD8\xFF\xE0 not a picture")));
+        QVERIFY(WriteFile(dir.filePath("b.png"), SolidPng(60, 30)));
+        Stage stage;
+        TPictureView& view = *stage.view;
+        QSignalSpy failures(&view, &TPictureView::OnLoadFailure);
+        const QRect viewRect = view.geometry();
+        // Painted text: dark pixels on the white parent, where the view is; none once the view is cleared.
+        const auto saysSomething = [&] {
+            return BoundsOf(stage.Shot().copy(viewRect), Qt::black, 160).isValid();
+        };
+
+        const std::pair<QString, TLoadFailure> cases[] = {
+            {dir.filePath("broken.jpg"), TLoadFailure::Undecodable},
+            {dir.filePath("missing.jpg"), TLoadFailure::Unreadable},
+            {dir.path(), TLoadFailure::Unreadable}};
+        for (const auto& [path, failure] : cases) {
+            view.SetPicture(nullptr);
+            view.Picture().LoadFile(path);
+            QCOMPARE(view.Picture().LoadFailure(), failure);
+            QVERIFY(!view.FailureText().isEmpty());
+            QCOMPARE(failures.count() > 0 ? failures.last().at(0).toString() : QString(), view.FailureText());
+            QVERIFY(saysSomething());
+        }
+        QCOMPARE(failures.count(), 3);
+        view.SetPicture(nullptr);
+        QVERIFY(view.FailureText().isEmpty());
+        QVERIFY(!saysSomething());
+        view.Picture().LoadFile(dir.filePath("broken.jpg"));
+        view.Picture().LoadFile(dir.filePath("b.png"));
+        QCOMPARE(view.Picture().LoadFailure(), TLoadFailure::None);
+        QVERIFY(view.FailureText().isEmpty());
+    }
+
+    void dragPansWheneverThePictureIsLargerThanItsView() {
+        QScrollArea area;
+        area.resize(200, 150);
+        auto* view = new TPictureView;
+        area.setWidget(view);
+        area.setWidgetResizable(true); // fitted
+        LoadBytes(view->Picture(), SolidPng(400, 300));
+        view->SetPicturePosition(bpStretchedWithAspect);
+        area.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&area));
+        const auto drag = [&](QPoint from, QPoint by) {
+            const QPoint start = view->mapToGlobal(from);
+            QMouseEvent press(QEvent::MouseButtonPress, from, start, Qt::LeftButton, Qt::LeftButton, {});
+            QApplication::sendEvent(view, &press);
+            for (int step = 1; step <= 2; ++step) {
+                const QPoint at = start + by * step / 2;
+                QMouseEvent move(QEvent::MouseMove, view->mapFromGlobal(at), at, Qt::NoButton, Qt::LeftButton,
+                                 {});
+                QApplication::sendEvent(view, &move);
+            }
+            QMouseEvent release(QEvent::MouseButtonRelease, view->mapFromGlobal(start + by), start + by,
+                                Qt::LeftButton, Qt::NoButton, {});
+            QApplication::sendEvent(view, &release);
+            return QPoint(area.horizontalScrollBar()->value(), area.verticalScrollBar()->value());
+        };
+        // Fitted there is nothing to pan.
+        QCOMPARE(drag(QPoint(100, 70), QPoint(-30, -20)), QPoint(0, 0));
+        // A zoom from the fitted view, as the window zooms: the control grows past the area and pans.
+        area.setWidgetResizable(false);
+        view->resize(view->width() + 100, view->height() + 100);
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(drag(QPoint(100, 70), QPoint(-30, -20)), QPoint(30, 20));
+        QCOMPARE(drag(QPoint(100, 70), QPoint(10, 5)), QPoint(20, 15));
+        QCOMPARE(drag(QPoint(100, 70), QPoint(-500, -500)),
+                 QPoint(area.horizontalScrollBar()->maximum(), area.verticalScrollBar()->maximum()));
+        // At its own size (AutoSize) the same.
+        view->SetAutoSize(true);
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(drag(QPoint(100, 70), QPoint(500, 500)), QPoint(0, 0));
+        QCOMPARE(drag(QPoint(100, 70), QPoint(-40, -10)), QPoint(40, 10));
+        QCOMPARE(view->cursor().shape(), Qt::ArrowCursor); // the drag's closed hand is gone
     }
 
     void animatesByFrameDelays() {

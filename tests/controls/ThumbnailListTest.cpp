@@ -46,6 +46,40 @@ void SetUpLikeTheMainWindow(TThumbnailList& list, int height = 300) {
     list.show();
 }
 
+// Stands for the window: the keys the strip leaves reach it.
+struct KeyCatcher : QWidget {
+    QList<int> keys;
+    void keyPressEvent(QKeyEvent* event) override { keys << event->key(); }
+};
+
+// Whether every pixel along the inside of a rectangle's edge, `width` deep, is the colour given.
+bool FramedIn(const QImage& shot, const QRect& rect, QColor color, int width = 2) {
+    for (int d = 0; d < width; ++d) {
+        const QRect ring = rect.adjusted(d, d, -d, -d);
+        for (int x = ring.left(); x <= ring.right(); ++x)
+            if (shot.pixelColor(x, ring.top()) != color || shot.pixelColor(x, ring.bottom()) != color)
+                return false;
+        for (int y = ring.top(); y <= ring.bottom(); ++y)
+            if (shot.pixelColor(ring.left(), y) != color || shot.pixelColor(ring.right(), y) != color)
+                return false;
+    }
+    return true;
+}
+
+// A dark desktop theme's palette.
+QPalette DarkPalette() {
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(53, 53, 53));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Base, QColor(35, 35, 35));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::Button, QColor(53, 53, 53));
+    dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    return dark;
+}
+
 } // namespace
 
 class ThumbnailListTest : public QObject {
@@ -92,6 +126,7 @@ private slots:
     }
 
     void selectionFromCodeRaisesNoClick() {
+        KeyCatcher window;
         TThumbnailList list;
         SetUpLikeTheMainWindow(list);
         for (int i = 0; i < 5; ++i)
@@ -104,25 +139,88 @@ private slots:
         QCOMPARE(list.SelectedIndex(), -1);
         QCOMPARE(clicks.count(), 0);
 
-        // The user's changes by keyboard and mouse do raise it.
+        // The user's changes by keyboard and mouse do raise it. The arrow keys move one thumbnail; the
+        // window's navigation keys are left to the window (they reach the parent), which moves the photo.
+        list.setParent(&window);
+        window.show();
+        list.show();
         list.SetSelectedIndex(1);
-        QTest::keyClick(&list, Qt::Key_Down);
-        QCOMPARE(list.SelectedIndex(), 2);
-        QCOMPARE(clicks.count(), 1);
-        QTest::keyClick(&list, Qt::Key_End);
-        QCOMPARE(list.SelectedIndex(), 4);
-        QCOMPARE(clicks.count(), 2);
+        const std::pair<Qt::Key, int> keys[] = {{Qt::Key_Down, 2},   {Qt::Key_Right, 3},    {Qt::Key_Left, 2},
+                                                {Qt::Key_Up, 1},     {Qt::Key_PageDown, 1}, {Qt::Key_End, 1},
+                                                {Qt::Key_PageUp, 1}, {Qt::Key_Home, 1}};
+        for (const auto& [key, selected] : keys) {
+            QTest::keyClick(&list, key);
+            QCOMPARE(list.SelectedIndex(), selected);
+        }
+        QCOMPARE(clicks.count(), 4);
+        QCOMPARE(window.keys, QList<int>({Qt::Key_PageDown, Qt::Key_End, Qt::Key_PageUp, Qt::Key_Home}));
+        list.SetSelectedIndex(4);
         QTest::keyClick(&list, Qt::Key_Down); // already at the end: no change, no click
-        QCOMPARE(clicks.count(), 2);
+        QCOMPARE(clicks.count(), 4);
         list.SetSelectedIndex(0);
         QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.CellRect(1).center());
         QCOMPARE(list.SelectedIndex(), 1);
-        QCOMPARE(clicks.count(), 3);
+        QCOMPARE(clicks.count(), 5);
 
         // Removing the selected last row leaves no selection.
         list.SetSelectedIndex(4);
         list.Thumbnails().DeleteThumbnail(2);
         QCOMPARE(list.SelectedIndex(), -1);
+    }
+
+    void marksTheCurrentThumbnailAndKeepsItInView() {
+        TThumbnailList list;
+        SetUpLikeTheMainWindow(list);
+        for (int i = 0; i < 30; ++i)
+            list.Thumbnails().AddThumbnail()->SetCaption(QStringLiteral("photo %1.jpg").arg(i));
+        const QColor mark = list.palette().color(QPalette::Active, QPalette::Highlight);
+        const QPoint origin = list.viewport()->pos();
+
+        // A click marks the thumbnail at once, in a frame that stays when the strip loses the focus.
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.CellRect(1).center());
+        QVERIFY(FramedIn(list.grab().toImage(), list.CellRect(1).translated(origin), mark));
+        list.clearFocus();
+        const QImage shot = list.grab().toImage();
+        QVERIFY(FramedIn(shot, list.CellRect(1).translated(origin), mark));
+        QVERIFY(!FramedIn(shot, list.CellRect(0).translated(origin), mark, 1));
+
+        // The current thumbnail stays in sight when selected from code and when the strip changes shape.
+        const auto inView = [&](int row) { return list.viewport()->rect().contains(list.CellRect(row)); };
+        list.SetSelectedIndex(29);
+        QVERIFY(inView(29));
+        list.resize(144, 140);
+        QVERIFY(inView(29));
+        list.SetSelectedIndex(0);
+        list.resize(144, 500);
+        QVERIFY(inView(0));
+    }
+
+    void captionsReadUnderADarkPalette() {
+        QCOMPARE(ContrastRatio(Qt::black, Qt::white), 21.0);
+        QCOMPARE(ContrastRatio(QColor(119, 119, 119), QColor(119, 119, 119)), 1.0);
+        for (const bool dark : {false, true}) {
+            TThumbnailList list;
+            if (dark) list.setPalette(DarkPalette());
+            QFont font = list.font();
+            font.setPixelSize(16);
+            font.setBold(true);
+            list.setFont(font);
+            SetUpLikeTheMainWindow(list, 200);
+            list.Thumbnails().AddThumbnail()->SetCaption(QStringLiteral("HHHHHHHH"));
+            const QImage shot = list.grab().toImage();
+            const QRect cell = list.CellRect(0).translated(list.viewport()->pos());
+            const QColor background = shot.pixelColor(cell.topLeft() + QPoint(1, 1));
+            // The light strip of the main window stays light under a light palette, and gives way to the
+            // palette's base under a dark one.
+            QCOMPARE(background, dark ? QColor(35, 35, 35) : QColor(240, 240, 240));
+            double best = 1;
+            const QRect caption = cell.adjusted(2, cell.height() - 2 - list.CaptionHeight(), -2, -2);
+            for (int y = caption.top(); y <= caption.bottom(); ++y)
+                for (int x = caption.left(); x <= caption.right(); ++x)
+                    best = std::max(best, ContrastRatio(shot.pixelColor(x, y), background));
+            QVERIFY2(best >= 4.5, qPrintable(QString::number(best)));
+            QVERIFY(ContrastRatio(list.CaptionColor(), list.BackgroundColor()) >= 4.5);
+        }
     }
 
     void fitsPicturesIntoCells() {

@@ -86,9 +86,7 @@ void CompareLoads(const TThumbnailLoad& a, const TThumbnailLoad& b, const QStrin
     QVERIFY2(a.Read == b.Read && a.Decoded == b.Decoded && a.DecoderRan == b.DecoderRan, name);
     QVERIFY2(a.FromExifThumbnail == b.FromExifThumbnail && a.IsGif == b.IsGif && a.FrameCount == b.FrameCount,
              name);
-    QVERIFY2(a.ScreenWidth == b.ScreenWidth && a.FrameMatched == b.FrameMatched &&
-                 a.FrameLeft == b.FrameLeft && a.FrameTop == b.FrameTop && a.FrameWidth == b.FrameWidth,
-             name);
+    QVERIFY2(a.Frame == b.Frame, name);
     QVERIFY2(bool(a.Picture) == bool(b.Picture), name);
     if (a.Picture) {
         QVERIFY2(a.Picture->SourceSize() == b.Picture->SourceSize(), name);
