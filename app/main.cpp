@@ -105,14 +105,15 @@ std::optional<int> AnswerBeforeTheWindowSystem(int argc, char** argv) {
         arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
     Describe(parser);
-    if (!parser.parse(arguments)) {
+    const bool parsed = parser.parse(arguments);
+    if (!parser.isSet(QStringLiteral("version")) && !parser.isSet(QStringLiteral("help"))) {
+        if (parsed) return std::nullopt;
         // An option of Qt's own may take a value, which looks like a file name here: with one of them on
         // the line, the line is judged once Qt has taken its own.
         const QStringList unknown = parser.unknownOptionNames();
         if (unknown.isEmpty() || std::any_of(unknown.begin(), unknown.end(), IsQtOption)) return std::nullopt;
         return UsageError(parser, arguments);
     }
-    if (!parser.isSet(QStringLiteral("version")) && !parser.isSet(QStringLiteral("help"))) return std::nullopt;
     QCoreApplication core(argc, argv);
     SetIdentity();
     Answer(parser, arguments.value(0), false);

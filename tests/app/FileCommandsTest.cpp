@@ -42,16 +42,10 @@ QList<int> SectionMarkers(const QByteArray& bytes) {
 
 } // namespace
 
-class FileCommandsTest : public QObject {
+class FileCommandsTest : public apptest::TViewerTestCase {
     Q_OBJECT
 
 private slots:
-    void init() { TestPlatform().Reset(); }
-    void cleanup() {
-        QCOMPARE(TestPlatform().Unanswered, 0);
-        QCOMPARE(TestPlatform().BusyDepth, 0);
-    }
-
     void saveAsWithNothingShownWritesNothing() {
         QTemporaryDir dir;
         const QString keep = dir.filePath(QStringLiteral("keep.jpg"));
@@ -176,19 +170,44 @@ private slots:
         QVERIFY(TestPlatform().Messages.isEmpty());
     }
 
-    void recycleWithoutASelectedThumbnailTouchesNoFile() {
+    void recycleTrashesTheShownPhotoWhereverItCameFrom() {
         QTemporaryDir dir;
         const QString photo = dir.filePath(QStringLiteral("only.jpg"));
         WriteBytes(photo, PlainJpeg(12, 9));
+        // A data home that does not exist yet: the trash is made there, never in the working folder.
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+        const QString freshHome = dir.filePath(QStringLiteral("fresh/share"));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(freshHome));
+        const QString workingFolder = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+
         Viewer viewer;
+        // Nothing shown: Recycle is disabled, and its key does nothing.
+        QVERIFY(!viewer.form().findChild<QAbstractButton*>(QStringLiteral("ToolButton22"))->isEnabled());
+        QVERIFY(!viewer.form().findChild<QAction*>(QStringLiteral("Recyclephoto1"))->isEnabled());
+        QTest::keyClick(viewer.form().windowHandle(), Qt::Key_Delete, Qt::ControlModifier);
+
         TestPlatform().OpenAnswers << photo;
         viewer.Trigger("OpenImage1");
+        QVERIFY(viewer.form().findChild<QAction*>(QStringLiteral("Recyclephoto1"))->isEnabled());
+        const QByteArray recorded = QFile::encodeName(QFileInfo(photo).canonicalFilePath()).toPercentEncoding("/");
+        TestPlatform().ConfirmAnswers.push_back(true);
         viewer.Trigger("Recyclephoto1");
-        QCOMPARE(TestPlatform().Messages, QStringList{"List index out of bounds (-1)"});
-        QVERIFY(TestPlatform().Questions.isEmpty());
-        QVERIFY(QFile::exists(photo));
-        QVERIFY(viewer.form().PictureView1->Picture().IsEmpty());
-        QCOMPARE(viewer.StripCount(), 1);
+        QDir::setCurrent(workingFolder);
+        qputenv("XDG_DATA_HOME", dataHome);
+
+        QVERIFY(TestPlatform().Messages.isEmpty());
+        QCOMPARE(TestPlatform().Questions.size(), 1);
+        QVERIFY(!QFile::exists(photo));
+        QCOMPARE(ReadAll(freshHome + QStringLiteral("/Trash/files/only.jpg")), QByteArray(PlainJpeg(12, 9).c_str(), qsizetype(PlainJpeg(12, 9).size())));
+        const QStringList info = QString::fromUtf8(ReadAll(freshHome + QStringLiteral("/Trash/info/only.jpg.trashinfo"))).split(QLatin1Char('\n'));
+        QCOMPARE(info.value(0), QStringLiteral("[Trash Info]"));
+        QCOMPARE(info.value(1), QStringLiteral("Path=") + QString::fromLatin1(recorded));
+        QVERIFY(info.value(2).startsWith(QStringLiteral("DeletionDate=")));
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("files"))));
+        QCOMPARE(viewer.StripCount(), 0);
+        QCOMPARE(viewer.form().CurrentFile, QString());
+        QVERIFY(!viewer.form().findChild<QAction*>(QStringLiteral("Recyclephoto1"))->isEnabled());
     }
 
     void recycleDeclinedOrFailedKeepsPhotoAndThumbnail() {
@@ -227,7 +246,8 @@ private slots:
         viewer.Click("ToolButton22");
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("s2.jpg"))));
         QVERIFY(QFile::exists(dir.filePath(QStringLiteral("s1.jpg"))));
-        QCOMPARE(viewer.StripCount(), 2);
+        QCOMPARE(viewer.StripCount(), 1);
+        QCOMPARE(viewer.StripFile(0), dir.filePath(QStringLiteral("s1.jpg")));
     }
 
     void copiesTheShownPictureToTheClipboard() {
