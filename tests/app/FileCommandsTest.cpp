@@ -20,6 +20,8 @@
 using namespace apptest;
 using namespace quillmark;
 
+#include <map>
+
 namespace {
 
 QString TrashedFile(const QString& name) {
@@ -108,6 +110,51 @@ private slots:
         else if (format == int(TPictureFormat::Png))
             QCOMPARE(back.convertToFormat(QImage::Format_RGB32), RotateQuarterTurns(original, 90));
         QVERIFY(TestPlatform().Messages.isEmpty());
+    }
+
+    void saveAsAfterATurnKeepsTheMetadataOfAJpeg() {
+        namespace craft = quillmark::craft;
+        QTemporaryDir dir;
+        for (const bool bigEndian : {false, true}) {
+            craft::TiffBlock tiff(bigEndian);
+            const int exif = tiff.AddIfd();
+            tiff.Ascii(0, 0x010F, "Quillmark").Ascii(0, 0x0110, "Test Camera").Short(0, 0x0112, {6});
+            tiff.Link(0, craft::kExifIfdTag, exif);
+            tiff.Ascii(exif, 0x9003, "2024:05:06 07:08:09").Short(exif, 0xA002, {48}).Short(exif, 0xA003, {32});
+            craft::JpegFile file;
+            file.Soi().Exif(tiff).Iptc({{2, 120, "A caption"}}).Comment("Kept").Image(48, 32, 90);
+            const QString photo = dir.filePath(QStringLiteral("photo.jpg"));
+            WriteBytes(photo, file.Bytes());
+            Viewer viewer({photo});
+            viewer.Trigger("RotateRight1");
+            const QString target = dir.filePath(QStringLiteral("turned.jpg"));
+            TestPlatform().SaveAnswers << target;
+            viewer.Trigger("Saveas1");
+            QVERIFY(TestPlatform().Messages.isEmpty());
+
+            // Read back with the metadata reader: the sections are kept, marked upright, with the new size.
+            TimgData back(255);
+            QVERIFY(back.ProcessFile(QFile::encodeName(target).toStdString()));
+            QVERIFY(back.ExifReader && back.IptcSection && back.CommentText() == "Kept");
+            std::map<std::string, std::string> texts;
+            int orientation = 0;
+            for (const TTagEntry& entry : back.ExifReader->Entries) {
+                texts[entry.Name] = entry.Text;
+                if (entry.Tag == 0x0112 && entry.Raw.size() == 2)
+                    orientation = bigEndian ? uint8_t(entry.Raw[1]) : uint8_t(entry.Raw[0]);
+            }
+            QCOMPARE(texts["Make"], std::string("Quillmark"));
+            QCOMPARE(texts["Model"], std::string("Test Camera"));
+            QCOMPARE(texts["DateTimeOriginal"], std::string("2024:05:06 07:08:09"));
+            QCOMPARE(orientation, 1);
+            QCOMPARE(back.ExifReader->Width, 32);
+            QCOMPARE(back.ExifReader->Height, 48);
+            QImage picture;
+            QVERIFY(picture.loadFromData(ReadAll(target)));
+            QCOMPARE(picture.size(), QSize(32, 48));
+            // The photo itself is untouched, and the shown one still carries its own orientation.
+            QCOMPARE(ReadAll(photo), QByteArray(file.Bytes().data(), qsizetype(file.Bytes().size())));
+        }
     }
 
     void saveAsFailureLeavesTheTargetIntact() {

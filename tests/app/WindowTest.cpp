@@ -9,6 +9,8 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -22,6 +24,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 
 using namespace apptest;
 using namespace quillmark;
@@ -30,13 +33,15 @@ namespace {
 
 struct AboutLabels {
     QString product, version;
+    bool whole = false; // the product label is as wide as its text
 };
 
 // Opens the modal about box with `open`, reads its labels while it is up, and closes it.
 AboutLabels ReadAboutBox(TAboutBox& box, const std::function<void()>& open) {
     AboutLabels seen;
     QTimer::singleShot(0, &box, [&box, &seen] {
-        seen = {box.ProductName->text(), box.Version->text()};
+        seen = {box.ProductName->text(), box.Version->text(),
+                box.ProductName->width() >= box.ProductName->sizeHint().width()};
         box.accept();
     });
     open();
@@ -396,6 +401,7 @@ private slots:
 
         seen = ReadAboutBox(box, [&viewer] { viewer.Click("btnAbout"); });
         QCOMPARE(seen.product, QStringLiteral("Product:  Corvane"));
+        QVERIFY(seen.whole);
         QCOMPARE(seen.version, QStringLiteral("version: 1.02 beta"));
 
         seen = ReadAboutBox(box, [&viewer] { viewer.Trigger("About1"); });
@@ -404,6 +410,42 @@ private slots:
 
         box.SetProductInfo(QStringLiteral("P"), QStringLiteral("9"));
         QCOMPARE(box.Version->text(), QStringLiteral("Version:  9"));
+    }
+
+    void listsAndLabelsShowTheirWholeTexts() {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("a folder with a long name of a trip to the mountains"));
+        QVERIFY(QDir().mkpath(folder));
+        WriteBytes(folder + QStringLiteral("/photo with a long name.jpg"), ExifJpeg(20, 20));
+        Viewer viewer;
+        TForm1& form = viewer.form();
+        form.ShowPhoto(folder + QStringLiteral("/photo with a long name.jpg"), true);
+        QCOMPARE(form.windowTitle(), QStringLiteral("photo with a long name.jpg (1/1)"));
+
+        // A narrow window cuts its labels off; they never lie over each other.
+        form.resize(640, 480);
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(form.width(), 640);
+        const QRect file = form.Label2->geometry(), place = form.Label1->geometry(), link = form.Label5->geometry();
+        QVERIFY(file.right() < place.left() && place.right() < link.left());
+        QVERIFY(form.Label1->toolTip().contains(folder));
+
+        // The lists' columns can be widened, and a cell too narrow for its text shows it in a tooltip.
+        QTableWidget* list = form.ValueListEditor1;
+        QCOMPARE(list->horizontalHeader()->sectionResizeMode(1), QHeaderView::Interactive);
+        form.PageControl2->setCurrentIndex(0);
+        list->setColumnWidth(1, 30);
+        int row = 0;
+        while (row < list->rowCount() && list->item(row, 1)->text() != QStringLiteral("Test Camera"))
+            ++row;
+        QVERIFY(row < list->rowCount());
+        const QRect cell = list->visualItemRect(list->item(row, 1));
+        QHelpEvent help(QEvent::ToolTip, cell.center(), list->viewport()->mapToGlobal(cell.center()));
+        QCoreApplication::sendEvent(list->viewport(), &help);
+        QCOMPARE(QToolTip::text(), QStringLiteral("Test Camera"));
+        list->setColumnWidth(1, 400);
+        QCoreApplication::sendEvent(list->viewport(), &help);
+        QTRY_VERIFY(!QToolTip::isVisible());
     }
 
     void linksOpenTheirAddresses() {
