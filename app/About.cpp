@@ -6,8 +6,8 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
-#include <QLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
@@ -61,13 +61,11 @@ TAboutBox::TAboutBox(std::function<QString()> versionText, QWidget* parent)
     bevel->setFrameShadow(QFrame::Sunken);
     layout->addWidget(bevel);
 
-    layout->addWidget(
-        MakeLabel(this, "Copyright", tr("Copyright \u00A9 2024 the Quillmark developers")));
-    layout->addWidget(
-        MakeLabel(this, "Comments", tr("Written by the Quillmark developers in Bern")));
+    layout->addWidget(MakeLabel(this, "Copyright", tr("Copyright \u00A9 2024 the Quillmark developers")));
+    layout->addWidget(MakeLabel(this, "Comments", tr("Written by the Quillmark developers in Bern")));
     layout->addSpacing(8);
-    auto* updates = MakeLabel(this, "Label2",
-                              tr("Check the website for updates and additional information."));
+    auto* updates =
+        MakeLabel(this, "Label2", tr("Check the website for updates and additional information."));
     updates->setWordWrap(true);
     layout->addWidget(updates);
 

@@ -1,7 +1,7 @@
 #include "FileNames.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QHash>
 #include <QTemporaryDir>
 
@@ -34,7 +34,8 @@ bool RoundTrips(const QByteArray& bytes) {
 QString StandInFor(const QByteArray& bytes, const QString& caption) {
     TStandIns& standIns = StandIns();
     if (!standIns.Folder) {
-        standIns.Folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/quillmark-XXXXXX"));
+        standIns.Folder =
+            std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/quillmark-XXXXXX"));
         if (!standIns.Folder->isValid()) {
             standIns.Folder.reset();
             return QString();
@@ -42,7 +43,8 @@ QString StandInFor(const QByteArray& bytes, const QString& caption) {
     }
     QString name = caption;
     name.replace(QChar::ReplacementCharacter, QLatin1Char('_'));
-    const QString path = standIns.Folder->filePath(QString::number(++standIns.Made) + QLatin1Char('-') + name);
+    const QString path =
+        standIns.Folder->filePath(QString::number(++standIns.Made) + QLatin1Char('-') + name);
     if (::symlink(bytes.constData(), QFile::encodeName(path).constData()) != 0) return QString();
     standIns.RealNames.insert(path, bytes);
     return path;

@@ -35,23 +35,23 @@ struct TWindowKey {
 };
 
 enum TCommandFlag : unsigned {
-    cfMenuSeparator = 1,    // a separator before the menu entry
-    cfToolSeparator = 2,    // a separator before the button
-    cfMenuHidden = 4,       // the entry is there but not shown
-    cfButtonHidden = 8,     // the button is there but not shown
-    cfMenuNamesKeys = 16,   // the entry only names the keys; choosing it does nothing
-    cfNeedsPhoto = 32,      // disabled while no photo is shown
+    cfMenuSeparator = 1,  // a separator before the menu entry
+    cfToolSeparator = 2,  // a separator before the button
+    cfMenuHidden = 4,     // the entry is there but not shown
+    cfButtonHidden = 8,   // the button is there but not shown
+    cfMenuNamesKeys = 16, // the entry only names the keys; choosing it does nothing
+    cfNeedsPhoto = 32,    // disabled while no photo is shown
 };
 
 // One command: where it appears, how it is drawn and named, its keys, and what it does.
 struct TCommandRow {
     void (TForm1::*Run)() = nullptr;
-    int Menu = -1;                  // index into kMenus; -1: on no menu
+    int Menu = -1;                   // index into kMenus; -1: on no menu
     const char* MenuEntry = nullptr; // object name of the entry
     const char* MenuCaption = nullptr;
-    QKeyCombination Shortcut{};     // shown beside the entry and run through it
-    int ToolbarSlot = 0;            // place on the toolbar, from the left; 0: no button
-    const char* Button = nullptr;   // object name of the button
+    QKeyCombination Shortcut{};   // shown beside the entry and run through it
+    int ToolbarSlot = 0;          // place on the toolbar, from the left; 0: no button
+    const char* Button = nullptr; // object name of the button
     const char* ButtonCaption = nullptr;
     const char* Hint = nullptr;
     const char* ThemeIcon = nullptr;
@@ -71,8 +71,8 @@ struct TMenu {
 };
 
 constexpr TMenu kMenus[] = {
-    {"File1", QT_TRANSLATE_NOOP("TForm1", "File")},   {"Edit1", QT_TRANSLATE_NOOP("TForm1", "Edit")},
-    {"View1", QT_TRANSLATE_NOOP("TForm1", "View")},   {"Photo1", QT_TRANSLATE_NOOP("TForm1", "Photo")},
+    {"File1", QT_TRANSLATE_NOOP("TForm1", "File")}, {"Edit1", QT_TRANSLATE_NOOP("TForm1", "Edit")},
+    {"View1", QT_TRANSLATE_NOOP("TForm1", "View")}, {"Photo1", QT_TRANSLATE_NOOP("TForm1", "Photo")},
     {"Help1", QT_TRANSLATE_NOOP("TForm1", "Help")},
 };
 enum { mFile, mEdit, mView, mPhoto, mHelp };
@@ -91,91 +91,341 @@ TWindowKey StripKey(int key) {
     return {key, Qt::NoModifier, nullptr, true};
 }
 
-#define TR(text) QT_TRANSLATE_NOOP("TForm1", text)
-
 } // namespace
 
 std::span<const TCommandRow> TForm1::CommandTable() {
     // In the order of the menus; the toolbar's order is each row's slot.
     static const std::vector<TCommandRow> rows = {
         // File
-        {&TForm1::OpenPhoto, mFile, "OpenImage1", TR("Open Image"), Qt::Key_F2, 1, "ToolButton1", TR("Open "),
-         TR("Open Photo"), "document-open", "open", TR("Open photo")},
-        {&TForm1::OpenFolder, mFile, "OpenFolder1", TR("Open Folder"), Qt::Key_F3, 2, "ToolButton3",
-         TR(" Folder"), TR("Open photo folder"), "folder-open", "folder", TR("Open folder")},
-        {&TForm1::SaveAs, mFile, "Saveas1", TR("Save as ..."), Qt::CTRL | Qt::Key_S, 4, "ToolButton20",
-         TR("Save as"), TR("Save photo as ..."), "document-save-as", "save", TR("Save as"), {},
+        {&TForm1::OpenPhoto, mFile, "OpenImage1", QT_TRANSLATE_NOOP("TForm1", "Open Image"), Qt::Key_F2, 1,
+         "ToolButton1", QT_TRANSLATE_NOOP("TForm1", "Open "), QT_TRANSLATE_NOOP("TForm1", "Open Photo"),
+         "document-open", "open", QT_TRANSLATE_NOOP("TForm1", "Open photo")},
+        {&TForm1::OpenFolder, mFile, "OpenFolder1", QT_TRANSLATE_NOOP("TForm1", "Open Folder"), Qt::Key_F3, 2,
+         "ToolButton3", QT_TRANSLATE_NOOP("TForm1", " Folder"),
+         QT_TRANSLATE_NOOP("TForm1", "Open photo folder"), "folder-open", "folder",
+         QT_TRANSLATE_NOOP("TForm1", "Open folder")},
+        {&TForm1::SaveAs,
+         mFile,
+         "Saveas1",
+         QT_TRANSLATE_NOOP("TForm1", "Save as ..."),
+         Qt::CTRL | Qt::Key_S,
+         4,
+         "ToolButton20",
+         QT_TRANSLATE_NOOP("TForm1", "Save as"),
+         QT_TRANSLATE_NOOP("TForm1", "Save photo as ..."),
+         "document-save-as",
+         "save",
+         QT_TRANSLATE_NOOP("TForm1", "Save as"),
+         {},
          cfMenuSeparator},
-        {&TForm1::CloseAll, mFile, "CloseAll1", TR("Close All"), Qt::CTRL | Qt::ALT | Qt::Key_X},
-        {&TForm1::RecyclePhoto, mFile, "Recyclephoto1", TR("Recycle photo"), Qt::CTRL | Qt::Key_Delete, 5,
-         "ToolButton22", TR("Recycle"), TR("Delete to recycle bin"), "user-trash", "recycle",
-         TR("Recycle photo"), {}, cfMenuSeparator | cfNeedsPhoto},
-        {&TForm1::ExitProgram, mFile, "Exit1", TR("Exit"), Qt::Key_F10, 22, "ToolButton2", TR("Exit"),
-         TR("Exit"), "application-exit", "exit", TR("Exit"), {}, cfMenuSeparator | cfToolSeparator},
+        {&TForm1::CloseAll, mFile, "CloseAll1", QT_TRANSLATE_NOOP("TForm1", "Close All"),
+         Qt::CTRL | Qt::ALT | Qt::Key_X},
+        {&TForm1::RecyclePhoto,
+         mFile,
+         "Recyclephoto1",
+         QT_TRANSLATE_NOOP("TForm1", "Recycle photo"),
+         Qt::CTRL | Qt::Key_Delete,
+         5,
+         "ToolButton22",
+         QT_TRANSLATE_NOOP("TForm1", "Recycle"),
+         QT_TRANSLATE_NOOP("TForm1", "Delete to recycle bin"),
+         "user-trash",
+         "recycle",
+         QT_TRANSLATE_NOOP("TForm1", "Recycle photo"),
+         {},
+         cfMenuSeparator | cfNeedsPhoto},
+        {&TForm1::ExitProgram,
+         mFile,
+         "Exit1",
+         QT_TRANSLATE_NOOP("TForm1", "Exit"),
+         Qt::Key_F10,
+         22,
+         "ToolButton2",
+         QT_TRANSLATE_NOOP("TForm1", "Exit"),
+         QT_TRANSLATE_NOOP("TForm1", "Exit"),
+         "application-exit",
+         "exit",
+         QT_TRANSLATE_NOOP("TForm1", "Exit"),
+         {},
+         cfMenuSeparator | cfToolSeparator},
         // Edit
-        {nullptr, mEdit, "Clear1", TR("Clear"), kNone, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-         {}, cfMenuHidden},
-        {&TForm1::EditExifComment, mEdit, "Comment1", TR("Comment"), kNone, 0, nullptr, nullptr, nullptr,
-         nullptr, nullptr, nullptr, {}, cfMenuHidden},
-        {&TForm1::WriteSmallCopy, mEdit, "WriteSmall1", TR("Write Small"), kNone, 0, nullptr, nullptr, nullptr,
-         nullptr, nullptr, nullptr, {}, cfMenuHidden},
-        {&TForm1::CopyToClipboard, mEdit, "Copyimagetoclipboard1", TR("Copy image to clipboard"),
-         Qt::CTRL | Qt::Key_C, 3, "ToolButton9", TR("To Clpbrd"), TR("Copy photo to clipboard"), "edit-copy",
-         "copy", TR("Copy to clipboard"), {}, cfButtonHidden},
+        {nullptr,
+         mEdit,
+         "Clear1",
+         QT_TRANSLATE_NOOP("TForm1", "Clear"),
+         kNone,
+         0,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         {},
+         cfMenuHidden},
+        {&TForm1::EditExifComment,
+         mEdit,
+         "Comment1",
+         QT_TRANSLATE_NOOP("TForm1", "Comment"),
+         kNone,
+         0,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         {},
+         cfMenuHidden},
+        {&TForm1::WriteSmallCopy,
+         mEdit,
+         "WriteSmall1",
+         QT_TRANSLATE_NOOP("TForm1", "Write Small"),
+         kNone,
+         0,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         {},
+         cfMenuHidden},
+        {&TForm1::CopyToClipboard,
+         mEdit,
+         "Copyimagetoclipboard1",
+         QT_TRANSLATE_NOOP("TForm1", "Copy image to clipboard"),
+         Qt::CTRL | Qt::Key_C,
+         3,
+         "ToolButton9",
+         QT_TRANSLATE_NOOP("TForm1", "To Clpbrd"),
+         QT_TRANSLATE_NOOP("TForm1", "Copy photo to clipboard"),
+         "edit-copy",
+         "copy",
+         QT_TRANSLATE_NOOP("TForm1", "Copy to clipboard"),
+         {},
+         cfButtonHidden},
         // View: the four navigation entries name their keys; choosing them from the menu does nothing.
-        {&TForm1::FirstPhoto, mView, "Firstphoto1", TR("First photo     (Home)"), kNone, 6, "ToolButton10",
-         TR("First"), TR("Go to first photo in thumb nail list"), "go-first", "first", TR("First photo"),
-         {Key(Qt::Key_Home)}, cfMenuNamesKeys | cfToolSeparator},
-        {&TForm1::PriorPhoto, mView, "Priorphoto1", TR("Prior photo    (Page Up)"), kNone, 7, "ToolButton5",
-         TR("Prior"), TR("Go to previous photo in thumb nail list"), "go-previous", "prior",
-         TR("Prior photo"), {Key(Qt::Key_PageUp), StripKey(Qt::Key_Up)}, cfMenuNamesKeys},
-        {&TForm1::NextPhoto, mView, "Nextphoto1", TR("Next photo    (Page Down)"), kNone, 8, "ToolButton6",
-         TR("Next"), TR("Go to next photo in thumb nail list"), "go-next", "next", TR("Next photo"),
-         {Key(Qt::Key_PageDown), StripKey(Qt::Key_Down)}, cfMenuNamesKeys},
-        {&TForm1::LastPhoto, mView, "Lastphoto1", TR("Last photo     (End)"), kNone, 9, "ToolButton26",
-         TR("Last"), TR("Go to last photo in thumb nail list"), "go-last", "last", TR("Last photo"),
-         {Key(Qt::Key_End)}, cfMenuNamesKeys},
-        {&TForm1::FitToWindow, mView, "Fittoscreenwithaspect1", TR("Fit to screen with aspect"), Qt::Key_F5, 14,
-         "ToolButton7", TR("Fit"), TR("Fit to window with aspect ratio maintained."), "zoom-fit-best", "fit",
-         TR("Fit to window"), {}, cfMenuSeparator | cfToolSeparator},
-        {&TForm1::ShowActualSize, mView, "Viewactualpixelsize1", TR("View actual pixel size"), Qt::Key_F6, 15,
-         "ToolButton13", TR("Actual"), TR("Show actuall pixel size and pan photo"), "zoom-original", "actual",
-         TR("Actual pixel size"), {Typed(" ")}},
-        {&TForm1::ZoomIn, mView, "Zoom1", TR("Zoom In       (+)"), kNone, 16, "ToolButton11", TR("Zoom In"),
-         TR("Zoom photo"), "zoom-in", "zoom-in", TR("Zoom in"), {Typed("+")}},
-        {&TForm1::ZoomOut, mView, "ZoomOut1", TR("Zoom Out   (-)"), kNone, 17, "ToolButton12", TR("Zoom Out"),
-         nullptr, "zoom-out", "zoom-out", TR("Zoom out"), {Typed("-")}},
-        {&TForm1::Redraw, mView, "Refresh1", TR("Refresh"), Qt::Key_F4, 0, nullptr, nullptr, nullptr, nullptr,
-         nullptr, nullptr, {}, cfMenuSeparator},
+        {&TForm1::FirstPhoto,
+         mView,
+         "Firstphoto1",
+         QT_TRANSLATE_NOOP("TForm1", "First photo     (Home)"),
+         kNone,
+         6,
+         "ToolButton10",
+         QT_TRANSLATE_NOOP("TForm1", "First"),
+         QT_TRANSLATE_NOOP("TForm1", "Go to first photo in thumb nail list"),
+         "go-first",
+         "first",
+         QT_TRANSLATE_NOOP("TForm1", "First photo"),
+         {Key(Qt::Key_Home)},
+         cfMenuNamesKeys | cfToolSeparator},
+        {&TForm1::PriorPhoto,
+         mView,
+         "Priorphoto1",
+         QT_TRANSLATE_NOOP("TForm1", "Prior photo    (Page Up)"),
+         kNone,
+         7,
+         "ToolButton5",
+         QT_TRANSLATE_NOOP("TForm1", "Prior"),
+         QT_TRANSLATE_NOOP("TForm1", "Go to previous photo in thumb nail list"),
+         "go-previous",
+         "prior",
+         QT_TRANSLATE_NOOP("TForm1", "Prior photo"),
+         {Key(Qt::Key_PageUp), StripKey(Qt::Key_Up)},
+         cfMenuNamesKeys},
+        {&TForm1::NextPhoto,
+         mView,
+         "Nextphoto1",
+         QT_TRANSLATE_NOOP("TForm1", "Next photo    (Page Down)"),
+         kNone,
+         8,
+         "ToolButton6",
+         QT_TRANSLATE_NOOP("TForm1", "Next"),
+         QT_TRANSLATE_NOOP("TForm1", "Go to next photo in thumb nail list"),
+         "go-next",
+         "next",
+         QT_TRANSLATE_NOOP("TForm1", "Next photo"),
+         {Key(Qt::Key_PageDown), StripKey(Qt::Key_Down)},
+         cfMenuNamesKeys},
+        {&TForm1::LastPhoto,
+         mView,
+         "Lastphoto1",
+         QT_TRANSLATE_NOOP("TForm1", "Last photo     (End)"),
+         kNone,
+         9,
+         "ToolButton26",
+         QT_TRANSLATE_NOOP("TForm1", "Last"),
+         QT_TRANSLATE_NOOP("TForm1", "Go to last photo in thumb nail list"),
+         "go-last",
+         "last",
+         QT_TRANSLATE_NOOP("TForm1", "Last photo"),
+         {Key(Qt::Key_End)},
+         cfMenuNamesKeys},
+        {&TForm1::FitToWindow,
+         mView,
+         "Fittoscreenwithaspect1",
+         QT_TRANSLATE_NOOP("TForm1", "Fit to screen with aspect"),
+         Qt::Key_F5,
+         14,
+         "ToolButton7",
+         QT_TRANSLATE_NOOP("TForm1", "Fit"),
+         QT_TRANSLATE_NOOP("TForm1", "Fit to window with aspect ratio maintained."),
+         "zoom-fit-best",
+         "fit",
+         QT_TRANSLATE_NOOP("TForm1", "Fit to window"),
+         {},
+         cfMenuSeparator | cfToolSeparator},
+        {&TForm1::ShowActualSize,
+         mView,
+         "Viewactualpixelsize1",
+         QT_TRANSLATE_NOOP("TForm1", "View actual pixel size"),
+         Qt::Key_F6,
+         15,
+         "ToolButton13",
+         QT_TRANSLATE_NOOP("TForm1", "Actual"),
+         QT_TRANSLATE_NOOP("TForm1", "Show actuall pixel size and pan photo"),
+         "zoom-original",
+         "actual",
+         QT_TRANSLATE_NOOP("TForm1", "Actual pixel size"),
+         {Typed(" ")}},
+        {&TForm1::ZoomIn,
+         mView,
+         "Zoom1",
+         QT_TRANSLATE_NOOP("TForm1", "Zoom In       (+)"),
+         kNone,
+         16,
+         "ToolButton11",
+         QT_TRANSLATE_NOOP("TForm1", "Zoom In"),
+         QT_TRANSLATE_NOOP("TForm1", "Zoom photo"),
+         "zoom-in",
+         "zoom-in",
+         QT_TRANSLATE_NOOP("TForm1", "Zoom in"),
+         {Typed("+")}},
+        {&TForm1::ZoomOut,
+         mView,
+         "ZoomOut1",
+         QT_TRANSLATE_NOOP("TForm1", "Zoom Out   (-)"),
+         kNone,
+         17,
+         "ToolButton12",
+         QT_TRANSLATE_NOOP("TForm1", "Zoom Out"),
+         nullptr,
+         "zoom-out",
+         "zoom-out",
+         QT_TRANSLATE_NOOP("TForm1", "Zoom out"),
+         {Typed("-")}},
+        {&TForm1::Redraw,
+         mView,
+         "Refresh1",
+         QT_TRANSLATE_NOOP("TForm1", "Refresh"),
+         Qt::Key_F4,
+         0,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         {},
+         cfMenuSeparator},
         // Photo
-        {&TForm1::TurnLeft, mPhoto, "RotateLeft1", TR("Rotate Left"), Qt::CTRL | Qt::Key_L, 10, "ToolButton16",
-         TR("Rotate L"), TR("Rotate photo left 90 degrees"), "object-rotate-left", "rotate-left",
-         TR("Rotate left"), {}, cfToolSeparator},
-        {&TForm1::TurnRight, mPhoto, "RotateRight1", TR("Rotate Right"), Qt::CTRL | Qt::Key_R, 11,
-         "ToolButton19", TR("Rotate R"), TR("Rotate photo right 90 degrees"), "object-rotate-right",
-         "rotate-right", TR("Rotate right")},
-        {&TForm1::TurnHalf, mPhoto, "Flipphoto1", TR("Flip photo"), Qt::CTRL | Qt::Key_F, 12, "ToolButton21",
-         TR("Flip"), TR("Flip photo 180 degrees"), "object-flip-vertical", "flip", TR("Flip photo")},
-        {&TForm1::MirrorNothing, -1, nullptr, nullptr, kNone, 13, "ToolButton17", TR("Mirror"), nullptr,
-         "object-flip-horizontal", "mirror", TR("Mirror"), {}, cfButtonHidden},
+        {&TForm1::TurnLeft,
+         mPhoto,
+         "RotateLeft1",
+         QT_TRANSLATE_NOOP("TForm1", "Rotate Left"),
+         Qt::CTRL | Qt::Key_L,
+         10,
+         "ToolButton16",
+         QT_TRANSLATE_NOOP("TForm1", "Rotate L"),
+         QT_TRANSLATE_NOOP("TForm1", "Rotate photo left 90 degrees"),
+         "object-rotate-left",
+         "rotate-left",
+         QT_TRANSLATE_NOOP("TForm1", "Rotate left"),
+         {},
+         cfToolSeparator},
+        {&TForm1::TurnRight, mPhoto, "RotateRight1", QT_TRANSLATE_NOOP("TForm1", "Rotate Right"),
+         Qt::CTRL | Qt::Key_R, 11, "ToolButton19", QT_TRANSLATE_NOOP("TForm1", "Rotate R"),
+         QT_TRANSLATE_NOOP("TForm1", "Rotate photo right 90 degrees"), "object-rotate-right", "rotate-right",
+         QT_TRANSLATE_NOOP("TForm1", "Rotate right")},
+        {&TForm1::TurnHalf, mPhoto, "Flipphoto1", QT_TRANSLATE_NOOP("TForm1", "Flip photo"),
+         Qt::CTRL | Qt::Key_F, 12, "ToolButton21", QT_TRANSLATE_NOOP("TForm1", "Flip"),
+         QT_TRANSLATE_NOOP("TForm1", "Flip photo 180 degrees"), "object-flip-vertical", "flip",
+         QT_TRANSLATE_NOOP("TForm1", "Flip photo")},
+        {&TForm1::MirrorNothing,
+         -1,
+         nullptr,
+         nullptr,
+         kNone,
+         13,
+         "ToolButton17",
+         QT_TRANSLATE_NOOP("TForm1", "Mirror"),
+         nullptr,
+         "object-flip-horizontal",
+         "mirror",
+         QT_TRANSLATE_NOOP("TForm1", "Mirror"),
+         {},
+         cfButtonHidden},
         // Help
-        {&TForm1::OpenHomePage, mHelp, "Quillmarkhomepage1", TR("Quillmark - homepage"), kNone, 20,
-         "ToolButton24", TR("Home"), TR("Quillmark - Home page"), "go-home", "home", TR("Home page"),
+        {&TForm1::OpenHomePage,
+         mHelp,
+         "Quillmarkhomepage1",
+         QT_TRANSLATE_NOOP("TForm1", "Quillmark - homepage"),
+         kNone,
+         20,
+         "ToolButton24",
+         QT_TRANSLATE_NOOP("TForm1", "Home"),
+         QT_TRANSLATE_NOOP("TForm1", "Quillmark - Home page"),
+         "go-home",
+         "home",
+         QT_TRANSLATE_NOOP("TForm1", "Home page"),
          {Key(Qt::Key_F1)}},
-        {&TForm1::ShowAboutBox, mHelp, "About1", TR("About")},
+        {&TForm1::ShowAboutBox, mHelp, "About1", QT_TRANSLATE_NOOP("TForm1", "About")},
         // On the toolbar only: the JPEG comment of the photo.
-        {&TForm1::ShowCommentDialog, -1, nullptr, nullptr, kNone, 19, "ToolButton25", TR("Comment"),
-         TR("Show photo comments"), "insert-text", "comment", TR("Comment"), {}, cfToolSeparator},
+        {&TForm1::ShowCommentDialog,
+         -1,
+         nullptr,
+         nullptr,
+         kNone,
+         19,
+         "ToolButton25",
+         QT_TRANSLATE_NOOP("TForm1", "Comment"),
+         QT_TRANSLATE_NOOP("TForm1", "Show photo comments"),
+         "insert-text",
+         "comment",
+         QT_TRANSLATE_NOOP("TForm1", "Comment"),
+         {},
+         cfToolSeparator},
         // Keys only.
-        {&TForm1::ToggleFullScreen, -1, nullptr, nullptr, kNone, 0, nullptr, nullptr, nullptr, nullptr, nullptr,
-         nullptr, {Key(Qt::Key_F11)}},
-        {&TForm1::EscapeKey, -1, nullptr, nullptr, kNone, 0, nullptr, nullptr, nullptr, nullptr, nullptr,
-         nullptr, {Key(Qt::Key_Escape)}},
+        {&TForm1::ToggleFullScreen,
+         -1,
+         nullptr,
+         nullptr,
+         kNone,
+         0,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         {Key(Qt::Key_F11)}},
+        {&TForm1::EscapeKey,
+         -1,
+         nullptr,
+         nullptr,
+         kNone,
+         0,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         {Key(Qt::Key_Escape)}},
     };
     return rows;
 }
-
-#undef TR
 
 namespace {
 
@@ -265,9 +515,11 @@ void TForm1::UpdateCommandStates() {
         if (!(row.Flags & cfNeedsPhoto)) continue;
         const bool enabled = RowEnabled(row);
         if (row.MenuEntry)
-            if (auto* action = findChild<QAction*>(QString::fromLatin1(row.MenuEntry))) action->setEnabled(enabled);
+            if (auto* action = findChild<QAction*>(QString::fromLatin1(row.MenuEntry)))
+                action->setEnabled(enabled);
         if (row.Button)
-            if (auto* button = findChild<QToolButton*>(QString::fromLatin1(row.Button))) button->setEnabled(enabled);
+            if (auto* button = findChild<QToolButton*>(QString::fromLatin1(row.Button)))
+                button->setEnabled(enabled);
     }
     setWindowTitle(TitleText());
 }
@@ -334,46 +586,128 @@ bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers modifiers, const QString
 
 // ---- The numbered names of the window's entries and buttons
 
-void TForm1::OpenImage1Click() { OpenPhoto(); }
-void TForm1::OpenFolder1Click() { OpenFolder(); }
-void TForm1::Saveas1Click() { SaveAs(); }
-void TForm1::CloseAll1Click() { CloseAll(); }
-void TForm1::Recyclephoto1Click() { RecyclePhoto(); }
-void TForm1::Exit1Click() { ExitProgram(); }
-void TForm1::Comment1Click() { EditExifComment(); }
-void TForm1::WriteSmall1Click() { WriteSmallCopy(); }
-void TForm1::Copyimagetoclipboard1Click() { CopyToClipboard(); }
-void TForm1::Fittoscreenwithaspect1Click() { FitToWindow(); }
-void TForm1::Viewactualpixelsize1Click() { ShowActualSize(); }
-void TForm1::Zoom1Click() { ZoomIn(); }
-void TForm1::ZoomOut1Click() { ZoomOut(); }
-void TForm1::Refresh1Click() { Redraw(); }
-void TForm1::RotateLeft1Click() { TurnLeft(); }
-void TForm1::RotateRight1Click() { TurnRight(); }
-void TForm1::Flipphoto1Click() { TurnHalf(); }
-void TForm1::Quillmarkhomepage1Click() { OpenHomePage(); }
-void TForm1::About1Click() { ShowAboutBox(); }
-void TForm1::ToolButton1Click() { OpenPhoto(); }
-void TForm1::ToolButton3Click() { OpenFolder(); }
-void TForm1::ToolButton9Click() { CopyToClipboard(); }
-void TForm1::ToolButton20Click() { SaveAs(); }
-void TForm1::ToolButton22Click() { RecyclePhoto(); }
-void TForm1::ToolButton10Click() { FirstPhoto(); }
-void TForm1::ToolButton5Click() { PriorPhoto(); }
-void TForm1::ToolButton6Click() { NextPhoto(); }
-void TForm1::ToolButton26Click() { LastPhoto(); }
-void TForm1::ToolButton16Click() { TurnLeft(); }
-void TForm1::ToolButton19Click() { TurnRight(); }
-void TForm1::ToolButton21Click() { TurnHalf(); }
-void TForm1::ToolButton17Click() { MirrorNothing(); }
-void TForm1::ToolButton7Click() { FitToWindow(); }
-void TForm1::ToolButton13Click() { ShowActualSize(); }
-void TForm1::ToolButton11Click() { ZoomIn(); }
-void TForm1::ToolButton12Click() { ZoomOut(); }
-void TForm1::ToolButton25Click() { ShowCommentDialog(); }
-void TForm1::ToolButton24Click() { OpenHomePage(); }
-void TForm1::ToolButton2Click() { ExitProgram(); }
-void TForm1::Label5Click() { OpenAuthorSite(); }
-void TForm1::btnAboutClick() { ShowProductAboutBox(); }
+void TForm1::OpenImage1Click() {
+    OpenPhoto();
+}
+void TForm1::OpenFolder1Click() {
+    OpenFolder();
+}
+void TForm1::Saveas1Click() {
+    SaveAs();
+}
+void TForm1::CloseAll1Click() {
+    CloseAll();
+}
+void TForm1::Recyclephoto1Click() {
+    RecyclePhoto();
+}
+void TForm1::Exit1Click() {
+    ExitProgram();
+}
+void TForm1::Comment1Click() {
+    EditExifComment();
+}
+void TForm1::WriteSmall1Click() {
+    WriteSmallCopy();
+}
+void TForm1::Copyimagetoclipboard1Click() {
+    CopyToClipboard();
+}
+void TForm1::Fittoscreenwithaspect1Click() {
+    FitToWindow();
+}
+void TForm1::Viewactualpixelsize1Click() {
+    ShowActualSize();
+}
+void TForm1::Zoom1Click() {
+    ZoomIn();
+}
+void TForm1::ZoomOut1Click() {
+    ZoomOut();
+}
+void TForm1::Refresh1Click() {
+    Redraw();
+}
+void TForm1::RotateLeft1Click() {
+    TurnLeft();
+}
+void TForm1::RotateRight1Click() {
+    TurnRight();
+}
+void TForm1::Flipphoto1Click() {
+    TurnHalf();
+}
+void TForm1::Quillmarkhomepage1Click() {
+    OpenHomePage();
+}
+void TForm1::About1Click() {
+    ShowAboutBox();
+}
+void TForm1::ToolButton1Click() {
+    OpenPhoto();
+}
+void TForm1::ToolButton3Click() {
+    OpenFolder();
+}
+void TForm1::ToolButton9Click() {
+    CopyToClipboard();
+}
+void TForm1::ToolButton20Click() {
+    SaveAs();
+}
+void TForm1::ToolButton22Click() {
+    RecyclePhoto();
+}
+void TForm1::ToolButton10Click() {
+    FirstPhoto();
+}
+void TForm1::ToolButton5Click() {
+    PriorPhoto();
+}
+void TForm1::ToolButton6Click() {
+    NextPhoto();
+}
+void TForm1::ToolButton26Click() {
+    LastPhoto();
+}
+void TForm1::ToolButton16Click() {
+    TurnLeft();
+}
+void TForm1::ToolButton19Click() {
+    TurnRight();
+}
+void TForm1::ToolButton21Click() {
+    TurnHalf();
+}
+void TForm1::ToolButton17Click() {
+    MirrorNothing();
+}
+void TForm1::ToolButton7Click() {
+    FitToWindow();
+}
+void TForm1::ToolButton13Click() {
+    ShowActualSize();
+}
+void TForm1::ToolButton11Click() {
+    ZoomIn();
+}
+void TForm1::ToolButton12Click() {
+    ZoomOut();
+}
+void TForm1::ToolButton25Click() {
+    ShowCommentDialog();
+}
+void TForm1::ToolButton24Click() {
+    OpenHomePage();
+}
+void TForm1::ToolButton2Click() {
+    ExitProgram();
+}
+void TForm1::Label5Click() {
+    OpenAuthorSite();
+}
+void TForm1::btnAboutClick() {
+    ShowProductAboutBox();
+}
 
 } // namespace quillmark

@@ -34,7 +34,6 @@ std::vector<TFileFilter> SaveAsFilters() {
     };
 }
 
-
 // Marks the EXIF section of a photo upright (orientation 1), in place: written with pixels already
 // turned as the photo is shown, any other orientation would turn them again.
 void MarkUpright(TimgData& photo) {
@@ -72,8 +71,8 @@ void TForm1::SaveAs() {
     // A turned picture is held as a bitmap: written under a ".jpg" name it would be a BMP in disguise, so
     // it is encoded in the type the name asks for. Bytes already of that type are written unchanged.
     const QByteArray& held = picture.HeldBytes();
-    if (PictureFormatOfName(chosen) == TPictureFormat::Jpeg && SniffPictureFormat(held) != TPictureFormat::Jpeg &&
-        !CurrentFile.isEmpty()) {
+    if (PictureFormatOfName(chosen) == TPictureFormat::Jpeg &&
+        SniffPictureFormat(held) != TPictureFormat::Jpeg && !CurrentFile.isEmpty()) {
         // A turned JPEG photo keeps its EXIF, IPTC and comment sections, marked upright and with the
         // turned picture's size; the writer replaces the target only once the whole file is written.
         TimgData photo(255);
@@ -99,8 +98,8 @@ void TForm1::RecyclePhoto() {
         return;
     case TTrashResult::Failed:
         // Said out loud: the photo is still there, and so are its thumbnail and its picture.
-        Platform().ShowMessage(
-            this, tr("Could not move %1 to the trash: %2").arg(DisplayPath(CurrentFile), error));
+        Platform().ShowMessage(this,
+                               tr("Could not move %1 to the trash: %2").arg(DisplayPath(CurrentFile), error));
         PictureView1->Picture().LoadFile(CurrentFile);
         return;
     case TTrashResult::Moved:
@@ -165,8 +164,6 @@ void TForm1::WriteSmallCopy() {
 void TForm1::ExitProgram() {
     close();
 }
-
-
 
 void TForm1::OpenHomePage() {
     Platform().OpenUrl(QString::fromLatin1(kHomePageUrl));

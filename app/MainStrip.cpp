@@ -49,14 +49,13 @@ bool AnyWindowVisible() {
     return false;
 }
 
-
 // The fixed type list of the Open Image dialog, the first entry selected.
 std::vector<TFileFilter> OpenImageFilters() {
     const auto split = [](const char* patterns) {
         return QString::fromLatin1(patterns).split(QLatin1Char(';'));
     };
     return {
-        {QStringLiteral("All (*.gif;*.ani;*.pcx;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.tif;*.nef)"),
+        {TForm1::tr("All (*.gif;*.ani;*.pcx;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.tif;*.nef)"),
          split("*.gif;*.ani;*.pcx;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.tif;*.nef")},
         {TForm1::tr("CompuServe GIF Image (*.gif)"), split("*.gif")},
         {TForm1::tr("ANI Image (*.ani)"), split("*.ani")},
@@ -197,11 +196,11 @@ void TForm1::CancelScan() {
     scan_ = nullptr;
 }
 
-
 int TForm1::StripIndexOf(const QString& fileName) const {
     const TThumbnails& strip = ThumbnailList1->Thumbnails();
     const int selected = ThumbnailList1->SelectedIndex();
-    if (selected >= 0 && selected < strip.ThumbnailCount() && strip.ThumbnailAt(selected)->Filename() == fileName)
+    if (selected >= 0 && selected < strip.ThumbnailCount() &&
+        strip.ThumbnailAt(selected)->Filename() == fileName)
         return selected;
     for (int i = 0; i < strip.ThumbnailCount(); ++i)
         if (strip.ThumbnailAt(i)->Filename() == fileName) return i;

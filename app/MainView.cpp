@@ -120,7 +120,7 @@ void TForm1::FormCreate() {
     ImageData = std::make_unique<TimgData>(255);
     Verbose = false;
     PageControl2->setCurrentIndex(0);
-    VersionText = tr("1.02 beta");
+    VersionText = QStringLiteral("1.02 beta");
     LastOpenedImage.clear();
 }
 
@@ -289,7 +289,6 @@ bool TForm1::RunCommand(const std::function<void()>& command) {
     return false;
 }
 
-
 // ---- The program's windows
 
 TViewerWindows::TViewerWindows(QStringList arguments)
@@ -305,4 +304,3 @@ TViewerWindows::~TViewerWindows() {
 }
 
 } // namespace quillmark
-

@@ -95,7 +95,6 @@ void TForm1::MirrorNothing() {
     // The hidden "Mirror" button has no action.
 }
 
-
 void TForm1::PictureView1MouseDown(int x, int y) {
     DragStartX = x;
     DragStartY = y;
@@ -124,7 +123,6 @@ QSize TForm1::ScrollClientSize() {
     QCoreApplication::sendPostedEvents(ScrollBox1, QEvent::MetaCall);
     return ScrollBox1->viewport()->size();
 }
-
 
 void TForm1::ToggleFullScreen() {
     setWindowState(windowState() ^ Qt::WindowFullScreen);

@@ -136,9 +136,9 @@ bool MoveToDesktopTrash(const QByteArray& path, QString& error) {
     const qsizetype dot = name.lastIndexOf('.');
     const QByteArray stem = dot > 0 ? name.left(dot) : name;
     const QByteArray suffix = dot > 0 ? name.mid(dot) : QByteArray();
-    const QByteArray info = "[Trash Info]\nPath=" + recorded.toPercentEncoding("/") + "\nDeletionDate=" +
-                            QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1() +
-                            "\n";
+    const QByteArray info =
+        "[Trash Info]\nPath=" + recorded.toPercentEncoding("/") + "\nDeletionDate=" +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1() + "\n";
     for (int n = 1; n < 10000; ++n) {
         const QByteArray trashed = n == 1 ? name : stem + '.' + QByteArray::number(n) + suffix;
         const QByteArray infoPath = trash + "/info/" + trashed + ".trashinfo";

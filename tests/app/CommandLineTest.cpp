@@ -15,7 +15,8 @@ struct Run {
 // Runs a program to its end. Without a display the window system cannot be reached at all, so whatever
 // answers has answered without it.
 // display: the offscreen platform; otherwise X11 without a display, or no platform named at all.
-Run RunProgram(const QString& program, const QStringList& arguments, bool display = false, bool namePlatform = true) {
+Run RunProgram(const QString& program, const QStringList& arguments, bool display = false,
+               bool namePlatform = true) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("DISPLAY"));

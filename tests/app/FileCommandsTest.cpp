@@ -120,7 +120,9 @@ private slots:
             const int exif = tiff.AddIfd();
             tiff.Ascii(0, 0x010F, "Quillmark").Ascii(0, 0x0110, "Test Camera").Short(0, 0x0112, {6});
             tiff.Link(0, craft::kExifIfdTag, exif);
-            tiff.Ascii(exif, 0x9003, "2024:05:06 07:08:09").Short(exif, 0xA002, {48}).Short(exif, 0xA003, {32});
+            tiff.Ascii(exif, 0x9003, "2024:05:06 07:08:09")
+                .Short(exif, 0xA002, {48})
+                .Short(exif, 0xA003, {32});
             craft::JpegFile file;
             file.Soi().Exif(tiff).Iptc({{2, 120, "A caption"}}).Comment("Kept").Image(48, 32, 90);
             const QString photo = dir.filePath(QStringLiteral("photo.jpg"));
@@ -237,7 +239,8 @@ private slots:
         TestPlatform().OpenAnswers << photo;
         viewer.Trigger("OpenImage1");
         QVERIFY(viewer.form().findChild<QAction*>(QStringLiteral("Recyclephoto1"))->isEnabled());
-        const QByteArray recorded = QFile::encodeName(QFileInfo(photo).canonicalFilePath()).toPercentEncoding("/");
+        const QByteArray recorded =
+            QFile::encodeName(QFileInfo(photo).canonicalFilePath()).toPercentEncoding("/");
         TestPlatform().ConfirmAnswers.push_back(true);
         viewer.Trigger("Recyclephoto1");
         QDir::setCurrent(workingFolder);
@@ -246,8 +249,11 @@ private slots:
         QVERIFY(TestPlatform().Messages.isEmpty());
         QCOMPARE(TestPlatform().Questions.size(), 1);
         QVERIFY(!QFile::exists(photo));
-        QCOMPARE(ReadAll(freshHome + QStringLiteral("/Trash/files/only.jpg")), QByteArray(PlainJpeg(12, 9).c_str(), qsizetype(PlainJpeg(12, 9).size())));
-        const QStringList info = QString::fromUtf8(ReadAll(freshHome + QStringLiteral("/Trash/info/only.jpg.trashinfo"))).split(QLatin1Char('\n'));
+        QCOMPARE(ReadAll(freshHome + QStringLiteral("/Trash/files/only.jpg")),
+                 QByteArray(PlainJpeg(12, 9).c_str(), qsizetype(PlainJpeg(12, 9).size())));
+        const QStringList info =
+            QString::fromUtf8(ReadAll(freshHome + QStringLiteral("/Trash/info/only.jpg.trashinfo")))
+                .split(QLatin1Char('\n'));
         QCOMPARE(info.value(0), QStringLiteral("[Trash Info]"));
         QCOMPARE(info.value(1), QStringLiteral("Path=") + QString::fromLatin1(recorded));
         QVERIFY(info.value(2).startsWith(QStringLiteral("DeletionDate=")));

@@ -262,8 +262,9 @@ private slots:
 
         // Next and Prior pass over the folder; First and Last find the photos at the ends.
         TForm1& form = viewer.form();
-        for (const auto& [button, shown] : {std::pair{"ToolButton26", "b.jpg"}, std::pair{"ToolButton5", "a.jpg"},
-                                            std::pair{"ToolButton6", "b.jpg"}, std::pair{"ToolButton10", ".hidden.jpg"}}) {
+        for (const auto& [button, shown] :
+             {std::pair{"ToolButton26", "b.jpg"}, std::pair{"ToolButton5", "a.jpg"},
+              std::pair{"ToolButton6", "b.jpg"}, std::pair{"ToolButton10", ".hidden.jpg"}}) {
             viewer.Click(button);
             QCOMPARE(form.CurrentFile, folder.File(shown));
         }
@@ -286,7 +287,8 @@ private slots:
         TForm1& form = viewer.form();
         QCOMPARE(viewer.StripCount(), 2);
         viewer.Click("ToolButton10");
-        QCOMPARE(form.ThumbnailList1->Thumbnails().ThumbnailAt(0)->Caption(), QString::fromUtf8("caf\uFFFD 7.jpg"));
+        QCOMPARE(form.ThumbnailList1->Thumbnails().ThumbnailAt(0)->Caption(),
+                 QString::fromUtf8("caf\uFFFD 7.jpg"));
         QVERIFY(!form.PictureView1->Picture().IsEmpty());
         QCOMPARE(form.PictureView1->Picture().PixelWidth(), 40);
         QVERIFY(viewer.Column(form.ValueListEditor1, 1).contains(QStringLiteral("Quillmark")));

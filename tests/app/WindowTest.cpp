@@ -219,9 +219,9 @@ private slots:
         const struct {
             Qt::Key key;
             int shown;
-        } steps[] = {{Qt::Key_PageDown, 1}, {Qt::Key_PageDown, 2}, {Qt::Key_PageUp, 1}, {Qt::Key_Down, 2},
-                     {Qt::Key_Up, 1},       {Qt::Key_End, 3},      {Qt::Key_Home, 0},   {Qt::Key_PageUp, 0},
-                     {Qt::Key_End, 3}};
+        } steps[] = {{Qt::Key_PageDown, 1}, {Qt::Key_PageDown, 2}, {Qt::Key_PageUp, 1},
+                     {Qt::Key_Down, 2},     {Qt::Key_Up, 1},       {Qt::Key_End, 3},
+                     {Qt::Key_Home, 0},     {Qt::Key_PageUp, 0},   {Qt::Key_End, 3}};
         for (const auto& step : steps) {
             QTest::keyClick(form.windowHandle(), step.key);
             QCOMPARE(form.ThumbnailList1->SelectedIndex(), step.shown);
@@ -414,7 +414,8 @@ private slots:
 
     void listsAndLabelsShowTheirWholeTexts() {
         QTemporaryDir dir;
-        const QString folder = dir.filePath(QStringLiteral("a folder with a long name of a trip to the mountains"));
+        const QString folder =
+            dir.filePath(QStringLiteral("a folder with a long name of a trip to the mountains"));
         QVERIFY(QDir().mkpath(folder));
         WriteBytes(folder + QStringLiteral("/photo with a long name.jpg"), ExifJpeg(20, 20));
         Viewer viewer;
@@ -426,7 +427,8 @@ private slots:
         form.resize(640, 480);
         QCoreApplication::sendPostedEvents();
         QCOMPARE(form.width(), 640);
-        const QRect file = form.Label2->geometry(), place = form.Label1->geometry(), link = form.Label5->geometry();
+        const QRect file = form.Label2->geometry(), place = form.Label1->geometry(),
+                    link = form.Label5->geometry();
         QVERIFY(file.right() < place.left() && place.right() < link.left());
         QVERIFY(form.Label1->toolTip().contains(folder));
 
