@@ -136,7 +136,11 @@ void TForm1::ScanFolder(QString folder) {
     // always fills the strip in the same order. Folders whose names match are listed too (Next and Prior
     // pass over them), and so are names that are not valid UTF-8.
     const std::vector<TFolderEntry> entries = ListJpegEntries(folder);
-    ProgressBar1->setRange(0, int(entries.size()));
+    // The bar counts the files; a folder's entry goes past its end and leaves it full.
+    const auto files = std::count_if(entries.begin(), entries.end(), [](const TFolderEntry& entry) {
+        return !QFileInfo(entry.Path).isDir();
+    });
+    ProgressBar1->setRange(0, int(files));
     ProgressBar1->setValue(0);
     ProgressBar1->setVisible(true);
     QStringList paths;
