@@ -246,10 +246,8 @@ void TForm1::BuildWindow() {
     Label5->setFont(link);
     Label5->setCursor(Qt::PointingHandCursor);
     Label5->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label5->setToolTip(Label5->text());
-    LetShrink(Label5);
-    Label5->setMinimumWidth(Label5->fontMetrics().horizontalAdvance(Label5->text()) / 3);
-    bottomLayout->addWidget(Label5, 2);
+    // The address stays whole; the file and folder labels give way in a narrow window.
+    bottomLayout->addWidget(Label5);
     layout->addWidget(bottom);
 
     setCentralWidget(central);
