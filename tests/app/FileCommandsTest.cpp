@@ -243,11 +243,18 @@ private slots:
             QFile::encodeName(QFileInfo(photo).canonicalFilePath()).toPercentEncoding("/");
         TestPlatform().ConfirmAnswers.push_back(true);
         viewer.Trigger("Recyclephoto1");
+        // A second photo of the same name, from the command line, takes a name of its own in the trash.
+        WriteBytes(photo, QByteArray("second"));
+        {
+            Viewer again({photo});
+            TestPlatform().ConfirmAnswers.push_back(true);
+            again.Click("ToolButton22");
+        }
         QDir::setCurrent(workingFolder);
         qputenv("XDG_DATA_HOME", dataHome);
 
         QVERIFY(TestPlatform().Messages.isEmpty());
-        QCOMPARE(TestPlatform().Questions.size(), 1);
+        QCOMPARE(TestPlatform().Questions.size(), 2);
         QVERIFY(!QFile::exists(photo));
         QCOMPARE(ReadAll(freshHome + QStringLiteral("/Trash/files/only.jpg")),
                  QByteArray(PlainJpeg(12, 9).c_str(), qsizetype(PlainJpeg(12, 9).size())));
@@ -257,6 +264,8 @@ private slots:
         QCOMPARE(info.value(0), QStringLiteral("[Trash Info]"));
         QCOMPARE(info.value(1), QStringLiteral("Path=") + QString::fromLatin1(recorded));
         QVERIFY(info.value(2).startsWith(QStringLiteral("DeletionDate=")));
+        QCOMPARE(ReadAll(freshHome + QStringLiteral("/Trash/files/only.2.jpg")), QByteArray("second"));
+        QVERIFY(QFile::exists(freshHome + QStringLiteral("/Trash/info/only.2.jpg.trashinfo")));
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("files"))));
         QCOMPARE(viewer.StripCount(), 0);
         QCOMPARE(viewer.form().CurrentFile, QString());
