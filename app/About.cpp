@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
@@ -27,8 +28,8 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text) {
 TAboutBox::TAboutBox(std::function<QString()> versionText, QWidget* parent)
     : QDialog(parent), versionText_(std::move(versionText)) {
     setObjectName(QStringLiteral("AboutBox"));
-    setWindowTitle(QStringLiteral("About"));
-    setFixedSize(309, 307);
+    setWindowTitle(tr("About"));
+    setFixedSize(kSize);
 
     auto* layout = new QVBoxLayout(this);
 
@@ -46,7 +47,7 @@ TAboutBox::TAboutBox(std::function<QString()> versionText, QWidget* parent)
     productFont.setPointSize(18);
     ProductName->setFont(productFont);
     names->addWidget(ProductName);
-    Version = MakeLabel(banner, "Version", QStringLiteral("Version "));
+    Version = MakeLabel(banner, "Version", tr("Version "));
     QFont bold = Version->font();
     bold.setBold(true);
     Version->setFont(bold);
@@ -60,13 +61,11 @@ TAboutBox::TAboutBox(std::function<QString()> versionText, QWidget* parent)
     bevel->setFrameShadow(QFrame::Sunken);
     layout->addWidget(bevel);
 
-    layout->addWidget(
-        MakeLabel(this, "Copyright", QStringLiteral("Copyright \u00A9 2024 the Quillmark developers")));
-    layout->addWidget(
-        MakeLabel(this, "Comments", QStringLiteral("Written by the Quillmark developers in Bern")));
+    layout->addWidget(MakeLabel(this, "Copyright", tr("Copyright \u00A9 2024 the Quillmark developers")));
+    layout->addWidget(MakeLabel(this, "Comments", tr("Written by the Quillmark developers in Bern")));
     layout->addSpacing(8);
-    auto* updates = MakeLabel(this, "Label2",
-                              QStringLiteral("Check the website for updates and additional information."));
+    auto* updates =
+        MakeLabel(this, "Label2", tr("Check the website for updates and additional information."));
     updates->setWordWrap(true);
     layout->addWidget(updates);
 
@@ -82,7 +81,7 @@ TAboutBox::TAboutBox(std::function<QString()> versionText, QWidget* parent)
     }
     layout->addStretch(1);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* ok = new QPushButton(tr("OK"), this);
     ok->setObjectName(QStringLiteral("OKButton"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -90,12 +89,19 @@ TAboutBox::TAboutBox(std::function<QString()> versionText, QWidget* parent)
 }
 
 void TAboutBox::SetProductInfo(const QString& product, const QString& version) {
-    Version->setText(QStringLiteral("Version:  ") + version);
-    ProductName->setText(QStringLiteral("Product:  ") + product);
+    Version->setText(tr("Version:  ") + version);
+    ProductName->setText(tr("Product:  ") + product);
+    FitContents();
+}
+
+void TAboutBox::FitContents() {
+    // The box keeps its size unless a text would be cut off: then it grows to show the whole text.
+    setFixedSize(kSize.expandedTo(layout()->totalSizeHint()));
 }
 
 void TAboutBox::showEvent(QShowEvent* event) {
-    Version->setText(QStringLiteral("version: ") + (versionText_ ? versionText_() : QString()));
+    Version->setText(tr("version: ") + (versionText_ ? versionText_() : QString()));
+    FitContents();
     // Centred on the screen, not on the main window.
     if (QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
         QRect frame = frameGeometry();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QSize>
 
 #include <functional>
 
@@ -28,6 +29,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    static constexpr QSize kSize{309, 307};
+    void FitContents();
     std::function<QString()> versionText_;
 };
 

@@ -11,7 +11,7 @@ namespace quillmark {
 
 TfrmComment::TfrmComment(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmComment"));
-    setWindowTitle(QStringLiteral("Comment"));
+    setWindowTitle(tr("Comment"));
     setFixedSize(484, 318);
     setModal(false);
 
@@ -23,7 +23,7 @@ TfrmComment::TfrmComment(QWidget* parent) : QDialog(parent) {
     banner->setObjectName(QStringLiteral("Panel1"));
     banner->setFrameShape(QFrame::StyledPanel);
     auto* bannerLayout = new QHBoxLayout(banner);
-    auto* title = new QLabel(QStringLiteral("JPEG comment of the photo"), banner);
+    auto* title = new QLabel(tr("JPEG comment of the photo"), banner);
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
@@ -41,7 +41,7 @@ TfrmComment::TfrmComment(QWidget* parent) : QDialog(parent) {
     bottom->setObjectName(QStringLiteral("Panel2"));
     auto* bottomLayout = new QHBoxLayout(bottom);
     bottomLayout->addStretch(1);
-    Button1 = new QPushButton(QStringLiteral("Close"), bottom);
+    Button1 = new QPushButton(tr("Close"), bottom);
     Button1->setObjectName(QStringLiteral("Button1"));
     // The button closes the dialog, as its caption promises.
     connect(Button1, &QPushButton::clicked, this, &QDialog::close);

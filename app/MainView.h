@@ -2,6 +2,16 @@
 // three lists of the photo's metadata ("Exif Properties", "Maker Data", "Summary"), and runs every
 // command of the menus, the toolbar and the keyboard.
 //
+// Every command is declared once, in the command table (MainCommands.cpp): its menu entry, its toolbar
+// button and the keys the window runs it on are all made from that one row. The numbered names
+// (ToolButton20Click, Saveas1Click, ...) are the window's prescribed names for its buttons and entries;
+// each calls the private function named for what it does.
+//
+// The window's code is split by concern: MainView.cpp builds it, MainCommands.cpp holds the command table
+// and the keys, MainShowPhoto.cpp shows a photo and fills the lists, MainStrip.cpp opens folders and moves
+// through the strip, MainViewModes.cpp zooms, pans and turns the view, MainFileCommands.cpp holds the
+// file commands, the dialogs and the links.
+//
 // Every command runs through RunCommand: a failure inside it ends that command where it happened, its
 // message is shown in a message box, and the window goes on. Dialogs, message boxes, the clipboard, the
 // trash and the browser are reached through the platform layer (platform/Platform.h).
@@ -17,6 +27,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 
 class QAction;
 class QMenu;
@@ -39,6 +50,7 @@ class TfrmComment;
 class TPictureView;
 class TThumbnailList;
 class TThumbnailScan;
+struct TCommandRow;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -127,8 +139,12 @@ public:
     void PictureView1MouseDown(int x, int y);
     void PictureView1MouseMove(Qt::MouseButtons buttons, int x, int y);
 
-    // The window's own keys; true when the key ran a command. The key goes on to the focused control.
+    // The window's own keys; true when the key ran a command. A key the window ran a command on is not
+    // passed on to the focused control, so that no key acts twice.
     bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers, const QString& text);
+
+    // The text of the title bar: the shown photo's name and its place in the strip, "name.jpg (12/300)".
+    QString TitleText() const;
 
     // State.
     std::unique_ptr<TimgData> ImageData;
@@ -164,26 +180,70 @@ public:
     TfrmComment* frmComment = nullptr;
 
     // The dialogs' settings.
-    static constexpr const char* kFolderPickerTitle = "Select a folder of photos";
+    static constexpr const char* kFolderPickerTitle = QT_TR_NOOP("Select a folder of photos");
 
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The command table: every command of the menus, the toolbar and the keys, one row each.
+    static std::span<const TCommandRow> CommandTable();
+    // Runs the command of a row when it may run now (a command on the shown photo needs one).
+    void RunRow(const TCommandRow& row);
+    bool RowEnabled(const TCommandRow& row) const;
+
+    // What the commands do; the numbered names above call these.
+    void OpenPhoto();
+    void OpenFolder();
+    void SaveAs();
+    void CloseAll();
+    void RecyclePhoto();
+    void ExitProgram();
+    void EditExifComment();
+    void WriteSmallCopy();
+    void CopyToClipboard();
+    void FitToWindow();
+    void ShowActualSize();
+    void ZoomIn();
+    void ZoomOut();
+    void Redraw();
+    void TurnLeft();
+    void TurnRight();
+    void TurnHalf();
+    void MirrorNothing();
+    void FirstPhoto();
+    void PriorPhoto();
+    void NextPhoto();
+    void LastPhoto();
+    void ShowCommentDialog();
+    void OpenHomePage();
+    void OpenAuthorSite();
+    void ShowAboutBox();
+    void ShowProductAboutBox();
+    void ToggleFullScreen();
+    // Escape: leaves full screen first; otherwise quits.
+    void EscapeKey();
+
+    // Shows the strip's photo at index and selects it.
+    void ShowStripPhoto(int index);
+    // The nearest strip entry from `from` in `step`'s direction (+1 or -1) that is a readable file, or -1.
+    int NextReadable(int from, int step) const;
+    // The strip entry of a file, or -1.
+    int StripIndexOf(const QString& fileName) const;
+    // Enables the commands that need a shown photo, and sets the title.
+    void UpdateCommandStates();
+
     void FormCreate();
     void FormShow();
     void BuildMenus();
     void BuildToolBar();
     void BuildWindow();
-    QAction* AddMenuEntry(QMenu* menu, const char* name, const QString& caption, const QKeySequence& key,
-                          void (TForm1::*handler)());
-    QToolButton* AddToolButton(const char* name, const QString& caption, const QString& hint,
-                               const char* themeIcon, const char* fallbackIcon, void (TForm1::*handler)());
-    void Connect(QAction* action, void (TForm1::*handler)());
+    QToolButton* AddToolButton(const TCommandRow& row);
     // The scroll area's client size once its scroll bars have settled.
     QSize ScrollClientSize();
     void SetViewLeftTop(int left, int top);
+    void SetPanLimits();
 
     // The name last chosen in the Save as dialog, proposed the next time.
     QString LastSaveAsName;

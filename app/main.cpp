@@ -7,7 +7,13 @@
 #include <QSettings>
 #include <QStringList>
 
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -43,23 +49,6 @@ void Answer(QCommandLineParser& parser, const QString& program, bool withQtOptio
     if (asked) parser.process(QStringList{program, QString::fromLatin1(asked)});
 }
 
-// --help and --version are answered before the window system is reached, so that they work without a
-// display (over ssh, in a package check). --help-all waits for the window system, whose options it lists.
-void AnswerHelpAndVersion(int argc, char** argv) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    QCommandLineParser parser;
-    Describe(parser);
-    // Qt's own options (-platform, -style, ...) are not known here and show up as errors; they are reported
-    // only after Qt has taken its own, so they are not looked at now.
-    parser.parse(arguments);
-    if (!parser.isSet(QStringLiteral("version")) && !parser.isSet(QStringLiteral("help"))) return;
-    QCoreApplication core(argc, argv);
-    SetIdentity();
-    Answer(parser, arguments.value(0), false);
-}
-
 // The options of arguments the parser did not know, as they were typed.
 QStringList UnknownOptions(const QCommandLineParser& parser, const QStringList& arguments) {
     const QStringList unknown = parser.unknownOptionNames();
@@ -76,6 +65,84 @@ QStringList UnknownOptions(const QCommandLineParser& parser, const QStringList& 
     return typed;
 }
 
+// Says what was wrong with the command line; the exit status of a usage error.
+int UsageError(const QCommandLineParser& parser, const QStringList& arguments) {
+    const QStringList unknown = UnknownOptions(parser, arguments);
+    if (unknown.isEmpty()) std::fprintf(stderr, "%s: %s\n", kProgram, qPrintable(parser.errorText()));
+    for (const QString& option : unknown)
+        std::fprintf(stderr, "%s: unknown option '%s'\n", kProgram, qPrintable(option));
+    std::fprintf(stderr, "Try '%s --help' for the options it knows.\n", kProgram);
+    return 2;
+}
+
+// The options every Qt program takes (those --help-all lists, and the X11 platform's). The window system
+// takes them out of the command line when it starts; only then can the rest be judged.
+bool IsQtOption(const QString& name) {
+    static const QStringList qtOptions = {
+        QStringLiteral("platform"),
+        QStringLiteral("platformpluginpath"),
+        QStringLiteral("platformtheme"),
+        QStringLiteral("plugin"),
+        QStringLiteral("qwindowgeometry"),
+        QStringLiteral("qwindowicon"),
+        QStringLiteral("qwindowtitle"),
+        QStringLiteral("reverse"),
+        QStringLiteral("session"),
+        QStringLiteral("style"),
+        QStringLiteral("stylesheet"),
+        QStringLiteral("widgetcount"),
+        QStringLiteral("qmljsdebugger"),
+        QStringLiteral("display"),
+        QStringLiteral("geometry"),
+        QStringLiteral("name"),
+        QStringLiteral("title"),
+        QStringLiteral("visual"),
+        QStringLiteral("ncols"),
+        QStringLiteral("cmap"),
+        QStringLiteral("im"),
+        QStringLiteral("inputstyle"),
+        QStringLiteral("nograb"),
+        QStringLiteral("dograb"),
+        QStringLiteral("sync"),
+        QStringLiteral("font"),
+        QStringLiteral("fn"),
+        QStringLiteral("background"),
+        QStringLiteral("bg"),
+        QStringLiteral("foreground"),
+        QStringLiteral("fg"),
+        QStringLiteral("button"),
+        QStringLiteral("btn"),
+        QStringLiteral("testability"),
+        QStringLiteral("help-all"),
+    };
+    return qtOptions.contains(name);
+}
+
+// --help, --version and options nobody knows are answered before the window system is reached, so that
+// they work without a display (over ssh, in a package check), where starting the window system ends the
+// program at once. --help-all waits for the window system, whose options it lists. The exit status when
+// the program ends here.
+std::optional<int> AnswerBeforeTheWindowSystem(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    Describe(parser);
+    const bool parsed = parser.parse(arguments);
+    if (!parser.isSet(QStringLiteral("version")) && !parser.isSet(QStringLiteral("help"))) {
+        if (parsed) return std::nullopt;
+        // An option of Qt's own may take a value, which looks like a file name here: with one of them on
+        // the line, the line is judged once Qt has taken its own.
+        const QStringList unknown = parser.unknownOptionNames();
+        if (unknown.isEmpty() || std::any_of(unknown.begin(), unknown.end(), IsQtOption)) return std::nullopt;
+        return UsageError(parser, arguments);
+    }
+    QCoreApplication core(argc, argv);
+    SetIdentity();
+    Answer(parser, arguments.value(0), false);
+    return 0;
+}
+
 // Qt's file dialog keeps its history and last folder in a QtProject.conf in the user's configuration
 // folder and reads them back in the next run. Quillmark keeps no settings, Qt's included: user settings
 // are pointed at a folder that cannot exist, so nothing is read from it or written to it.
@@ -87,7 +154,7 @@ void KeepNoSettings() {
 } // namespace
 
 int main(int argc, char** argv) {
-    AnswerHelpAndVersion(argc, argv);
+    if (const std::optional<int> status = AnswerBeforeTheWindowSystem(argc, argv)) return *status;
     KeepNoSettings();
     // Set before the window system is reached: X11's window class is taken from the name then. Desktops
     // match the window to the installed desktop entry (its name and icon) by these names.
@@ -95,18 +162,19 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kProgram));
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Quillmark"));
+    // The window in the user's language where a translation is built in (and Qt's own dialogs in it too).
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
+    QTranslator texts;
+    if (texts.load(QLocale(), QStringLiteral("quillmark"), QStringLiteral("_"), QStringLiteral(":/i18n")))
+        QApplication::installTranslator(&texts);
 
     QCommandLineParser parser;
     Describe(parser);
     const QStringList arguments = QApplication::arguments();
-    if (!parser.parse(arguments)) {
-        const QStringList unknown = UnknownOptions(parser, arguments);
-        if (unknown.isEmpty()) std::fprintf(stderr, "%s: %s\n", kProgram, qPrintable(parser.errorText()));
-        for (const QString& option : unknown)
-            std::fprintf(stderr, "%s: unknown option '%s'\n", kProgram, qPrintable(option));
-        std::fprintf(stderr, "Try '%s --help' for the options it knows.\n", kProgram);
-        return 2;
-    }
+    if (!parser.parse(arguments)) return UsageError(parser, arguments);
     Answer(parser, arguments.value(0), true);
     quillmark::TViewerWindows windows(parser.positionalArguments());
     windows.Form1().show();

@@ -1,7 +1,10 @@
 #include "Platform.h"
 
+#include "FileNames.h"
 #include "QtPlatform.h"
 
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 
 namespace quillmark {
@@ -31,9 +34,10 @@ TTrashResult RecycleFile(QWidget* parent, const QString& fileName, QString& erro
     error.clear();
     // An empty list of names: there is nothing to ask about and nothing to move.
     if (fileName.isEmpty()) return TTrashResult::NothingToDo;
-    const QString question =
-        QStringLiteral("Move \"%1\" to the trash?").arg(QFileInfo(fileName).absoluteFilePath());
-    if (!Platform().Confirm(parent, QStringLiteral("Recycle photo"), question)) return TTrashResult::Declined;
+    const QString question = QCoreApplication::translate("Platform", "Move \"%1\" to the trash?")
+                                 .arg(DisplayPath(QFileInfo(fileName).absoluteFilePath()));
+    if (!Platform().Confirm(parent, QCoreApplication::translate("Platform", "Recycle photo"), question))
+        return TTrashResult::Declined;
     return Platform().MoveToTrash(fileName, error) ? TTrashResult::Moved : TTrashResult::Failed;
 }
 

@@ -1,5 +1,8 @@
 #include "QtPlatform.h"
 
+#include "FileNames.h"
+#include "Trash.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
@@ -84,10 +87,9 @@ bool TQtPlatform::Confirm(QWidget* parent, const QString& title, const QString& 
 }
 
 bool TQtPlatform::MoveToTrash(const QString& fileName, QString& error) {
-    QFile file(fileName);
-    if (file.moveToTrash()) return true;
-    error = file.errorString();
-    return false;
+    // Not QFile::moveToTrash: without a data home it puts the file into a "files" folder of the working
+    // folder and calls that success.
+    return MoveToDesktopTrash(FileNameBytes(fileName), error);
 }
 
 void TQtPlatform::OpenUrl(const QString& address) {

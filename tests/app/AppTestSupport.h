@@ -217,6 +217,22 @@ struct Viewer {
     TViewerWindows windows;
 };
 
+// What every test class of the viewer starts and ends each test with: a fresh answering platform, and
+// at the end no question left unanswered and the busy cursor given back.
+class TViewerTestCase : public QObject {
+    Q_OBJECT
+
+protected:
+    static void CheckCleanEnd() {
+        QCOMPARE(TestPlatform().Unanswered, 0);
+        QCOMPARE(TestPlatform().BusyDepth, 0);
+    }
+
+private slots:
+    void init() { TestPlatform().Reset(); }
+    void cleanup() { CheckCleanEnd(); }
+};
+
 } // namespace apptest
 
 // A test program's main: a temporary home (with its own trash) set before the application starts, and

@@ -14,13 +14,17 @@ struct Run {
 
 // Runs a program to its end. Without a display the window system cannot be reached at all, so whatever
 // answers has answered without it.
-Run RunProgram(const QString& program, const QStringList& arguments, bool display = false) {
+// display: the offscreen platform; otherwise X11 without a display, or no platform named at all.
+Run RunProgram(const QString& program, const QStringList& arguments, bool display = false,
+               bool namePlatform = true) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"),
-                       display ? QStringLiteral("offscreen") : QStringLiteral("xcb"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    if (namePlatform)
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"),
+                           display ? QStringLiteral("offscreen") : QStringLiteral("xcb"));
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
     Run run;
@@ -87,6 +91,13 @@ private slots:
                                                  "Try 'quillmark --help' for the options it knows.\n")),
                  qPrintable(run.err));
         QCOMPARE(run.err.count(QStringLiteral("quillmark:")), 3);
+
+        // Without any display, and without a platform named, the same answer, before the window system
+        // would end the program.
+        const Run bare = RunProgram(kViewer, {QStringLiteral("--zoom")}, false, false);
+        QCOMPARE(bare.status, 2);
+        QCOMPARE(bare.err, QStringLiteral("quillmark: unknown option '--zoom'\n"
+                                          "Try 'quillmark --help' for the options it knows.\n"));
     }
 
     void reportToolAnswersVersion() {

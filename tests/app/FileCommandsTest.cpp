@@ -20,6 +20,8 @@
 using namespace apptest;
 using namespace quillmark;
 
+#include <map>
+
 namespace {
 
 QString TrashedFile(const QString& name) {
@@ -42,16 +44,10 @@ QList<int> SectionMarkers(const QByteArray& bytes) {
 
 } // namespace
 
-class FileCommandsTest : public QObject {
+class FileCommandsTest : public apptest::TViewerTestCase {
     Q_OBJECT
 
 private slots:
-    void init() { TestPlatform().Reset(); }
-    void cleanup() {
-        QCOMPARE(TestPlatform().Unanswered, 0);
-        QCOMPARE(TestPlatform().BusyDepth, 0);
-    }
-
     void saveAsWithNothingShownWritesNothing() {
         QTemporaryDir dir;
         const QString keep = dir.filePath(QStringLiteral("keep.jpg"));
@@ -116,6 +112,53 @@ private slots:
         QVERIFY(TestPlatform().Messages.isEmpty());
     }
 
+    void saveAsAfterATurnKeepsTheMetadataOfAJpeg() {
+        namespace craft = quillmark::craft;
+        QTemporaryDir dir;
+        for (const bool bigEndian : {false, true}) {
+            craft::TiffBlock tiff(bigEndian);
+            const int exif = tiff.AddIfd();
+            tiff.Ascii(0, 0x010F, "Quillmark").Ascii(0, 0x0110, "Test Camera").Short(0, 0x0112, {6});
+            tiff.Link(0, craft::kExifIfdTag, exif);
+            tiff.Ascii(exif, 0x9003, "2024:05:06 07:08:09")
+                .Short(exif, 0xA002, {48})
+                .Short(exif, 0xA003, {32});
+            craft::JpegFile file;
+            file.Soi().Exif(tiff).Iptc({{2, 120, "A caption"}}).Comment("Kept").Image(48, 32, 90);
+            const QString photo = dir.filePath(QStringLiteral("photo.jpg"));
+            WriteBytes(photo, file.Bytes());
+            Viewer viewer({photo});
+            viewer.Trigger("RotateRight1");
+            const QString target = dir.filePath(QStringLiteral("turned.jpg"));
+            TestPlatform().SaveAnswers << target;
+            viewer.Trigger("Saveas1");
+            QVERIFY(TestPlatform().Messages.isEmpty());
+
+            // Read back with the metadata reader: the sections are kept, marked upright, with the new size.
+            TimgData back(255);
+            QVERIFY(back.ProcessFile(QFile::encodeName(target).toStdString()));
+            QVERIFY(back.ExifReader && back.IptcSection && back.CommentText() == "Kept");
+            std::map<std::string, std::string> texts;
+            int orientation = 0;
+            for (const TTagEntry& entry : back.ExifReader->Entries) {
+                texts[entry.Name] = entry.Text;
+                if (entry.Tag == 0x0112 && entry.Raw.size() == 2)
+                    orientation = bigEndian ? uint8_t(entry.Raw[1]) : uint8_t(entry.Raw[0]);
+            }
+            QCOMPARE(texts["Make"], std::string("Quillmark"));
+            QCOMPARE(texts["Model"], std::string("Test Camera"));
+            QCOMPARE(texts["DateTimeOriginal"], std::string("2024:05:06 07:08:09"));
+            QCOMPARE(orientation, 1);
+            QCOMPARE(back.ExifReader->Width, 32);
+            QCOMPARE(back.ExifReader->Height, 48);
+            QImage picture;
+            QVERIFY(picture.loadFromData(ReadAll(target)));
+            QCOMPARE(picture.size(), QSize(32, 48));
+            // The photo itself is untouched, and the shown one still carries its own orientation.
+            QCOMPARE(ReadAll(photo), QByteArray(file.Bytes().data(), qsizetype(file.Bytes().size())));
+        }
+    }
+
     void saveAsFailureLeavesTheTargetIntact() {
         QTemporaryDir dir;
         const QString photo = dir.filePath(QStringLiteral("big.jpg"));
@@ -176,19 +219,57 @@ private slots:
         QVERIFY(TestPlatform().Messages.isEmpty());
     }
 
-    void recycleWithoutASelectedThumbnailTouchesNoFile() {
+    void recycleTrashesTheShownPhotoWhereverItCameFrom() {
         QTemporaryDir dir;
         const QString photo = dir.filePath(QStringLiteral("only.jpg"));
         WriteBytes(photo, PlainJpeg(12, 9));
+        // A data home that does not exist yet: the trash is made there, never in the working folder.
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+        const QString freshHome = dir.filePath(QStringLiteral("fresh/share"));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(freshHome));
+        const QString workingFolder = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+
         Viewer viewer;
+        // Nothing shown: Recycle is disabled, and its key does nothing.
+        QVERIFY(!viewer.form().findChild<QAbstractButton*>(QStringLiteral("ToolButton22"))->isEnabled());
+        QVERIFY(!viewer.form().findChild<QAction*>(QStringLiteral("Recyclephoto1"))->isEnabled());
+        QTest::keyClick(viewer.form().windowHandle(), Qt::Key_Delete, Qt::ControlModifier);
+
         TestPlatform().OpenAnswers << photo;
         viewer.Trigger("OpenImage1");
+        QVERIFY(viewer.form().findChild<QAction*>(QStringLiteral("Recyclephoto1"))->isEnabled());
+        const QByteArray recorded =
+            QFile::encodeName(QFileInfo(photo).canonicalFilePath()).toPercentEncoding("/");
+        TestPlatform().ConfirmAnswers.push_back(true);
         viewer.Trigger("Recyclephoto1");
-        QCOMPARE(TestPlatform().Messages, QStringList{"List index out of bounds (-1)"});
-        QVERIFY(TestPlatform().Questions.isEmpty());
-        QVERIFY(QFile::exists(photo));
-        QVERIFY(viewer.form().PictureView1->Picture().IsEmpty());
-        QCOMPARE(viewer.StripCount(), 1);
+        // A second photo of the same name, from the command line, takes a name of its own in the trash.
+        WriteBytes(photo, QByteArray("second"));
+        {
+            Viewer again({photo});
+            TestPlatform().ConfirmAnswers.push_back(true);
+            again.Click("ToolButton22");
+        }
+        QDir::setCurrent(workingFolder);
+        qputenv("XDG_DATA_HOME", dataHome);
+
+        QVERIFY(TestPlatform().Messages.isEmpty());
+        QCOMPARE(TestPlatform().Questions.size(), 2);
+        QVERIFY(!QFile::exists(photo));
+        QCOMPARE(ReadAll(freshHome + QStringLiteral("/Trash/files/only.jpg")),
+                 QByteArray(PlainJpeg(12, 9).c_str(), qsizetype(PlainJpeg(12, 9).size())));
+        const QStringList info =
+            QString::fromUtf8(ReadAll(freshHome + QStringLiteral("/Trash/info/only.jpg.trashinfo")))
+                .split(QLatin1Char('\n'));
+        QCOMPARE(info.value(0), QStringLiteral("[Trash Info]"));
+        QCOMPARE(info.value(1), QStringLiteral("Path=") + QString::fromLatin1(recorded));
+        QVERIFY(info.value(2).startsWith(QStringLiteral("DeletionDate=")));
+        QCOMPARE(ReadAll(freshHome + QStringLiteral("/Trash/files/only.2.jpg")), QByteArray("second"));
+        QVERIFY(QFile::exists(freshHome + QStringLiteral("/Trash/info/only.2.jpg.trashinfo")));
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("files"))));
+        QCOMPARE(viewer.StripCount(), 0);
+        QCOMPARE(viewer.form().CurrentFile, QString());
+        QVERIFY(!viewer.form().findChild<QAction*>(QStringLiteral("Recyclephoto1"))->isEnabled());
     }
 
     void recycleDeclinedOrFailedKeepsPhotoAndThumbnail() {
@@ -227,7 +308,8 @@ private slots:
         viewer.Click("ToolButton22");
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("s2.jpg"))));
         QVERIFY(QFile::exists(dir.filePath(QStringLiteral("s1.jpg"))));
-        QCOMPARE(viewer.StripCount(), 2);
+        QCOMPARE(viewer.StripCount(), 1);
+        QCOMPARE(viewer.StripFile(0), dir.filePath(QStringLiteral("s1.jpg")));
     }
 
     void copiesTheShownPictureToTheClipboard() {

@@ -13,16 +13,10 @@
 using namespace apptest;
 using namespace quillmark;
 
-class LoadCaseTest : public QObject {
+class LoadCaseTest : public apptest::TViewerTestCase {
     Q_OBJECT
 
 private slots:
-    void init() { TestPlatform().Reset(); }
-    void cleanup() {
-        QCOMPARE(TestPlatform().Unanswered, 0);
-        QCOMPARE(TestPlatform().BusyDepth, 0);
-    }
-
     void scansAndShowsEveryFileOfAHostileFolder() {
         QTemporaryDir dir;
         const loadcase::TLoadFolder made =

@@ -92,14 +92,13 @@ void WhenProgressReaches(QProgressBar* bar, int at, std::function<void()> action
 
 } // namespace
 
-class ScanTest : public QObject {
+class ScanTest : public apptest::TViewerTestCase {
     Q_OBJECT
 
 private slots:
     void initTestCase() {
         QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio.jpeg.warning=false"));
     }
-    void init() { TestPlatform().Reset(); }
 
     void fillsTheStripAsLoadingEachFileWould() {
         ScanFolderFiles folder;

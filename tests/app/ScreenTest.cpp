@@ -24,16 +24,10 @@ void CheckRatio(const QWidget& widget) {
 
 } // namespace
 
-class ScreenTest : public QObject {
+class ScreenTest : public apptest::TViewerTestCase {
     Q_OBJECT
 
 private slots:
-    void init() { TestPlatform().Reset(); }
-    void cleanup() {
-        QCOMPARE(TestPlatform().Unanswered, 0);
-        QCOMPARE(TestPlatform().BusyDepth, 0);
-    }
-
     void thumbnailsAreDecodedForTheScreensPixels() {
         QTemporaryDir dir;
         WriteBytes(dir.filePath(QStringLiteral("camera.jpg")), ExifJpeg(1600, 1200));

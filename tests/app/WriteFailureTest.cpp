@@ -122,16 +122,10 @@ struct TFolders {
 
 } // namespace
 
-class WriteFailureTest : public QObject {
+class WriteFailureTest : public apptest::TViewerTestCase {
     Q_OBJECT
 
 private slots:
-    void init() { TestPlatform().Reset(); }
-    void cleanup() {
-        QCOMPARE(TestPlatform().Unanswered, 0);
-        QCOMPARE(TestPlatform().BusyDepth, 0);
-    }
-
     void saveAsWhereTheUserMayNotWrite_data() {
         QTest::addColumn<QString>("where");
         QTest::addColumn<QString>("reason"); // %1: the target

@@ -1,0 +1,106 @@
+#include "FileNames.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <memory>
+#include <unistd.h>
+
+namespace quillmark {
+
+namespace {
+
+struct TStandIns {
+    std::unique_ptr<QTemporaryDir> Folder; // made when the first stand-in is needed
+    QHash<QString, QByteArray> RealNames;
+    int Made = 0;
+};
+
+TStandIns& StandIns() {
+    static TStandIns standIns;
+    return standIns;
+}
+
+bool RoundTrips(const QByteArray& bytes) {
+    return QFile::encodeName(QFile::decodeName(bytes)) == bytes;
+}
+
+// A path Qt can hold for the file of real path `bytes`, or an empty text when no link can be made.
+QString StandInFor(const QByteArray& bytes, const QString& caption) {
+    TStandIns& standIns = StandIns();
+    if (!standIns.Folder) {
+        standIns.Folder =
+            std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/quillmark-XXXXXX"));
+        if (!standIns.Folder->isValid()) {
+            standIns.Folder.reset();
+            return QString();
+        }
+    }
+    QString name = caption;
+    name.replace(QChar::ReplacementCharacter, QLatin1Char('_'));
+    const QString path =
+        standIns.Folder->filePath(QString::number(++standIns.Made) + QLatin1Char('-') + name);
+    if (::symlink(bytes.constData(), QFile::encodeName(path).constData()) != 0) return QString();
+    standIns.RealNames.insert(path, bytes);
+    return path;
+}
+
+} // namespace
+
+QByteArray FileNameBytes(const QString& path) {
+    const auto found = StandIns().RealNames.constFind(path);
+    return found != StandIns().RealNames.constEnd() ? *found : QFile::encodeName(path);
+}
+
+QString DisplayPath(const QString& path) {
+    return QFile::decodeName(FileNameBytes(path));
+}
+
+QString DisplayFileName(const QString& path) {
+    const QString shown = DisplayPath(path);
+    return shown.mid(shown.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+std::vector<TFolderEntry> ListJpegEntries(const QString& folder) {
+    std::vector<TFolderEntry> entries;
+    const QByteArray folderBytes = FileNameBytes(folder);
+    DIR* dir = ::opendir(folderBytes.constData());
+    if (!dir) return entries;
+    std::vector<QByteArray> names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..") continue;
+        if (name.size() > 4 && name.right(4).toLower() == ".jpg") names.push_back(name);
+    }
+    ::closedir(dir);
+    struct TNamed {
+        QString Caption;
+        QByteArray Bytes;
+    };
+    std::vector<TNamed> named;
+    named.reserve(names.size());
+    for (const QByteArray& name : names)
+        named.push_back({QFile::decodeName(name), name});
+    // By name as Qt's listing sorts them, so a folder always fills the strip in the same order.
+    std::sort(named.begin(), named.end(), [](const TNamed& a, const TNamed& b) {
+        const int byText = a.Caption.compare(b.Caption);
+        return byText != 0 ? byText < 0 : a.Bytes < b.Bytes;
+    });
+    for (const TNamed& n : named) {
+        const QByteArray path = folderBytes + n.Bytes;
+        if (RoundTrips(path)) {
+            entries.push_back({QFile::decodeName(path), n.Caption});
+            continue;
+        }
+        const QString standIn = StandInFor(path, n.Caption);
+        if (!standIn.isEmpty()) entries.push_back({standIn, n.Caption});
+    }
+    return entries;
+}
+
+} // namespace quillmark

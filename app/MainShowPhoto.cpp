@@ -1,0 +1,172 @@
+// Showing a photo: the picture, the three metadata lists, the report, the comment dialog and the title.
+#include "MainView.h"
+
+#include "CommentDialog.h"
+#include "FileNames.h"
+#include "MainViewParts.h"
+#include "PhotoReport.h"
+#include "PictureView.h"
+#include "ReaderSettings.h"
+#include "ThumbnailList.h"
+#include "platform/Platform.h"
+
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <QToolTip>
+
+namespace quillmark {
+
+namespace {
+
+// Draws cells as usual; a cell too narrow for its text shows the whole text in its tooltip.
+class TCutTextTips : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (!event || !view || event->type() != QEvent::ToolTip)
+            return QStyledItemDelegate::helpEvent(event, view, option, index);
+        const QString text = index.data(Qt::DisplayRole).toString();
+        // The text needs its width plus the cell's margins on both sides.
+        const int margins = 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, &option, view) + 1);
+        if (!text.isEmpty() && option.fontMetrics.horizontalAdvance(text) + margins > option.rect.width()) {
+            QToolTip::showText(event->globalPos(), text, view, option.rect);
+            return true;
+        }
+        QToolTip::hideText();
+        return true;
+    }
+};
+
+void ClearRows(QTableWidget* list) {
+    list->setRowCount(0);
+}
+
+void AppendRows(QTableWidget* list, const std::vector<TReportRow>& rows) {
+    if (rows.empty()) return;
+    int row = list->rowCount();
+    list->setRowCount(row + int(rows.size()));
+    for (const TReportRow& r : rows) {
+        auto* item = new QTableWidgetItem(ToDisplay(r.Item));
+        auto* details = new QTableWidgetItem(ToDisplay(r.Details));
+        item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        details->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        list->setItem(row, 0, item);
+        list->setItem(row, 1, details);
+        ++row;
+    }
+}
+
+// A text with any kind of line break, as plain-text lines.
+QString PlainLines(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+} // namespace
+
+QTableWidget* MakeValueList(QWidget* parent, const char* name) {
+    auto* list = new QTableWidget(0, 2, parent);
+    list->setObjectName(QString::fromLatin1(name));
+    list->setHorizontalHeaderLabels({TForm1::tr("Item"), TForm1::tr("Details")});
+    list->setColumnWidth(0, 150);
+    list->setColumnWidth(1, 141);
+    list->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    list->horizontalHeader()->setStretchLastSection(false);
+    list->verticalHeader()->setVisible(false);
+    list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 4);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setSortingEnabled(false);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setWordWrap(false);
+    list->setItemDelegate(new TCutTextTips(list));
+    return list;
+}
+
+void TForm1::AddReportLine(const QString& text) {
+    Memo1->appendPlainText(PlainLines(text));
+}
+
+void TForm1::ClearPicture() {
+    if (!PictureView1->Picture().IsEmpty()) PictureView1->SetPicture(nullptr);
+}
+
+QString TForm1::TitleText() const {
+    if (CurrentFile.isEmpty()) return tr("Quillmark");
+    const QString name = DisplayFileName(CurrentFile);
+    const int at = StripIndexOf(CurrentFile);
+    if (at < 0) return name;
+    return tr("%1 (%2/%3)").arg(name).arg(at + 1).arg(ThumbnailList1->Thumbnails().ThumbnailCount());
+}
+
+void TForm1::ShowPhoto(const QString& fileName, bool addToStrip) {
+    if (!QFileInfo(fileName).isFile()) {
+        Platform().ShowMessage(this, tr("File does not exists: ") + DisplayPath(fileName));
+        return;
+    }
+    const QString shown = DisplayPath(fileName);
+    const qsizetype slash = shown.lastIndexOf(QLatin1Char('/'));
+    const QString folderPart = shown.left(slash + 1);
+    const QString namePart = shown.mid(slash + 1);
+    TBusyCursor busy;
+
+    ClearRows(ValueListEditor1);
+    ClearRows(ValueListEditor2);
+    ClearRows(ValueListEditor3);
+    ClearPicture();
+    ReaderSettings().TraceDetail = Verbose ? 1 : 0;
+    Memo1->clear();
+
+    PictureView1->SetPicture(nullptr);
+    PictureView1->Picture().LoadFile(fileName);
+    ImageData->BuildMode = 255;
+    ImageData->ProcessFile(ToFileName(fileName));
+    // The view repaints with the new picture before the lists are filled.
+    Platform().ProcessEvents();
+
+    Label1->setText(tr("Folder: ") + folderPart);
+    Label1->setToolTip(Label1->text());
+    Label2->setText(tr("Filename: ") + namePart);
+    Label2->setToolTip(Label2->text());
+    FitToWindow();
+    if (addToStrip) {
+        TThumbnail* thumbnail = ThumbnailList1->Thumbnails().AddThumbnail();
+        thumbnail->Picture().LoadFile(fileName);
+        thumbnail->SetCaption(namePart);
+        thumbnail->SetFilename(fileName);
+    }
+    CurrentFile = fileName;
+    UpdateCommandStates();
+    // The comment dialog always shows this photo's comment: none when it has none.
+    if (frmComment)
+        frmComment->Memo1->setPlainText(
+            ImageData->CommentSection ? PlainLines(ToDisplay(ImageData->CommentText())) : QString());
+
+    // The lists and the report, read once from what the container has just read.
+    const TPhotoReport report = BuildPhotoReport(*ImageData);
+    AppendRows(ValueListEditor1, report.ExifRows);
+    if (!ImageData->HasMetadata()) return;
+    AppendRows(ValueListEditor2, report.MakerRows);
+    if (!report.MemoLines.empty()) {
+        QStringList lines;
+        lines.reserve(qsizetype(report.MemoLines.size()));
+        for (const std::string& line : report.MemoLines)
+            lines << ToDisplay(line);
+        Memo1->appendPlainText(lines.join(QLatin1Char('\n')));
+    }
+    if (!ImageData->HasExif()) return;
+    AppendRows(ValueListEditor3, report.SummaryRows);
+    Memo1->moveCursor(QTextCursor::Start);
+    Memo1->verticalScrollBar()->setValue(0);
+}
+
+} // namespace quillmark
