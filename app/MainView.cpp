@@ -545,7 +545,7 @@ void TForm1::BuildWindow() {
     Label1->setObjectName(QStringLiteral("Label1"));
     bottomLayout->addWidget(Label1);
     bottomLayout->addStretch(1);
-    Label5 = new QLabel(QString::fromLatin1(kHomePageUrl), bottom);
+    Label5 = new QLabel(HomePageUrl(), bottom);
     Label5->setObjectName(QStringLiteral("Label5"));
     QFont link = Label5->font();
     link.setBold(true);
@@ -1105,11 +1105,11 @@ void TForm1::ToolButton2Click() {
 // ---- About box and links
 
 void TForm1::ToolButton24Click() {
-    Platform().OpenUrl(QString::fromLatin1(kHomePageUrl));
+    Platform().OpenUrl(HomePageUrl());
 }
 
 void TForm1::Label5Click() {
-    Platform().OpenUrl(QString::fromLatin1(kAuthorSiteUrl));
+    Platform().OpenUrl(AuthorSiteUrl());
 }
 
 void TForm1::About1Click() {
