@@ -73,10 +73,11 @@ TAboutBox::TAboutBox(std::function<QString()> versionText, QWidget* parent)
     QFont underlined = font();
     underlined.setUnderline(true);
     for (const auto& [name, address] :
-         {std::pair{"Label1", kAuthorSiteUrl}, std::pair{"Label6", kAuthorSocialUrl}}) {
-        auto* label = MakeLabel(this, name, QString::fromLatin1(address));
+         {std::pair{"Label1", AuthorSiteUrl()}, std::pair{"Label6", AuthorSocialUrl()}}) {
+        auto* label = MakeLabel(this, name, address);
         label->setFont(underlined);
         label->setTextInteractionFlags(Qt::NoTextInteraction);
+        label->setVisible(!address.isEmpty()); // no line for an address the authors do not have
         layout->addWidget(label);
     }
     layout->addStretch(1);

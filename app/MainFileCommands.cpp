@@ -166,11 +166,11 @@ void TForm1::ExitProgram() {
 }
 
 void TForm1::OpenHomePage() {
-    Platform().OpenUrl(QString::fromLatin1(kHomePageUrl));
+    Platform().OpenUrl(HomePageUrl());
 }
 
 void TForm1::OpenAuthorSite() {
-    Platform().OpenUrl(QString::fromLatin1(kAuthorSiteUrl));
+    Platform().OpenUrl(AuthorSiteUrl());
 }
 
 void TForm1::ShowAboutBox() {

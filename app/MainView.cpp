@@ -238,7 +238,7 @@ void TForm1::BuildWindow() {
     Label1->setObjectName(QStringLiteral("Label1"));
     LetShrink(Label1);
     bottomLayout->addWidget(Label1, 3);
-    Label5 = new QLabel(QString::fromLatin1(kHomePageUrl), bottom);
+    Label5 = new QLabel(HomePageUrl(), bottom);
     Label5->setObjectName(QStringLiteral("Label5"));
     QFont link = Label5->font();
     link.setBold(true);

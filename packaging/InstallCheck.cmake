@@ -1,6 +1,6 @@
 # Installs a build into a fresh folder, as `cmake --install BUILD --prefix PREFIX` does for a user, and
-# checks what arrived there: both programs run from the prefix and say their version, the manual pages are
-# compressed, and every icon is a picture of the size its folder promises.
+# checks what arrived there: both programs run from the prefix and say their version, the manual pages and
+# the changelog are compressed, and every icon is a picture of the size its folder promises.
 #
 #   cmake -DBUILD_DIR=... -DPREFIX=... -DVERSION=... -DVIEWER=ON|OFF "-DICON_SIZES=16;22;..." -P InstallCheck.cmake
 
@@ -17,7 +17,8 @@ if(NOT status EQUAL 0)
   message(FATAL_ERROR "cmake --install failed (${status}):\n${output}")
 endif()
 
-set(expected bin/quillmark-report share/man/man1/quillmark-report.1.gz)
+set(expected bin/quillmark-report share/man/man1/quillmark-report.1.gz share/doc/quillmark/index.html
+    share/doc/quillmark/copyright share/doc/quillmark/changelog.Debian.gz)
 if(VIEWER)
   list(APPEND expected bin/quillmark share/man/man1/quillmark.1.gz share/applications/quillmark.desktop
        share/icons/hicolor/scalable/apps/quillmark.svg)
@@ -55,7 +56,7 @@ if(VIEWER)
   check_version(quillmark)
 endif()
 
-# gzip's magic number opens each manual page.
+# gzip's magic number opens each manual page and the changelog.
 foreach(path IN LISTS expected)
   if(path MATCHES "\\.gz$")
     file(READ "${PREFIX}/${path}" magic LIMIT 2 HEX)

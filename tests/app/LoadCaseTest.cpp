@@ -22,6 +22,8 @@ private slots:
         const loadcase::TLoadFolder made =
             loadcase::MakeLoadFolder(QFile::encodeName(dir.filePath(QStringLiteral("photos"))).toStdString(),
                                      100, QUILLMARK_SAMPLES_DIR);
+        for (const std::string& path : made.Missing)
+            QFAIL(("missing test data file " + path).c_str());
         QVERIFY(made.CameraPhotos.size() >= 10);
         const QString folder = QFile::decodeName(made.Folder.string().c_str());
 

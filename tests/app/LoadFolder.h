@@ -38,6 +38,7 @@ struct TLoadFolder {
         StripNames; // what the strip lists ("*.jpg" in any case), sorted as a folder listing
     std::vector<std::string> NotFiles; // those of them that are no regular file (a folder, a dangling link)
     std::vector<std::string> CameraPhotos; // whole camera photos: their lists must fill when shown
+    std::vector<std::string> Missing;      // camera photos not found in the samples folder
     int Files = 0;                         // entries in the folder, of every kind
 };
 
@@ -98,7 +99,7 @@ inline TLoadFolder ListLoadFolder(const fs::path& folder) {
 }
 
 // Makes `count` entries in `folder` (created; emptied first). The same count and seed make the same
-// folder. samplesDir holds the shared camera photos.
+// folder. samplesDir holds the camera photos (tests/data/cameras); those not found are listed in Missing.
 inline TLoadFolder MakeLoadFolder(const fs::path& folder, int count, const fs::path& samplesDir,
                                   uint32_t seed = 20261209) {
     using namespace quillmark::craft;
@@ -113,10 +114,14 @@ inline TLoadFolder MakeLoadFolder(const fs::path& folder, int count, const fs::p
                              "Nikon_COOLPIX_P1.jpg", "Nikon_D70.jpg", "Olympus_C8080WZ.jpg", "nikon-e950.jpg",
                              "nikon-gps-DSCN0010.jpg", "sanyo-vpcsx550.jpg"}) {
         const std::string bytes = ReadFile(samplesDir / name);
-        if (bytes.empty()) continue;
+        if (bytes.size() < 2) { // missing, or too short to be cut
+            made.Missing.push_back((samplesDir / name).string());
+            continue;
+        }
         cameras.push_back(bytes);
         cameraNames.push_back(fs::path(name).stem().string());
     }
+    if (cameras.empty()) return made; // nothing to fill the folder with; the caller reports Missing
     const std::string tiff = ReadFile(samplesDir / "BSG1.tiff").substr(0, 20000);
     std::mt19937 random(seed);
 

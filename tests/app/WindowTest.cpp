@@ -9,6 +9,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
@@ -25,6 +26,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
+#include <QUrl>
 
 using namespace apptest;
 using namespace quillmark;
@@ -99,7 +101,7 @@ private slots:
         QVERIFY(form.cbDecode->isHidden() && !form.cbDecode->isChecked());
         QCOMPARE(form.Label1->text(), QStringLiteral("Folder:"));
         QCOMPARE(form.Label2->text(), QStringLiteral("Filename:"));
-        QCOMPARE(form.Label5->text(), QString::fromLatin1(kHomePageUrl));
+        QCOMPARE(form.Label5->text(), HomePageUrl());
         QVERIFY(form.Label5->font().bold() && form.Label5->font().underline());
         QCOMPARE(form.Label5->cursor().shape(), Qt::PointingHandCursor);
         QCOMPARE(form.btnAbout->text(), QStringLiteral("About..."));
@@ -243,7 +245,7 @@ private slots:
 
         // F1 opens the home page; characters zoom and show the actual size.
         QTest::keyClick(form.windowHandle(), Qt::Key_F1);
-        QCOMPARE(TestPlatform().OpenedUrls, QStringList{QString::fromLatin1(kHomePageUrl)});
+        QCOMPARE(TestPlatform().OpenedUrls, QStringList{HomePageUrl()});
         const QSize fitted = form.PictureView1->size();
         QTest::keyClick(form.windowHandle(), '+');
         QCOMPARE(form.PictureView1->size(), fitted + QSize(100, 100));
@@ -451,9 +453,21 @@ private slots:
         viewer.Click("ToolButton24");
         viewer.Trigger("Quillmarkhomepage1");
         QTest::mouseClick(viewer.form().Label5, Qt::LeftButton);
-        QCOMPARE(TestPlatform().OpenedUrls,
-                 (QStringList{"https://quillmark.example.org/quillmark/",
-                              "https://quillmark.example.org/quillmark/", "https://quillmark.example.org"}));
+        QCOMPARE(TestPlatform().OpenedUrls, (QStringList{HomePageUrl(), HomePageUrl(), AuthorSiteUrl()}));
+        // With no web site, the home page is the documentation page: the source tree's copy for a program
+        // run from its build folder, the installed copy beside the program's installation prefix.
+        if (QUrl(HomePageUrl()).isLocalFile())
+            QVERIFY2(QFileInfo(QUrl(HomePageUrl()).toLocalFile()).isFile(), qPrintable(HomePageUrl()));
+        QTemporaryDir prefix;
+        const QString page = prefix.filePath(QStringLiteral("share/doc/quillmark/index.html"));
+        QVERIFY(QDir().mkpath(QFileInfo(page).path()) &&
+                QDir().mkpath(prefix.filePath(QStringLiteral("bin"))));
+        const QString sourceCopy = DocumentationPage(prefix.filePath(QStringLiteral("bin")));
+        QVERIFY(sourceCopy != page && QFileInfo(sourceCopy).isFile());
+        QFile installed(page);
+        QVERIFY(installed.open(QIODevice::WriteOnly));
+        installed.close();
+        QCOMPARE(DocumentationPage(prefix.filePath(QStringLiteral("bin"))), page);
     }
 
     void exitClosesTheWindow() {

@@ -39,6 +39,7 @@ std::vector<std::pair<std::string, std::string>> Seeds() {
                              "Nikon_COOLPIX_P1.jpg", "Nikon_D70.jpg", "Olympus_C8080WZ.jpg", "nikon-e950.jpg",
                              "nikon-gps-DSCN0010.jpg", "sanyo-vpcsx550.jpg"}) {
         std::string bytes = ReadAll(SamplePath(name));
+        if (bytes.empty()) continue; // a missing photo has failed the test already; it cannot be damaged
         // The metadata lies in the first sections; damage beyond them tests nothing new.
         bytes.resize(std::min<size_t>(bytes.size(), 70000));
         seeds.emplace_back(name, bytes);

@@ -1,5 +1,5 @@
 // Small helpers shared by the reader's tests: reading crafted bytes through the container, the
-// shared camera samples, and temporary files.
+// camera samples in tests/data/cameras, and temporary files.
 #pragma once
 
 #include "ExifBuilder.h"
@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -15,8 +16,14 @@
 
 namespace quillmark::testing {
 
+// The path of a camera photo in the samples folder. A missing photo fails the test that asked for it, by
+// name, rather than leaving it to fail later on an empty file.
 inline std::string SamplePath(const std::string& name) {
-    return std::string(QUILLMARK_SAMPLES_DIR) + "/" + name;
+    const std::string path = std::string(QUILLMARK_SAMPLES_DIR) + "/" + name;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        ADD_FAILURE() << "missing test data file " << path << " (QUILLMARK_SAMPLES_DIR)";
+    return path;
 }
 
 inline std::string ReadAll(const std::string& path) {
