@@ -127,6 +127,7 @@ LayoutSeed SeedFor(const TMakerLayout& layout, bool bigEndian) {
     if (name == "Nikon (newer)")
         return {"Nikon\0\2\x10\0\0"s + (bigEndian ? "MM\0\x2A"s : "II\x2A\0"s) + craft::U32(8, bigEndian), 0};
     if (name == "Nikon (old)") return {"Nikon\0\1\0"s, 1};
+    if (name == "Olympus (newer)") return {"OLYMPUS\0"s + (bigEndian ? "MM" : "II") + "\3\0"s, 0};
     if (name == "Nikon (headerless)") return {"", 2};
     if (name == "Casio (QVC)") return {"QVC\0\0\0"s, 0};
     if (name == "Fujifilm") return {"FUJIFILM\x0C\0\0\0"s, 0};
@@ -143,6 +144,8 @@ void CraftedMakerNotes(const fs::path& dir) {
         int makerIndex = 0;
         while (keys[static_cast<size_t>(makerIndex)] != layout.Key)
             ++makerIndex;
+        // The selector names eight makers; a key past them shares its walk with an earlier one.
+        if (makerIndex > 7) continue;
         for (const bool bigEndian : {false, true}) {
             for (const bool tiff : {false, true}) {
                 LayoutSeed seed = SeedFor(layout, bigEndian);

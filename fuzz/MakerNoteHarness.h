@@ -8,8 +8,8 @@
 //   bits 4-5  ExifVersion: "0220", "0210", none, "0230"
 //   bit  6    a TIFF-structured file (".nef") instead of a JPEG
 //   bit  7    big-endian ("MM") instead of little-endian
-// Every layout of the dispatch table is reachable: the version and the model choose between the
-// Nikon layouts, the note's own first bytes between the Casio ones.
+// Every layout of the first eight keys is reachable: the note's own first bytes choose between the
+// Nikon, Olympus and Casio layouts. ("KONIC", the ninth key, walks the Minolta table as "MINOL" does.)
 #pragma once
 
 #include "ExifBuilder.h"

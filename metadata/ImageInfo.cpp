@@ -119,12 +119,7 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
 
     // The stored copy is taken now: the maker-note hand-off below may swap the buffer being read.
     std::string raw;
-    if (BuildsLists() && row.Tag != 0) {
-        // Beyond a budget no real photo reaches, a hostile file's values are kept only in part.
-        const int64_t keep = RawStored < kRawBudget ? static_cast<int64_t>(bytes.size()) : 64;
-        raw = std::string(bytes.substr(0, static_cast<size_t>(std::min<int64_t>(keep, bytes.size()))));
-        RawStored += static_cast<int64_t>(raw.size());
-    }
+    if (BuildsLists() && row.Tag != 0) raw = std::string(KeptBytes(bytes));
 
     // Values other parts need directly, and the directories this entry leads to.
     switch (tag) {
@@ -239,7 +234,8 @@ bool TImageInfo::ReadThumbnailDirectory() {
 
 int TImageInfo::AddMakerItem(const std::string& name, const std::string& value, uint16_t fieldType,
                              uint16_t tag) {
-    if (!BuildsLists()) return static_cast<int>(Entries.size()) - 1;
+    if (!BuildsLists() || static_cast<int64_t>(Entries.size()) >= kMaxEntries)
+        return static_cast<int>(Entries.size()) - 1;
     TTagEntry e;
     e.ListId = 1;
     e.Tag = tag;
@@ -253,13 +249,36 @@ int TImageInfo::AddMakerItem(const std::string& name, const std::string& value, 
     return AddEntry(std::move(e));
 }
 
+std::string_view TImageInfo::KeptBytes(std::string_view bytes) const {
+    return RawStored < kRawBudget ? bytes : bytes.substr(0, kOverBudgetKeep);
+}
+
+bool TImageInfo::KeepsTrace(size_t bytes) {
+    if (RawStored >= kRawBudget) return false;
+    RawStored += static_cast<int64_t>(bytes);
+    return true;
+}
+
+// The one storing step of every walk: the limits on entries and kept bytes are applied here.
+bool TImageInfo::Admits(TTagEntry& entry) {
+    if (entry.Tag == 0) return false;
+    if (static_cast<int64_t>(Entries.size() + ThumbEntries.size()) >= kMaxEntries) return false;
+    if (RawStored >= kRawBudget) {
+        if (entry.Raw.size() > kOverBudgetKeep) entry.Raw.resize(kOverBudgetKeep);
+        if (entry.Text.size() > kOverBudgetKeep) entry.Text.resize(kOverBudgetKeep);
+        entry.RawSize = std::min(entry.RawSize, static_cast<int32_t>(entry.Raw.size()));
+    }
+    RawStored += static_cast<int64_t>(entry.Raw.size() + entry.Text.size());
+    return true;
+}
+
 int TImageInfo::AddEntry(TTagEntry entry) {
-    if (entry.Tag != 0) Entries.push_back(std::move(entry));
+    if (Admits(entry)) Entries.push_back(std::move(entry));
     return static_cast<int>(Entries.size()) - 1;
 }
 
 int TImageInfo::AddThumbEntry(TTagEntry entry) {
-    if (entry.Tag != 0) ThumbEntries.push_back(std::move(entry));
+    if (Admits(entry)) ThumbEntries.push_back(std::move(entry));
     return static_cast<int>(ThumbEntries.size()) - 1;
 }
 

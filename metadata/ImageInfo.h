@@ -40,16 +40,23 @@ public:
     void ComputeFocalLength35();
 
     // Walks one maker-note directory with a maker's table (MakerNotes.cpp): S is the directory's
-    // offset in the maker note, B adjusts value offsets, A places values that lie outside the note.
+    // offset in the maker note, B adjusts value offsets. Values are read from the note only.
     void WalkMakerDirectory(const std::string& makerNote, std::span<const TTagRow> table, int32_t S,
-                            int32_t B, int32_t A);
+                            int32_t B);
 
     // An entry made by a maker decoder (list 1). `tag` is the parent tag, so the entry is kept.
     int AddMakerItem(const std::string& name, const std::string& value, uint16_t fieldType, uint16_t tag);
-    // Append the entry when its Tag is not 0; the index of the last entry. Taken by value so that
-    // the walk hands over the entry it has just built instead of copying its seven strings.
+    // Append the entry when its Tag is not 0 and the photo's limits allow; the index of the last
+    // entry. Taken by value so that the walk hands over the entry it has just built instead of
+    // copying its seven strings. Every walk stores through these, so one budget holds for all.
     int AddEntry(TTagEntry entry);
     int AddThumbEntry(TTagEntry entry);
+    // The part of a value worth copying for an entry about to be stored: all of it while the kept
+    // bytes are within budget, a short head beyond it (AddEntry cuts to the same).
+    std::string_view KeptBytes(std::string_view bytes) const;
+    // Trace text counts against the same budget: beyond it, traces stop growing.
+    bool KeepsTrace(size_t bytes);
+    int64_t KeptTotal() const { return RawStored; }
 
     void ResetEntryCursor() { EntryCursor = 0; }
     bool NextEntry(int32_t listId, TTagEntry& entry);
@@ -109,8 +116,12 @@ public:
     // or its memory unbounded.
     static constexpr int kMaxDepth = 12;
     static constexpr int kMaxDirectories = 256;
+    // Entries read and entries stored per photo, maker-note entries and decoded items included.
     static constexpr int64_t kMaxEntries = 100000;
-    static constexpr int64_t kRawBudget = 64 << 20;
+    // Value and text bytes kept per photo (entries and the maker trace). A camera photo keeps a few
+    // tens of kilobytes; beyond the budget each further entry keeps only a short head.
+    static constexpr int64_t kRawBudget = 4 << 20;
+    static constexpr size_t kOverBudgetKeep = 64;
 
 private:
     bool BuildsTrace() const;
@@ -118,6 +129,7 @@ private:
     void ReadEntry(int64_t entryPos, int64_t base, int64_t length, int kind);
     void ReadSubDirectory(int64_t valuePos, int64_t base, int64_t length, int kind);
     void HandOffMakerNote(std::string bytes, int64_t valuePos);
+    bool Admits(TTagEntry& entry);
     std::string TraceLine(uint16_t tag, const std::string& caption, const std::string& text, int64_t size,
                           int64_t start) const;
 

@@ -8,8 +8,10 @@
 #include "TagTables.h"
 #include "ValueFormat.h"
 
-#include <cstdio>
-#include <utility>
+#include <algorithm>
+#include <optional>
+#include <string_view>
+#include <vector>
 
 namespace quillmark {
 
@@ -28,6 +30,50 @@ public:
     ~DecoderTargetScope() { DecoderTarget() = {}; }
 };
 
+// Text values are shown cut (display texts keep 50 characters, decoders read their first
+// elements): no more of a text value than this is ever formatted.
+constexpr size_t kTextInputLimit = 4096;
+
+// Where the values a maker directory keeps outside its entries really lie, as a shift to add to the
+// positions its offsets give. A camera writes them right after the directory (and its 4-byte
+// pointer to a next one), inside the note. Software that moves a note without rewriting its
+// offsets leaves them all pointing the same distance away; the shift that brings the first value
+// back behind the directory, when it brings every value inside the note, undoes that. No shift
+// when the first value is where it belongs or every value lies inside the note after the
+// directory; none at all when no single shift puts them there (the offsets are then not to be
+// trusted).
+std::optional<int64_t> ValueShift(const tEndInd& note, int64_t D, uint16_t count, int64_t B) {
+    struct Value {
+        int64_t Start, Size;
+    };
+    std::vector<Value> values;
+    const int64_t end = D + 2 + 12 * int64_t{count}; // just past the entries
+    for (int64_t i = 0; i < count; ++i) {
+        const int64_t E = D + 2 + 12 * i;
+        if (!note.Holds(E, 12)) break;
+        const int64_t size = static_cast<int64_t>(static_cast<uint32_t>(note.Read32(E + 4))) *
+                             ComponentSize(note.Read16(E + 2));
+        if (size > 4)
+            values.push_back({int64_t{static_cast<uint32_t>(note.Read32(E + 8))} + D - B + 1, size});
+    }
+    const auto noteSize = static_cast<int64_t>(note.GetData().size());
+    const auto lands = [&](int64_t shift) {
+        return std::all_of(values.begin(), values.end(), [&](const Value& v) {
+            return v.Start + shift >= end && v.Start + shift + v.Size - 1 <= noteSize;
+        });
+    };
+    if (values.empty()) return 0;
+    const int64_t first = std::min_element(values.begin(), values.end(), [](const Value& a, const Value& b) {
+                              return a.Start < b.Start;
+                          })->Start;
+    // Where the layout puts it: a value that then runs past the note's end is the camera's own
+    // doing (some write a last value beyond the size they give the note) and costs only itself.
+    if (first == end + 4 || first == end || lands(0)) return 0;
+    for (const int64_t expected : {end + 4, end})
+        if (lands(expected - first)) return expected - first;
+    return std::nullopt;
+}
+
 } // namespace
 
 TmsInfo::TmsInfo(bool fromTiff, TImageInfo* reader)
@@ -42,11 +88,23 @@ bool TmsInfo::DecodeMakerNote(TImageInfo& reader) {
         if (layout.Applies && !layout.Applies(reader, FromTiff)) continue;
         // The note's place comes from the file: near the top of the 32-bit range, adding to it must
         // not overflow.
-        const int32_t B =
-            layout.BFromPosition ? ClampToInt32(int64_t{Position} + layout.BOffset) : layout.BOffset;
+        int32_t S = layout.S;
+        int32_t B = layout.BFromPosition ? ClampToInt32(int64_t{Position} + layout.BOffset) : layout.BOffset;
         const bool bigEndian = reader.BigEndian;
+        const std::string& note = reader.MakerNoteRaw;
         if (layout.LittleEndian) reader.BigEndian = false;
-        reader.WalkMakerDirectory(reader.MakerNoteRaw, layout.Table, layout.S, B, layout.A);
+        const auto mark = static_cast<size_t>(layout.OrderMark);
+        if (layout.OrderMark >= 0 && note.size() >= mark + 2) {
+            reader.BigEndian = note[mark] == 'M';
+            if (layout.OwnTiffHeader && note.size() >= mark + 8) {
+                // The header's own directory offset; value offsets count from the header.
+                const auto ifd = static_cast<uint32_t>(
+                    BytesToInt(std::string_view(note).substr(mark + 4, 4), reader.BigEndian));
+                S = ClampToInt32(int64_t{layout.OrderMark} + ifd);
+                B = ClampToInt32(int64_t{S} + 1 - layout.OrderMark);
+            }
+        }
+        reader.WalkMakerDirectory(note, layout.Table, S, B);
         reader.BigEndian = bigEndian;
         return true;
     }
@@ -54,45 +112,59 @@ bool TmsInfo::DecodeMakerNote(TImageInfo& reader) {
 }
 
 void TImageInfo::WalkMakerDirectory(const std::string& makerNote, std::span<const TTagRow> table, int32_t S,
-                                    int32_t B, int32_t A) {
-    // Directory reads go to the maker note; values outside it come from the EXIF block. The block
-    // being read is put aside, not copied, and given back at the end whatever happens.
-    std::string saved = std::exchange(DataBuffer, makerNote);
-    const std::string& block = Owner ? Owner->GetData() : saved;
+                                    int32_t B) {
+    // The note is read on its own, in the walk's byte order; its values come from the note only.
     auto& settings = ReaderSettings();
+    const bool detail = settings.KeepTraces && settings.TraceDetail > 0;
     try {
+        tEndInd note;
+        note.BigEndian = BigEndian;
+        note.SetData(makerNote);
+        const std::string_view bytesOfNote = note.GetData();
+        const auto noteSize = static_cast<int64_t>(bytesOfNote.size());
         const int64_t D = static_cast<int64_t>(S) + 1;
-        const uint16_t count = Read16(D);
+        const uint16_t count = note.Read16(D);
+        if (count == 0) return;
+        const std::optional<int64_t> shift = ValueShift(note, D, count, B);
+        if (!shift) {
+            if (detail && KeepsTrace(96))
+                MakerTrace += "\r\nMaker note: its values lie outside the note wherever its offsets are "
+                              "taken to count from; no entries shown";
+            return;
+        }
+        if (*shift != 0 && detail && KeepsTrace(96))
+            MakerTrace += "\r\nMaker note: moved without its offsets; each value read " +
+                          std::to_string(*shift) + " bytes from where its offset points";
         for (int64_t i = 0; i < count; ++i) {
+            if (++EntriesRead > kMaxEntries) break;
             const int64_t E = D + 2 + 12 * i;
-            const uint16_t tag = Read16(E);
-            const uint16_t type = Read16(E + 2);
-            const auto components = static_cast<uint32_t>(Read32(E + 4));
+            const uint16_t tag = note.Read16(E);
+            const uint16_t type = note.Read16(E + 2);
+            const auto components = static_cast<uint32_t>(note.Read32(E + 4));
             const int64_t byteCount = static_cast<int64_t>(components) * ComponentSize(type);
-            int64_t O = 0, V = E + 8;
-            if (byteCount > 4) {
-                O = Read32(E + 8);
-                V = O + D - B + 1;
-            }
-            // A value that lies wholly inside the note is read there, up to and including its last
-            // byte; only one that does not is looked for in the EXIF block.
-            std::string raw;
-            if (V >= 1 && V + byteCount - 1 <= static_cast<int64_t>(makerNote.size()))
-                raw = makerNote.substr(static_cast<size_t>(V - 1), static_cast<size_t>(byteCount));
-            else
-                raw = tEndInd::Slice(block, std::max<int64_t>(1, A + O), byteCount);
-
+            int64_t V = E + 8;
+            if (byteCount > 4) V = int64_t{static_cast<uint32_t>(note.Read32(E + 8))} + D - B + 1 + *shift;
             const int index = IndexOfTag(tag, table);
             const std::string caption = index >= 0 ? table[static_cast<size_t>(index)].Caption : "Unknown";
             if (caption.size() == 4 && Upper(caption) == "SKIP") continue;
+            // Values are read inside the note only. One that lies (partly) outside it is left out.
+            if (V < 1 || V + byteCount - 1 > noteSize) {
+                if (detail && KeepsTrace(64))
+                    MakerTrace += "\r\ntag[$" + HexWord(tag) + "]: value outside the maker note, left out";
+                continue;
+            }
+            const std::string_view raw =
+                bytesOfNote.substr(static_cast<size_t>(V - 1), static_cast<size_t>(byteCount));
+
             if (!BuildsLists()) continue;
 
             const TTagRow* row = index >= 0 ? &table[static_cast<size_t>(index)] : nullptr;
             std::string valueText;
             if (type == ttAscii)
-                valueText = "\"" + raw.substr(0, raw.find('\0')) + "\"";
+                valueText =
+                    "\"" + std::string(raw.substr(0, raw.find('\0')).substr(0, kTextInputLimit)) + "\"";
             else if (type == ttUndefined)
-                valueText = "\"" + raw + "\"";
+                valueText = "\"" + std::string(raw.substr(0, kTextInputLimit)) + "\"";
             else
                 valueText = ValueText(raw, type, row && settings.DecodeValues ? row->ValueMap : "",
                                       row ? row->FormatPattern : "", BigEndian);
@@ -112,31 +184,31 @@ void TImageInfo::WalkMakerDirectory(const std::string& makerNote, std::span<cons
             const bool multi = settings.MultiLine;
 
             if (settings.KeepTraces) {
+                std::string line;
                 if (settings.TraceDetail > 0) {
-                    MakerTrace += "\r\ntag[$" + HexWord(tag) + "]: " + caption + " = " +
-                                  (multi ? "" : display) + " [size: " + std::to_string(byteCount) +
-                                  "] [raw: " + HexDump(raw) + "] [start: " + std::to_string(V) + "]" +
-                                  (multi ? display : "");
+                    line = "\r\ntag[$" + HexWord(tag) + "]: " + caption + " = " + (multi ? "" : display) +
+                           " [size: " + std::to_string(byteCount) + "] [raw: " + HexDump(raw) +
+                           "] [start: " + std::to_string(V) + "]" + (multi ? display : "");
                 } else if (multi) {
-                    MakerTrace += display + "\r\n" + caption + " = " + valueText;
+                    line = display + "\r\n" + caption + " = " + valueText;
                 } else {
-                    MakerTrace += "\r\n" + caption + " = " + display;
+                    line = "\r\n" + caption + " = " + display;
                 }
+                if (KeepsTrace(line.size())) MakerTrace += line;
             }
 
             if (row) {
                 TTagEntry e = EntryFromRow(*row);
                 e.ListId = 1;
                 e.FieldType = type;
-                e.Raw = std::move(raw);
-                e.Text = multi ? valueText : display;
+                e.Raw = std::string(KeptBytes(raw));
+                e.Text = multi ? std::move(valueText) : std::move(display);
                 AddEntry(std::move(e));
             }
         }
     } catch (const std::exception& failure) {
         if (Owner) Owner->ErrorText = std::string("Error Detected = ") + failure.what();
     }
-    DataBuffer = std::move(saved);
 }
 
 } // namespace quillmark

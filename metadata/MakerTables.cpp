@@ -10,8 +10,8 @@ namespace quillmark {
 
 namespace {
 
-// The tables keep their captions and maps exactly as cameras' notes were first catalogued here,
-// odd spellings and maps that never match included: stored reports depend on them.
+// The tables keep their captions exactly as cameras' notes were first catalogued here, odd
+// spellings included: stored reports depend on them. Maps follow the codes the cameras write.
 constexpr TTagRow kNikonTable[] = {
     {0x0001, "FamilyID", "Family ID", "", "", nullptr},
     {0x0002, "ISOSpeed", "ISO Speed", "", "", nullptr},
@@ -47,7 +47,7 @@ static_assert(std::size(kNikonTable) == 28);
 constexpr TTagRow kNikonOldTable[] = {
     {0x0002, "FamilyID", "FamilyID", "", "", nullptr},
     {0x0003, "Quality", "Quality",
-     "1:Vga Basic,2:Vga Normal,3:Vga Fine,4:SXGA Basic,5:SXGA Normal,6:SXGA Fine10:2 Mpixel Basic,11:2 "
+     "1:Vga Basic,2:Vga Normal,3:Vga Fine,4:SXGA Basic,5:SXGA Normal,6:SXGA Fine,10:2 Mpixel Basic,11:2 "
      "Mpixel Normal,12:2 Mpixel Fine",
      "", nullptr},
     {0x0004, "ColorMode", "ColorMode", "1:Color,2:Monochrome", "", nullptr},
@@ -67,7 +67,7 @@ static_assert(std::size(kNikonOldTable) == 11);
 constexpr TTagRow kOlympusTable[] = {
     {0x0200, "SpecialMode", "SpecialMode", "", "", nullptr},
     {0x0201, "JpegQual", "JpegQual", "1:SQ,2:HQ,3:SHQ,4:Raw", "", nullptr},
-    {0x0202, "Macro", "Macro", "0=Normal,1:Macro;", "", nullptr},
+    {0x0202, "Macro", "Macro", "0:Off,1:On,2:Super Macro", "", nullptr},
     {0x0203, "Skip", "Skip", "", "", nullptr},
     {0x0204, "DigiZoom", "Digital Zoom Ratio", "", "", nullptr},
     {0x0205, "Skip", "Skip", "", "", nullptr},
@@ -270,36 +270,44 @@ bool BeginsWith(const std::string& bytes, std::string_view prefix) {
     return bytes.size() >= prefix.size() && std::string_view(bytes).substr(0, prefix.size()) == prefix;
 }
 
-// Newer Nikon notes carry a TIFF header of their own: any EXIF version after 0210, or a raw file
-// without a version whose model is a D-series camera.
-bool NikonNewer(const TImageInfo& reader, bool fromTiff) {
-    if (!reader.ExifVersionText.empty()) return reader.ExifVersionText.compare("0210") > 0;
-    if (!fromTiff) return false;
-    const std::string& model = reader.CameraModel;
-    const size_t blank = model.find(' ');
-    const size_t at = blank == std::string::npos ? 0 : blank + 1;
-    return at < model.size() && model[at] == 'D';
+// A TIFF byte-order mark ("II" or "MM") at an offset of the note.
+bool OrderMarkAt(const std::string& bytes, size_t at) {
+    return bytes.size() >= at + 2 && (bytes.compare(at, 2, "II") == 0 || bytes.compare(at, 2, "MM") == 0);
 }
 
+// Newer Nikon notes: "Nikon\0", a version, and a TIFF header of their own at offset 10.
+bool NikonNewer(const TImageInfo& reader, bool) {
+    const std::string& note = reader.MakerNoteRaw;
+    return BeginsWith(note, std::string_view("Nikon\0", 6)) && note.size() >= 14 &&
+           (note.compare(10, 4, std::string_view("II*\0", 4)) == 0 ||
+            note.compare(10, 4, std::string_view("MM\0*", 4)) == 0);
+}
 bool NikonOld(const TImageInfo& reader, bool) {
     return BeginsWith(reader.MakerNoteRaw, "Nikon");
+}
+// Newer Olympus notes: "OLYMPUS\0" and their byte order, the directory at offset 12.
+bool OlympusNewer(const TImageInfo& reader, bool) {
+    return BeginsWith(reader.MakerNoteRaw, std::string_view("OLYMPUS\0", 8)) &&
+           OrderMarkAt(reader.MakerNoteRaw, 8);
 }
 bool CasioQvc(const TImageInfo& reader, bool) {
     return BeginsWith(reader.MakerNoteRaw, "QVC");
 }
 
 constexpr TMakerLayout kLayouts[] = {
-    {"NIKON", "Nikon (newer)", NikonNewer, kNikonTable, 18, false, 9, 0, false},
-    {"NIKON", "Nikon (old)", NikonOld, kNikonOldTable, 8, true, 0, 0, false},
-    {"NIKON", "Nikon (headerless)", nullptr, kNikonTable, 0, true, -8, 0, false},
-    {"OLYMP", "Olympus", nullptr, kOlympusTable, 8, true, 0, 9, false},
-    {"CASIO", "Casio (QVC)", CasioQvc, kCasioQvcTable, 6, true, -2, 0, false},
-    {"CASIO", "Casio", nullptr, kCasioTable, 0, true, -8, 0, false},
-    {"FUJIF", "Fujifilm", nullptr, kFujiTable, 12, false, 13, 0, true},
-    {"CANON", "Canon", nullptr, kCanonTable, 0, true, -8, 0, false},
-    {"SEIKO", "Seiko", nullptr, kSeikoTable, 8, true, 0, 0, false},
-    {"SANYO", "Sanyo", nullptr, kSanyoTable, 8, true, 0, 0, false},
-    {"MINOL", "Minolta", nullptr, kMinoltaTable, 0, true, -8, 0, false},
+    {"NIKON", "Nikon (newer)", NikonNewer, kNikonTable, 18, false, 9, false, 10, true},
+    {"NIKON", "Nikon (old)", NikonOld, kNikonOldTable, 8, true, 0, false},
+    {"NIKON", "Nikon (headerless)", nullptr, kNikonTable, 0, true, -8, false},
+    {"OLYMP", "Olympus (newer)", OlympusNewer, kOlympusTable, 12, false, 13, false, 8},
+    {"OLYMP", "Olympus", nullptr, kOlympusTable, 8, true, 0, false},
+    {"CASIO", "Casio (QVC)", CasioQvc, kCasioQvcTable, 6, true, -2, false},
+    {"CASIO", "Casio", nullptr, kCasioTable, 0, true, -8, false},
+    {"FUJIF", "Fujifilm", nullptr, kFujiTable, 12, false, 13, true},
+    {"CANON", "Canon", nullptr, kCanonTable, 0, true, -8, false},
+    {"SEIKO", "Seiko", nullptr, kSeikoTable, 8, true, 0, false},
+    {"SANYO", "Sanyo", nullptr, kSanyoTable, 8, true, 0, false},
+    {"MINOL", "Minolta", nullptr, kMinoltaTable, 0, true, -8, false},
+    {"KONIC", "Konica Minolta", nullptr, kMinoltaTable, 0, true, -8, false},
 };
 
 } // namespace

@@ -22,8 +22,13 @@ struct TMakerLayout {
     int32_t S;          // the directory's offset from the start of the maker note
     bool BFromPosition; // B = maker-note position + BOffset when set, else B = BOffset
     int32_t BOffset;
-    int32_t A;         // where values that lie outside the maker note are found in the EXIF block
     bool LittleEndian; // walked little-endian whatever the EXIF block's byte order
+    // Where the note carries its own byte-order mark ("II" or "MM"), which then rules the walk;
+    // -1 when it has none and the EXIF block's order (or LittleEndian) holds.
+    int32_t OrderMark = -1;
+    // The mark begins a TIFF header of the note's own: the directory lies where the header says and
+    // value offsets count from the header (S and B above give the usual header's values).
+    bool OwnTiffHeader = false;
 };
 
 // The layouts in the order they are tried.

@@ -177,6 +177,45 @@ TEST(HostileInput, ManyLargeValuesStayWithinAMemoryBudget) {
     EXPECT_LE(stored, static_cast<size_t>(TImageInfo::kRawBudget) + 20000u * 64u + 300000u);
 }
 
+TEST(HostileInput, MakerNoteEntriesShareTheMemoryBudget) {
+    // A JPEG under 64 KB whose Canon note points thousands of entries at one large value: decoded
+    // settings arrays and long texts. Kept whole, the values would take some 150 MB.
+    constexpr int kEntries = 2400;
+    TiffBlock t(false);
+    const int exif = t.AddIfd();
+    t.Ascii(0, 0x010F, "Canon").Link(0, 0x8769, exif);
+    t.UndefinedAt(exif, 0x927C, [](uint32_t at) {
+        const uint32_t values = at + 2 + 12 * kEntries + 4;
+        const uint32_t size = 62000 - (values - at);
+        TiffBlock n(false);
+        n.WithoutHeader().Origin(at);
+        for (int i = 0; i < kEntries; ++i) {
+            if (i % 2 == 0)
+                n.RawField(0, 0x0001, 3, size / 2, values); // camera settings
+            else
+                n.RawField(0, 0x0009, 7, size, values); // owner name
+        }
+        n.Trailer(std::string(size, '1'));
+        return n.Build();
+    });
+    t.Short(exif, 0xA408, {2});
+    const std::string photo = JpegWithExif(t);
+    ASSERT_LT(photo.size(), 65536u);
+    TimgData d;
+    ASSERT_TRUE(d.ProcessBytes("budget.jpg", photo));
+    const TImageInfo& info = *d.ExifReader;
+    int64_t kept = static_cast<int64_t>(info.MakerTrace.size());
+    size_t makerEntries = 0;
+    for (const auto& e : info.Entries) {
+        kept += static_cast<int64_t>(e.Raw.size() + e.Text.size());
+        makerEntries += e.ListId == 1;
+    }
+    EXPECT_GT(makerEntries, static_cast<size_t>(kEntries)); // every entry read, with its decoded items
+    EXPECT_LE(info.KeptTotal(), TImageInfo::kRawBudget + (1 << 20));
+    EXPECT_LE(kept, info.KeptTotal());
+    EXPECT_EQ(FindEntry(info, 0xA408)->Text, "Hard");
+}
+
 TEST(HostileInput, OverlappingDirectoriesAreBoundedInNumber) {
     // Every entry of IFD0 names a different sub-directory, each of which does the same.
     TiffBlock t(true);
@@ -296,6 +335,7 @@ NoteLayout LayoutNeeds(const TMakerLayout& layout, bool bigEndian) {
         return {"0220",
                 "Nikon\0\2\x10\0\0"s + (bigEndian ? "MM\0\x2A"s : "II\x2A\0"s) + craft::U32(8, bigEndian)};
     if (name == "Nikon (old)") return {"0210", "Nikon\0\1\0"s};
+    if (name == "Olympus (newer)") return {"0220", "OLYMPUS\0"s + (bigEndian ? "MM" : "II") + "\3\0"s};
     if (name == "Nikon (headerless)") return {"", ""};
     if (name == "Casio (QVC)") return {"0220", "QVC\0\0\0"s};
     if (name == "Fujifilm") return {"0220", "FUJIFILM\x0C\0\0\0"s};
