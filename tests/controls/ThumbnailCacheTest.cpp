@@ -1,8 +1,10 @@
 // The shared thumbnail cache: names other programs agree on, thumbnails only while their file is unchanged,
 // private and atomic writes, failures remembered, and nothing cached of the cache itself.
 #include "ThumbnailCache.h"
+#include "ThumbnailScan.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -145,6 +147,60 @@ private slots:
                              TThumbnailCache::Flavour::Normal));
     }
 
+    // A folder scanned twice: the second scan takes every thumbnail from the cache, a photo changed since is
+    // decoded again and its thumbnail replaced, and a file no decoder takes is not tried again.
+    void scanReadsAndFillsTheCache() {
+        QTemporaryDir home;
+        auto cache = std::make_shared<const TThumbnailCache>(home.filePath("thumbnails"));
+        QStringList files;
+        for (const QColor& color : {QColor(Qt::red), QColor(Qt::blue)}) {
+            QImage image(1200, 800, QImage::Format_RGB32);
+            image.fill(color);
+            files << home.filePath(QStringLiteral("photo%1.jpg").arg(files.size()));
+            QVERIFY(image.save(files.back(), "JPEG"));
+        }
+        files << home.filePath("broken.jpg");
+        QFile broken(files.back());
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write(QByteArray("\xFF\xD8\xFF\xE0 damaged", 13));
+        broken.close();
+
+        auto scan = [&] {
+            std::vector<TThumbnailLoad> loads(size_t(files.size()));
+            TThumbnailScan s(files, QSize(136, 43), 1);
+            s.UseCache(cache);
+            QEventLoop loop;
+            s.OnReady = [&](int index, const TThumbnailLoad& load) { loads[size_t(index)] = load; };
+            s.OnDone = [&] { loop.quit(); };
+            s.Start();
+            if (!s.IsDone()) loop.exec();
+            return loads;
+        };
+        const auto first = scan();
+        QVERIFY(first[0].Decoded && first[1].Decoded && !first[2].Decoded);
+        const QString large = cache->FolderOf(TThumbnailCache::Flavour::Large);
+        QCOMPARE(QDir(large).entryList(QDir::Files).size(), 2);
+        QVERIFY(cache->HasFailed(files[2]));
+
+        // Marks the cached thumbnail of the first photo, to see that the next scan takes it from there.
+        const QString name = large + "/" + TThumbnailCache::ThumbnailName(TThumbnailCache::FileUri(files[0]));
+        QImage cached(name);
+        QCOMPARE(cached.size(), QSize(256, 170));
+        QCOMPARE(cached.text("Thumb::Image::Width"), QStringLiteral("1200"));
+        cached.setPixelColor(0, 0, Qt::green);
+        QVERIFY(cached.save(name, "PNG"));
+        const auto second = scan();
+        QCOMPARE(second[0].Picture->Image().pixelColor(0, 0), QColor(Qt::green));
+        QCOMPARE(second[0].Picture->SourceSize(), QSize(1200, 800));
+        QVERIFY(!second[2].Decoded);
+
+        // The photo changes: its thumbnail is made again.
+        SetModificationTime(files[0], 1400000000);
+        const auto third = scan();
+        QVERIFY(third[0].Picture->Image().pixelColor(0, 0) != QColor(Qt::green));
+        QVERIFY(QImage(name).pixelColor(0, 0) != QColor(Qt::green));
+    }
+
     void defaultRootFollowsXdgCacheHome() {
         qputenv("XDG_CACHE_HOME", "/tmp/xdg-cache-test");
         QCOMPARE(TThumbnailCache().Root(), QStringLiteral("/tmp/xdg-cache-test/thumbnails"));
@@ -154,5 +210,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(ThumbnailCacheTest)
+QTEST_MAIN(ThumbnailCacheTest)
 #include "ThumbnailCacheTest.moc"
