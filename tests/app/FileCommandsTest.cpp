@@ -118,7 +118,7 @@ private slots:
         for (const bool bigEndian : {false, true}) {
             craft::TiffBlock tiff(bigEndian);
             const int exif = tiff.AddIfd();
-            tiff.Ascii(0, 0x010F, "Quillmark").Ascii(0, 0x0110, "Test Camera").Short(0, 0x0112, {6});
+            tiff.Ascii(0, 0x010F, "Quillmark").Ascii(0, 0x0110, "Test Camera").Short(0, 0x0112, {3});
             tiff.Link(0, craft::kExifIfdTag, exif);
             tiff.Ascii(exif, 0x9003, "2024:05:06 07:08:09")
                 .Short(exif, 0xA002, {48})

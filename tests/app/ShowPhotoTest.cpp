@@ -116,7 +116,7 @@ private slots:
                               "Shutter Speed", "Mettering Mode"}));
         QCOMPARE(viewer.Column(form.ValueListEditor3, 1),
                  (QStringList{"Canon", "Canon PowerShot S40", "", "", "", "", "", "", "F4.9", "",
-                              "Off, auto mode", "Auto", "F3.0", "0.0020 sec (1/501)", "Center"}));
+                              "Off, auto mode", "Auto", "F2.8", "0.0020 sec (1/501)", "Center"}));
 
         // The report: the EXIF lines, then the maker's, the thumbnail's and the two summaries, in order.
         const QStringList memo = viewer.MemoLines();
