@@ -124,6 +124,7 @@ private:
     // Directories already read, as (base, position): each is read at most once.
     std::set<std::pair<int64_t, int64_t>> Visited;
     int Depth = 0;
+    TTagGroup WalkGroup = tgIFD0; // the directory being walked, for the entries' Group
     int DirectoriesRead = 0;
     int64_t EntriesRead = 0;
     int64_t RawStored = 0;
