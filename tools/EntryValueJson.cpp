@@ -22,40 +22,38 @@ uint64_t Unsigned(std::string_view bytes, size_t at, size_t size, bool bigEndian
     return v;
 }
 
-nlohmann::json Component(std::string_view bytes, size_t at, int type, bool bigEndian) {
+void WriteComponent(TJsonWriter& json, std::string_view bytes, size_t at, int type, bool bigEndian) {
     switch (type) {
     case ttByte:
-        return static_cast<uint8_t>(bytes[at]);
+        return json.Integer(static_cast<uint8_t>(bytes[at]));
     case ttSByte:
-        return static_cast<int8_t>(bytes[at]);
+        return json.Integer(static_cast<int8_t>(bytes[at]));
     case ttShort:
-        return static_cast<uint16_t>(Unsigned(bytes, at, 2, bigEndian));
+        return json.Integer(static_cast<uint16_t>(Unsigned(bytes, at, 2, bigEndian)));
     case ttSShort:
-        return static_cast<int16_t>(Unsigned(bytes, at, 2, bigEndian));
+        return json.Integer(static_cast<int16_t>(Unsigned(bytes, at, 2, bigEndian)));
     case ttLong:
-        return static_cast<uint32_t>(Unsigned(bytes, at, 4, bigEndian));
+        return json.Integer(static_cast<uint32_t>(Unsigned(bytes, at, 4, bigEndian)));
     case ttSLong:
-        return static_cast<int32_t>(Unsigned(bytes, at, 4, bigEndian));
+        return json.Integer(static_cast<int32_t>(Unsigned(bytes, at, 4, bigEndian)));
     case ttRational: {
         const auto num = static_cast<uint32_t>(Unsigned(bytes, at, 4, bigEndian));
         const auto den = static_cast<uint32_t>(Unsigned(bytes, at + 4, 4, bigEndian));
-        return den == 0 ? nlohmann::json(nullptr) : nlohmann::json(static_cast<double>(num) / den);
+        return den == 0 ? json.Null() : json.Number(static_cast<double>(num) / den);
     }
     case ttSRational: {
         const auto num = static_cast<int32_t>(Unsigned(bytes, at, 4, bigEndian));
         const auto den = static_cast<int32_t>(Unsigned(bytes, at + 4, 4, bigEndian));
-        return den == 0 ? nlohmann::json(nullptr) : nlohmann::json(static_cast<double>(num) / den);
+        return den == 0 ? json.Null() : json.Number(static_cast<double>(num) / den);
     }
     case ttFloat: {
         const float f = std::bit_cast<float>(static_cast<uint32_t>(Unsigned(bytes, at, 4, bigEndian)));
-        return std::isfinite(f) ? nlohmann::json(f) : nlohmann::json(nullptr);
+        return json.Number(static_cast<double>(f));
     }
-    case ttDouble: {
-        const double d = std::bit_cast<double>(Unsigned(bytes, at, 8, bigEndian));
-        return std::isfinite(d) ? nlohmann::json(d) : nlohmann::json(nullptr);
-    }
+    case ttDouble:
+        return json.Number(std::bit_cast<double>(Unsigned(bytes, at, 8, bigEndian)));
     default:
-        return nullptr;
+        return json.Null();
     }
 }
 
@@ -69,17 +67,6 @@ bool PrintableAscii(std::string_view v) {
     for (char c : v)
         if (c < 0x20 || c > 0x7E) return false;
     return true;
-}
-
-std::string Hex(std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string out(bytes.size() * 2, '0');
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        out[2 * i] = kDigits[b >> 4];
-        out[2 * i + 1] = kDigits[b & 15];
-    }
-    return out;
 }
 
 } // namespace
@@ -106,25 +93,22 @@ const char* GroupName(TTagGroup group) {
     return "IFD0";
 }
 
-nlohmann::json EntryValueJson(const TTagEntry& entry) {
+void WriteEntryValue(TJsonWriter& json, const TTagEntry& entry) {
     const std::string_view raw = entry.Raw;
-    if (raw.empty()) return nullptr;
-    if (entry.FieldType == ttAscii) return DisplayUtf8(WithoutClosingNuls(raw), TControls::C0);
+    const int size = ComponentSize(entry.FieldType);
+    if (raw.empty() || size <= 0 || raw.size() < static_cast<size_t>(size)) return json.Null();
+    if (entry.FieldType == ttAscii) return json.String(DisplayUtf8(WithoutClosingNuls(raw), TControls::C0));
     if (entry.FieldType == ttUndefined) {
         const std::string_view text = WithoutClosingNuls(raw);
-        if (!text.empty() && PrintableAscii(text)) return std::string(text);
-        return Hex(raw);
+        if (!text.empty() && PrintableAscii(text)) return json.String(text);
+        return json.Hex(raw);
     }
-    const int size = ComponentSize(entry.FieldType);
-    if (size <= 0) return nullptr;
     const size_t count = raw.size() / static_cast<size_t>(size);
-    if (count == 0) return nullptr;
-    if (count == 1) return Component(raw, 0, entry.FieldType, entry.RawBigEndian);
-    nlohmann::json values(nlohmann::json::value_t::array);
-    values.get_ref<nlohmann::json::array_t&>().reserve(count);
+    if (count == 1) return WriteComponent(json, raw, 0, entry.FieldType, entry.RawBigEndian);
+    json.Open('[');
     for (size_t i = 0; i < count; ++i)
-        values.push_back(Component(raw, i * static_cast<size_t>(size), entry.FieldType, entry.RawBigEndian));
-    return values;
+        WriteComponent(json, raw, i * static_cast<size_t>(size), entry.FieldType, entry.RawBigEndian);
+    json.Close(']');
 }
 
 } // namespace quillmark

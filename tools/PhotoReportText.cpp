@@ -1,6 +1,7 @@
 #include "PhotoReportText.h"
 
 #include "EntryValueJson.h"
+#include "JsonWriter.h"
 #include "ImgData.h"
 #include "PhotoReport.h"
 #include "TextEncoding.h"
@@ -9,56 +10,50 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace quillmark {
 
 namespace {
 
-using json = nlohmann::json;
-
 // JSON strings: the writer escapes C0 controls itself; DEL and C1 controls become U+FFFD.
-json JsonText(std::string_view text) {
-    return DisplayUtf8(text, TControls::C0);
+void Text(TJsonWriter& json, std::string_view text) {
+    if (IsDisplaySafe(text, TControls::C0))
+        json.String(text);
+    else
+        json.String(DisplayUtf8(text, TControls::C0));
 }
 
-// Objects are filled key by key: a braced list of pairs first builds each pair as a two-element array
-// and then copies it into the object, which made the JSON of an entry cost more than reading it.
-json EntryJson(const TTagEntry& e) {
-    json j(json::value_t::object);
-    j["list"] = e.ListId;
-    j["tag"] = e.Tag;
-    j["name"] = JsonText(e.Name);
-    j["caption"] = JsonText(e.Caption);
-    j["text"] = JsonText(e.Text);
-    j["type"] = e.FieldType;
-    j["group"] = GroupName(e.Group);
-    j["value"] = EntryValueJson(e);
-    return j;
+void EntryJson(TJsonWriter& json, const TTagEntry& e) {
+    json.Open('{');
+    json.Key("list").Integer(e.ListId);
+    json.Key("tag").Integer(e.Tag);
+    Text(json.Key("name"), e.Name);
+    Text(json.Key("caption"), e.Caption);
+    Text(json.Key("text"), e.Text);
+    json.Key("type").Integer(e.FieldType);
+    json.Key("group").String(GroupName(e.Group));
+    WriteEntryValue(json.Key("value"), e);
+    json.Close('}');
 }
 
 // An IPTC dataset as an entry: `list` 2, `tag` the dataset number, `record` its record.
-json IptcEntryJson(const TTagEntry& e) {
-    json j(json::value_t::object);
-    j["list"] = 2;
-    j["tag"] = e.Tag;
-    j["record"] = e.SubCode;
-    j["name"] = JsonText(e.Name);
-    j["caption"] = JsonText(e.Caption);
-    j["text"] = JsonText(e.Text);
-    j["type"] = nullptr;
-    j["group"] = GroupName(tgIPTC);
-    j["value"] = JsonText(e.Text);
-    return j;
-}
-
-json SummaryJson(const TReportRow& row) {
-    json j(json::value_t::object);
-    j["caption"] = JsonText(row.Item);
-    j["value"] = JsonText(row.Details);
-    return j;
+void IptcEntryJson(TJsonWriter& json, const TTagEntry& e) {
+    json.Open('{');
+    json.Key("list").Integer(2);
+    json.Key("tag").Integer(e.Tag);
+    json.Key("record").Integer(e.SubCode);
+    Text(json.Key("name"), e.Name);
+    Text(json.Key("caption"), e.Caption);
+    Text(json.Key("text"), e.Text);
+    json.Key("type").Null();
+    json.Key("group").String(GroupName(tgIPTC));
+    Text(json.Key("value"), e.Text);
+    json.Close('}');
 }
 
 void RenderText(const TimgData& data, const TPhotoReport& report, std::string& text) {
@@ -97,14 +92,14 @@ int64_t ThumbNumber(const TImageInfo& reader, uint16_t tag) {
     return -1;
 }
 
-json ThumbnailJson(const TimgData& data, const TImageInfo& reader, int64_t tiffHeaderOffset) {
-    json thumbEntries = json::array();
+void ThumbnailJson(TJsonWriter& json, const TimgData& data, const TImageInfo& reader, int64_t tiffHeaderOffset) {
+    json.Open('{');
+    json.Key("start").Integer(reader.ThumbnailStart);
+    json.Key("length").Integer(reader.ThumbnailLength);
+    json.Key("entries").Open('[');
     for (const auto& e : reader.ThumbEntries)
-        thumbEntries.push_back(EntryJson(e));
-    json t(json::value_t::object);
-    t["start"] = reader.ThumbnailStart;
-    t["length"] = reader.ThumbnailLength;
-    t["entries"] = std::move(thumbEntries);
+        EntryJson(json, e);
+    json.Close(']');
     // The image bytes: JPEGInterchangeFormat counts from the TIFF header, and they must lie within
     // the EXIF block, where a reader of the file will look for them.
     const int64_t start = ThumbNumber(reader, 0x0201);
@@ -112,51 +107,62 @@ json ThumbnailJson(const TimgData& data, const TImageInfo& reader, int64_t tiffH
     const tSection* exif = data.ExifSectionPtr();
     const int64_t blockSize = exif ? static_cast<int64_t>(exif->Size) - 8 : 0;
     if (tiffHeaderOffset >= 0 && start > 0 && length > 0 && start + length <= blockSize) {
-        t["imageOffset"] = tiffHeaderOffset + start;
-        t["imageLength"] = length;
+        json.Key("imageOffset").Integer(tiffHeaderOffset + start);
+        json.Key("imageLength").Integer(length);
     } else {
-        t["imageOffset"] = nullptr;
-        t["imageLength"] = nullptr;
+        json.Key("imageOffset").Null();
+        json.Key("imageLength").Null();
     }
-    return t;
+    json.Close('}');
 }
 
-void RenderJson(TimgData& data, const TPhotoReport& report, int64_t tiffHeaderOffset, json& j) {
-    j["file"] = JsonText(data.PathName);
-    j["error"] = data.ErrorText == "<none>" ? json(nullptr) : JsonText(data.ErrorText);
-    j["hasExif"] = data.HasExif();
-    json entries = json::array();
-    json thumbnail = nullptr;
-    std::string shortSummary, longSummary;
-    if (TImageInfo* reader = data.ExifReader.get(); reader && data.HasExif()) {
-        entries.get_ref<json::array_t&>().reserve(reader->Entries.size());
+void RenderJson(TimgData& data, const TPhotoReport& report, int64_t tiffHeaderOffset, std::string& out) {
+    TJsonWriter json(out);
+    json.Open('{');
+    Text(json.Key("file"), data.PathName);
+    if (data.ErrorText == "<none>")
+        json.Key("error").Null();
+    else
+        Text(json.Key("error"), data.ErrorText);
+    json.Key("hasExif").Bool(data.HasExif());
+    TImageInfo* reader = data.HasExif() ? data.ExifReader.get() : nullptr;
+    json.Key("entries").Open('[');
+    if (reader)
         for (const auto& e : reader->Entries)
-            entries.push_back(EntryJson(e));
-        if (data.HasThumbnail()) thumbnail = ThumbnailJson(data, *reader, tiffHeaderOffset);
-        shortSummary = reader->ShortSummaryText();
-        longSummary = reader->SummaryText();
-    }
-    json iptc = json::array();
+            EntryJson(json, e);
+    std::vector<std::string> iptcLines;
     if (data.IptcSection && data.IptcReader) {
         const std::string& app13 = data.Section(data.IptcSection).Data;
-        for (const auto& line : data.IptcReader->ListAsLines(app13))
-            iptc.push_back(JsonText(line));
+        iptcLines = data.IptcReader->ListAsLines(app13);
         TIPTCdata datasets(nullptr);
         datasets.ReadIptc(app13);
         for (const auto& e : datasets.AllEntries())
-            entries.push_back(IptcEntryJson(e));
+            IptcEntryJson(json, e);
     }
-    // Moved, not copied: a copy of the entry list cost as much as building it.
-    j["entries"] = std::move(entries);
-    j["thumbnail"] = std::move(thumbnail);
-    j["comment"] = data.CommentSection ? JsonText(data.CommentText()) : json(nullptr);
-    j["iptc"] = std::move(iptc);
-    json summary = json::array();
-    for (const auto& row : report.SummaryRows)
-        summary.push_back(SummaryJson(row));
-    j["summary"] = std::move(summary);
-    j["shortSummary"] = JsonText(shortSummary);
-    j["longSummary"] = JsonText(longSummary);
+    json.Close(']');
+    if (reader && data.HasThumbnail())
+        ThumbnailJson(json.Key("thumbnail"), data, *reader, tiffHeaderOffset);
+    else
+        json.Key("thumbnail").Null();
+    if (data.CommentSection)
+        Text(json.Key("comment"), data.CommentText());
+    else
+        json.Key("comment").Null();
+    json.Key("iptc").Open('[');
+    for (const auto& line : iptcLines)
+        Text(json, line);
+    json.Close(']');
+    json.Key("summary").Open('[');
+    for (const auto& row : report.SummaryRows) {
+        json.Open('{');
+        Text(json.Key("caption"), row.Item);
+        Text(json.Key("value"), row.Details);
+        json.Close('}');
+    }
+    json.Close(']');
+    Text(json.Key("shortSummary"), reader ? reader->ShortSummaryText() : std::string());
+    Text(json.Key("longSummary"), reader ? reader->SummaryText() : std::string());
+    json.Close('}');
 }
 
 void RenderCsv(const TimgData& data, const TPhotoReport& report, std::string& csv) {
@@ -246,18 +252,28 @@ TFileReport UnreadableReport(const std::string& path, std::string why) {
     TFileReport r;
     r.IsFile = false;
     r.Error = std::move(why);
-    json& j = r.Json;
-    j["file"] = JsonText(path);
-    j["error"] = JsonText(r.Error);
-    j["hasExif"] = false;
-    j["entries"] = json::array();
-    j["thumbnail"] = nullptr;
-    j["comment"] = nullptr;
-    j["iptc"] = json::array();
-    j["summary"] = json::array();
-    j["shortSummary"] = "";
-    j["longSummary"] = "";
+    TJsonWriter json(r.Json);
+    json.Open('{');
+    Text(json.Key("file"), path);
+    Text(json.Key("error"), r.Error);
+    json.Key("hasExif").Bool(false);
+    json.Key("entries").Open('[');
+    json.Close(']');
+    json.Key("thumbnail").Null();
+    json.Key("comment").Null();
+    json.Key("iptc").Open('[');
+    json.Close(']');
+    json.Key("summary").Open('[');
+    json.Close(']');
+    json.Key("shortSummary").String("");
+    json.Key("longSummary").String("");
+    json.Close('}');
     return r;
+}
+
+void KeepMemoryBetweenFiles() {
+    ::mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    ::mallopt(M_MMAP_THRESHOLD, 16 << 20);
 }
 
 std::string SummaryCsvHeader() {
@@ -287,7 +303,8 @@ TFileReport RenderReport(TimgData& data, bool hadMetadata, TReportParts parts, i
     out.HadMetadata = hadMetadata;
     // The JSON takes its entries from the reader, and the text only the report lines and the
     // Summary: the entry rows of the other two lists are never needed here.
-    const TPhotoReport report = BuildPhotoReport(data, TReportLists::MemoAndSummary);
+    const TPhotoReport report = BuildPhotoReport(
+        data, !Has(parts, TReportParts::Text) ? TReportLists::Summary : TReportLists::MemoAndSummary);
     if (Has(parts, TReportParts::Text)) RenderText(data, report, out.Text);
     if (Has(parts, TReportParts::Json)) RenderJson(data, report, tiffHeaderOffset, out.Json);
     if (Has(parts, TReportParts::Csv)) RenderCsv(data, report, out.Csv);

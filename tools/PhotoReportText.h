@@ -3,7 +3,7 @@
 // no control character from a file (TextEncoding.h).
 #pragma once
 
-#include <nlohmann/json.hpp>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,7 +19,7 @@ struct TFileReport {
     bool IsFile = true;
     std::string Error; // the system's reason, e.g. "Permission denied"
     std::string Text;  // lines separated by "\n", ending in "\n"
-    nlohmann::json Json;
+    std::string Json; // one JSON object on one line, without a line break
     std::string Csv; // one row: the file and the fifteen Summary values, ending in "\n"
 };
 
@@ -43,6 +43,10 @@ TFileReport RenderReport(TimgData& data, bool hadMetadata, TReportParts parts = 
 // the file's header sections; -1 when the section is not among them.
 int64_t FindExifTiffHeaderInFile(const std::string& path, const tSection& exif);
 int64_t FindExifTiffHeaderInBytes(std::string_view bytes, const tSection& exif);
+
+// Lets the memory of one file's read serve the next: the allocator otherwise hands the large buffers
+// of each read back to the system and faults them in again, which cost more than the reading.
+void KeepMemoryBetweenFiles();
 
 // The CSV header row: "file" and the fifteen Summary captions.
 std::string SummaryCsvHeader();

@@ -109,10 +109,11 @@ public:
             ok = ok && Write(report.Text);
             break;
         case TFormat::Json:
-            ok = Write((Count == 0 ? "\n" : ",\n") + Dump(report));
-            break;
         case TFormat::JsonLines:
-            ok = Write(Dump(report) + "\n");
+            if (Format == TFormat::Json) ok = Write(Count == 0 ? "\n" : ",\n");
+            report.Json += '\n';
+            ok = ok && Write(Format == TFormat::JsonLines ? std::string_view(report.Json)
+                                                          : std::string_view(report.Json).substr(0, report.Json.size() - 1));
             break;
         case TFormat::Csv:
             if (report.IsFile) ok = Write(report.Csv);
@@ -131,10 +132,7 @@ public:
     int Status = 0;
 
 private:
-    static std::string Dump(const TFileReport& report) {
-        return report.Json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    }
-    bool Write(const std::string& text) {
+    bool Write(std::string_view text) {
         if (text.empty()) return true;
         if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::ferror(stdout))
             return Failed(errno);
@@ -296,6 +294,7 @@ int main(int argc, char** argv) {
 
     // The tool prints no trace texts: the reader need not build them.
     ReaderSettings().KeepTraces = false;
+    KeepMemoryBetweenFiles();
 
     // Blocks get a "==> FILE <==" line whenever there may be more than one file.
     const auto& a = options.Arguments;
