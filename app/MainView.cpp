@@ -59,8 +59,8 @@ namespace quillmark {
 namespace {
 
 // Reader texts are 8-bit; they become Unicode only here, at the window's edge.
-QString ToDisplay(std::string_view text) {
-    const std::string utf8 = DisplayUtf8(text);
+QString ToDisplay(std::string_view text, TControls keep = TControls::None) {
+    const std::string utf8 = DisplayUtf8(text, keep);
     return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
 }
 
@@ -746,7 +746,8 @@ void TForm1::ShowPhoto(const QString& fileName, bool addToStrip) {
         Memo1->appendPlainText(lines.join(QLatin1Char('\n')));
     }
     if (ImageData->CommentSection && frmComment)
-        frmComment->Memo1->setPlainText(PlainLines(ToDisplay(ImageData->CommentText())));
+        frmComment->Memo1->setPlainText(
+            PlainLines(ToDisplay(ImageData->CommentText(), TControls::LineBreaks)));
     if (!ImageData->HasExif()) return;
     AppendRows(ValueListEditor3, report.SummaryRows);
     Memo1->moveCursor(QTextCursor::Start);

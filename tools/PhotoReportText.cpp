@@ -1,8 +1,8 @@
 #include "PhotoReportText.h"
 
 #include "EntryValueJson.h"
-#include "JsonWriter.h"
 #include "ImgData.h"
+#include "JsonWriter.h"
 #include "PhotoReport.h"
 #include "TextEncoding.h"
 
@@ -92,7 +92,8 @@ int64_t ThumbNumber(const TImageInfo& reader, uint16_t tag) {
     return -1;
 }
 
-void ThumbnailJson(TJsonWriter& json, const TimgData& data, const TImageInfo& reader, int64_t tiffHeaderOffset) {
+void ThumbnailJson(TJsonWriter& json, const TimgData& data, const TImageInfo& reader,
+                   int64_t tiffHeaderOffset) {
     json.Open('{');
     json.Key("start").Integer(reader.ThumbnailStart);
     json.Key("length").Integer(reader.ThumbnailLength);

@@ -19,8 +19,8 @@ struct TFileReport {
     bool IsFile = true;
     std::string Error; // the system's reason, e.g. "Permission denied"
     std::string Text;  // lines separated by "\n", ending in "\n"
-    std::string Json; // one JSON object on one line, without a line break
-    std::string Csv; // one row: the file and the fifteen Summary values, ending in "\n"
+    std::string Json;  // one JSON object on one line, without a line break
+    std::string Csv;   // one row: the file and the fifteen Summary values, ending in "\n"
 };
 
 // Which renderings to make (flags): each costs about as much as reading the file.

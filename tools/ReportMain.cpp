@@ -112,8 +112,9 @@ public:
         case TFormat::JsonLines:
             if (Format == TFormat::Json) ok = Write(Count == 0 ? "\n" : ",\n");
             report.Json += '\n';
-            ok = ok && Write(Format == TFormat::JsonLines ? std::string_view(report.Json)
-                                                          : std::string_view(report.Json).substr(0, report.Json.size() - 1));
+            ok = ok && Write(Format == TFormat::JsonLines
+                                 ? std::string_view(report.Json)
+                                 : std::string_view(report.Json).substr(0, report.Json.size() - 1));
             break;
         case TFormat::Csv:
             if (report.IsFile) ok = Write(report.Csv);
