@@ -102,11 +102,11 @@ void ThumbnailJson(TJsonWriter& json, const TimgData& data, const TImageInfo& re
         EntryJson(json, e);
     json.Close(']');
     // The image bytes: JPEGInterchangeFormat counts from the TIFF header, and they must lie within
-    // the EXIF block, where a reader of the file will look for them.
+    // the EXIF block as read (a cut file holds less than its section length says).
     const int64_t start = ThumbNumber(reader, 0x0201);
     const int64_t length = ThumbNumber(reader, 0x0202);
     const tSection* exif = data.ExifSectionPtr();
-    const int64_t blockSize = exif ? static_cast<int64_t>(exif->Size) - 8 : 0;
+    const int64_t blockSize = exif ? static_cast<int64_t>(exif->Data.size()) - 8 : 0;
     if (tiffHeaderOffset >= 0 && start > 0 && length > 0 && start + length <= blockSize) {
         json.Key("imageOffset").Integer(tiffHeaderOffset + start);
         json.Key("imageLength").Integer(length);
