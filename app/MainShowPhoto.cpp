@@ -149,7 +149,7 @@ void TForm1::ShowPhoto(const QString& fileName, bool addToStrip) {
     // The comment dialog always shows this photo's comment: none when it has none.
     if (frmComment)
         frmComment->Memo1->setPlainText(
-            ImageData->CommentSection ? PlainLines(ToDisplay(ImageData->CommentText())) : QString());
+            ImageData->CommentSection ? PlainLines(ToDisplay(ImageData->CommentText(), TControls::LineBreaks)) : QString());
 
     // The lists and the report, read once from what the container has just read.
     const TPhotoReport report = BuildPhotoReport(*ImageData);

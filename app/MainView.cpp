@@ -37,8 +37,8 @@ static void InitQuillmarkResources() {
 
 namespace quillmark {
 
-QString ToDisplay(std::string_view text) {
-    const std::string utf8 = DisplayUtf8(text);
+QString ToDisplay(std::string_view text, TControls keep) {
+    const std::string utf8 = DisplayUtf8(text, keep);
     return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
 }
 

@@ -1,6 +1,8 @@
 // What the files of the main window share: conversions at the window's edge and its own icons.
 #pragma once
 
+#include "TextEncoding.h"
+
 #include <QFile>
 #include <QIcon>
 #include <QString>
@@ -14,7 +16,7 @@ class QWidget;
 namespace quillmark {
 
 // Reader texts are 8-bit; they become Unicode only here, at the window's edge.
-QString ToDisplay(std::string_view text);
+QString ToDisplay(std::string_view text, TControls keep = TControls::None);
 
 // File names for the reader, which opens files by their bytes.
 std::string ToFileName(const QString& path);

@@ -9,7 +9,11 @@
 #include "JpegWriter.h"
 #include "MakerNoteHarness.h"
 #include "PhotoReport.h"
+#include "PhotoReportText.h"
 #include "ReaderSettings.h"
+#include "TextEncoding.h"
+
+#include <nlohmann/json.hpp>
 
 #include <cstddef>
 #include <cstdint>
@@ -114,6 +118,32 @@ inline bool ReadIptcSection(std::string_view input) {
 // The writer's skipping of the header sections of an encoded stream: never past its end.
 inline bool SkipWriterSections(std::string_view encoded) {
     return SkipEncoderHeaderSections(encoded) <= encoded.size();
+}
+
+// The report tool's three renderings of any bytes: the text and CSV are valid UTF-8 whose only
+// control character is the line feed between lines; the JSON is valid UTF-8 without a raw control
+// character and parses back, and a thumbnail it places lies within the file.
+inline bool RenderLikeTheReportTool(std::string_view bytes) {
+    ReaderSettings().KeepTraces = false;
+    const bool tiff = bytes.starts_with("II") || bytes.starts_with("MM");
+    TimgData d(255);
+    const bool read = d.ProcessBytes(tiff ? "fuzz.tif" : "fuzz.jpg", bytes);
+    const int64_t tiffHeader =
+        d.HasThumbnail() ? FindExifTiffHeaderInBytes(bytes, d.Section(d.ExifSection)) : -1;
+    const TFileReport r = RenderReport(d, read, TReportParts(7), tiffHeader);
+    ReaderSettings().KeepTraces = true;
+    const auto lines = [](const std::string& text) {
+        return IsDisplaySafe(text, TControls::LineBreaks) && text.find_first_of("\r\t") == std::string::npos;
+    };
+    if (!lines(r.Text) || !lines(r.Csv) || !IsDisplaySafe(r.Json)) return false;
+    const nlohmann::json j = nlohmann::json::parse(r.Json, nullptr, false);
+    if (j.is_discarded() || !j.is_object() || j["summary"].size() > 15) return false;
+    const nlohmann::json& t = j["thumbnail"];
+    if (t.is_object() && t["imageOffset"].is_number()) {
+        const auto offset = t["imageOffset"].get<int64_t>(), length = t["imageLength"].get<int64_t>();
+        if (offset < 0 || length <= 0 || offset + length > static_cast<int64_t>(bytes.size())) return false;
+    }
+    return true;
 }
 
 } // namespace quillmark::fuzzing

@@ -10,7 +10,8 @@
 //   - fuzz_gif_frames: GIFs with several frames, extensions, local colour tables, and frame marks
 //     where they should not be;
 //   - fuzz_writer_skip: encoded JPEG streams with and without the header sections the writer skips;
-//   - fuzz_jpeg_header: the JPEG header seeds, and EXIF sections (with their thumbnails) on their own.
+//   - fuzz_jpeg_header: the JPEG header seeds, and EXIF sections (with their thumbnails) on their own;
+//   - fuzz_report_output: the photos' header sections, as for the reader.
 #include "ExifBuilder.h"
 #include "ImgData.h"
 #include "MakerNoteHarness.h"
@@ -301,6 +302,7 @@ int main(int argc, char** argv) {
         const std::string head = tiff ? bytes.substr(0, 8192) : HeaderSections(bytes);
         Write(out / (tiff ? "fuzz_tiff_reader" : "fuzz_jpeg_reader"), name, head);
         if (!tiff) Write(out / "fuzz_jpeg_header", name, head);
+        Write(out / "fuzz_report_output", name, head);
         TimgData d(255);
         d.ProcessBytes(tiff ? "seed.tif" : "seed.jpg", head);
         if (!tiff && d.ExifSection && d.Section(d.ExifSection).Data.compare(2, 6, "Exif\0\0"s) == 0) {

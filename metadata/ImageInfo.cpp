@@ -203,9 +203,13 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
             ReadSubDirectory(valuePos + 4 * k, base, length, dkMain);
         break;
     case 0x8769:
-    case 0xA005:
+    case 0xA005: {
+        const TTagGroup outer = WalkGroup;
+        WalkGroup = tag == 0x8769 ? tgExifIFD : tag == 0xA005 ? tgInterop : tgSubIFD;
         ReadSubDirectory(valuePos, base, length, dkMain);
+        WalkGroup = outer;
         break;
+    }
     case 0x8825:
         ReadSubDirectory(valuePos, base, length, dkGps);
         break;
@@ -219,6 +223,7 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
         row.RawSize = static_cast<int32_t>(row.Raw.size());
         row.ValueOffset = ClampToInt32(valuePos);
         row.FieldType = type;
+        row.Group = kind == dkThumbnail ? tgIFD1 : kind == dkGps ? tgGPS : WalkGroup;
         if (kind == dkThumbnail)
             AddThumbEntry(std::move(row));
         else
@@ -320,11 +325,15 @@ bool TImageInfo::Admits(TTagEntry& entry) {
 }
 
 int TImageInfo::AddEntry(TTagEntry entry) {
+    // Stored while the walk that made the entry still reads in its block's byte order.
+    entry.RawBigEndian = BigEndian;
+    if (entry.ListId == 1) entry.Group = tgMakerNotes;
     if (Admits(entry)) Entries.push_back(std::move(entry));
     return static_cast<int>(Entries.size()) - 1;
 }
 
 int TImageInfo::AddThumbEntry(TTagEntry entry) {
+    entry.RawBigEndian = BigEndian;
     if (Admits(entry)) ThumbEntries.push_back(std::move(entry));
     return static_cast<int>(ThumbEntries.size()) - 1;
 }
@@ -399,6 +408,7 @@ void TImageInfo::ComputeFocalLength35() {
     e.RawSize = 0;
     e.FormatPattern = "%s mm";
     e.FieldType = ttSRational;
+    e.Group = tgExifIFD;
     if (BuildsTrace()) Trace += TraceLine(e.Tag, e.Caption, e.Text, 0, 0);
     if (BuildsLists()) AddEntry(std::move(e));
 }

@@ -156,6 +156,7 @@ private:
     std::set<std::pair<int64_t, int64_t>> Visited;
     int Depth = 0;
     bool ReducedImage = false; // the directory being read holds a reduced-resolution image
+    TTagGroup WalkGroup = tgIFD0; // the directory being walked, for the entries' Group
     int DirectoriesRead = 0;
     int64_t EntriesRead = 0;
     int64_t RawStored = 0;

@@ -49,6 +49,11 @@ void ListEntries(const TImageInfo& reader, int32_t listId, std::vector<TReportRo
     }
 }
 
+void AddSummaryRows(const TImageInfo& reader, std::vector<TReportRow>& rows) {
+    for (const auto& row : kSummaryRows)
+        rows.push_back({row.Caption, reader.ExifValue(row.TagName)});
+}
+
 } // namespace
 
 TPhotoReport BuildPhotoReport(TimgData& data, TReportLists lists) {
@@ -61,6 +66,11 @@ TPhotoReport BuildPhotoReport(TimgData& data, TReportLists lists) {
         if (rows) r.ExifRows.reserve(reader->Entries.size());
     }
     const bool hasExif = data.HasExif() && reader;
+    if (lists == TReportLists::Summary) {
+        if (data.HasThumbnail()) reader->ReadThumbnailDirectory();
+        if (hasExif) AddSummaryRows(*reader, r.SummaryRows);
+        return r;
+    }
 
     if (!hasExif)
         r.ExifRows.push_back({"No Exif data in photo!", ""});
@@ -111,8 +121,7 @@ TPhotoReport BuildPhotoReport(TimgData& data, TReportLists lists) {
     AddReportLines(memo, " ");
     AddReportLines(memo, " -- EXIF Summary -(long)---- ");
     AddReportLines(memo, reader->SummaryText());
-    for (const auto& row : kSummaryRows)
-        r.SummaryRows.push_back({row.Caption, reader->ExifValue(row.TagName)});
+    AddSummaryRows(*reader, r.SummaryRows);
     return r;
 }
 

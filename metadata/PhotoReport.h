@@ -33,7 +33,9 @@ extern const TSummaryRow kSummaryRows[15];
 // What to build besides the report lines and the Summary rows. `MemoAndSummary` leaves the entry rows
 // of "Exif Properties" and "Maker Data" empty (the "No Exif data" row stays): the text report needs no
 // more, and skips two copies of every entry.
-enum class TReportLists { All, MemoAndSummary };
+// `Summary` builds the Summary rows alone (and reads the thumbnail directory): for a rendering that
+// takes everything else from the reader itself.
+enum class TReportLists { All, MemoAndSummary, Summary };
 
 // Builds the lists and report lines from a container that has just read a photo. Reads the
 // thumbnail directory on the way, so call it once per read.

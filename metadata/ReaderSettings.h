@@ -23,7 +23,7 @@ struct TReaderSettings {
     bool MultiLine = false;
 };
 
-// The one settings object of the program. The reader runs on one thread at a time.
+// The settings of the calling thread; each thread that reads starts from the defaults.
 TReaderSettings& ReaderSettings();
 
 } // namespace quillmark

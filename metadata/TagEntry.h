@@ -11,13 +11,18 @@ namespace quillmark {
 // it expects; the directory walk then falls back to the cleaned text.
 using TFormatter = std::string (*)(const std::string&);
 
+// The directory an entry was read from.
+enum TTagGroup : uint8_t { tgIFD0, tgExifIFD, tgGPS, tgInterop, tgIFD1, tgMakerNotes, tgIPTC, tgSubIFD };
+
 struct TTagEntry {
     int32_t ListId = 0;     // 0: directory walk, 1: maker note
     uint16_t FieldType = 0; // TIFF field type of the stored value
     uint16_t SubCode = 0;   // IPTC record number
     uint16_t Tag = 0;       // 0: stands for no tag, never stored
-    std::string Name;       // key without spaces; lookups ignore letter case
-    std::string Caption;    // label shown to the user
+    TTagGroup Group = tgIFD0;
+    bool RawBigEndian = false; // byte order of Raw's numbers (a maker note may differ from its block)
+    std::string Name;          // key without spaces; lookups ignore letter case
+    std::string Caption;       // label shown to the user
     // The map and the pattern always come from the constant tables, so entries only point at them.
     std::string_view ValueMap; // "code:text,code:text"
     std::string Text;          // display value

@@ -1,52 +1,66 @@
 #include "PhotoReportText.h"
 
+#include "EntryValueJson.h"
 #include "ImgData.h"
+#include "JsonWriter.h"
 #include "PhotoReport.h"
 #include "TextEncoding.h"
 
-#include <string_view>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace quillmark {
 
 namespace {
 
-// Appends a reader text as DisplayUtf8 gives it, without a temporary for the common valid case.
-void AppendDisplayUtf8(std::string& out, std::string_view text) {
-    if (IsValidUtf8(text))
-        out.append(text);
+// JSON strings: the writer escapes C0 controls itself; DEL and C1 controls become U+FFFD.
+void Text(TJsonWriter& json, std::string_view text) {
+    if (IsDisplaySafe(text, TControls::C0))
+        json.String(text);
     else
-        out += Windows1252ToUtf8(text);
+        json.String(DisplayUtf8(text, TControls::C0));
 }
 
-// Objects are filled key by key: a braced list of pairs first builds each pair as a two-element array
-// and then copies it into the object, which made the JSON of an entry cost more than reading it.
-nlohmann::json EntryJson(const TTagEntry& e) {
-    nlohmann::json j(nlohmann::json::value_t::object);
-    j["list"] = e.ListId;
-    j["tag"] = e.Tag;
-    j["name"] = DisplayUtf8(e.Name);
-    j["caption"] = DisplayUtf8(e.Caption);
-    j["text"] = DisplayUtf8(e.Text);
-    j["type"] = e.FieldType;
-    return j;
+void EntryJson(TJsonWriter& json, const TTagEntry& e) {
+    json.Open('{');
+    json.Key("list").Integer(e.ListId);
+    json.Key("tag").Integer(e.Tag);
+    Text(json.Key("name"), e.Name);
+    Text(json.Key("caption"), e.Caption);
+    Text(json.Key("text"), e.Text);
+    json.Key("type").Integer(e.FieldType);
+    json.Key("group").String(GroupName(e.Group));
+    WriteEntryValue(json.Key("value"), e);
+    json.Close('}');
 }
 
-nlohmann::json SummaryJson(const TReportRow& row) {
-    nlohmann::json j(nlohmann::json::value_t::object);
-    j["caption"] = DisplayUtf8(row.Item);
-    j["value"] = DisplayUtf8(row.Details);
-    return j;
+// An IPTC dataset as an entry: `list` 2, `tag` the dataset number, `record` its record.
+void IptcEntryJson(TJsonWriter& json, const TTagEntry& e) {
+    json.Open('{');
+    json.Key("list").Integer(2);
+    json.Key("tag").Integer(e.Tag);
+    json.Key("record").Integer(e.SubCode);
+    Text(json.Key("name"), e.Name);
+    Text(json.Key("caption"), e.Caption);
+    Text(json.Key("text"), e.Text);
+    json.Key("type").Null();
+    json.Key("group").String(GroupName(tgIPTC));
+    Text(json.Key("value"), e.Text);
+    json.Close('}');
 }
-
-} // namespace
-
-namespace {
 
 void RenderText(const TimgData& data, const TPhotoReport& report, std::string& text) {
-
     // The memo lines, or the one row of the Exif list when the photo has no EXIF. Lines are
-    // appended in place, without a temporary string for each of the hundred or so.
+    // appended in place, without a temporary string for each of the hundred or so. The lines are
+    // split before they are converted, so a line break a file carries inside a value is a line of
+    // the report only where the report itself splits, and never reaches the terminal otherwise.
     size_t size = 64;
     for (const auto& line : report.MemoLines)
         size += line.size() + 1;
@@ -70,67 +84,244 @@ void RenderText(const TimgData& data, const TPhotoReport& report, std::string& t
     }
 }
 
-void RenderJson(TimgData& data, const TPhotoReport& report, nlohmann::json& j) {
-    j["file"] = DisplayUtf8(data.PathName);
-    j["error"] = DisplayUtf8(data.ErrorText);
-    j["hasExif"] = data.HasExif();
-    nlohmann::json entries = nlohmann::json::array();
-    nlohmann::json thumbnail = nullptr;
-    std::string shortSummary, longSummary;
-    if (TImageInfo* reader = data.ExifReader.get(); reader && data.HasExif()) {
-        for (const auto& e : reader->Entries)
-            entries.push_back(EntryJson(e));
-        if (data.HasThumbnail()) {
-            nlohmann::json thumbEntries = nlohmann::json::array();
-            for (const auto& e : reader->ThumbEntries)
-                thumbEntries.push_back(EntryJson(e));
-            thumbnail = {{"start", reader->ThumbnailStart},
-                         {"length", reader->ThumbnailLength},
-                         {"entries", std::move(thumbEntries)}};
-        }
-        shortSummary = reader->ShortSummaryText();
-        longSummary = reader->SummaryText();
+// The value of a thumbnail directory entry, or -1 when it has none.
+int64_t ThumbNumber(const TImageInfo& reader, uint16_t tag) {
+    for (const auto& e : reader.ThumbEntries)
+        if (e.Tag == tag && !e.Raw.empty())
+            return static_cast<int64_t>(ValueAsNumber(e.Raw, e.FieldType, e.RawBigEndian));
+    return -1;
+}
+
+void ThumbnailJson(TJsonWriter& json, const TimgData& data, const TImageInfo& reader,
+                   int64_t tiffHeaderOffset) {
+    json.Open('{');
+    json.Key("start").Integer(reader.ThumbnailStart);
+    json.Key("length").Integer(reader.ThumbnailLength);
+    json.Key("entries").Open('[');
+    for (const auto& e : reader.ThumbEntries)
+        EntryJson(json, e);
+    json.Close(']');
+    // The image bytes: JPEGInterchangeFormat counts from the TIFF header, and they must lie within
+    // the EXIF block as read (a cut file holds less than its section length says).
+    const int64_t start = ThumbNumber(reader, 0x0201);
+    const int64_t length = ThumbNumber(reader, 0x0202);
+    const tSection* exif = data.ExifSectionPtr();
+    const int64_t blockSize = exif ? static_cast<int64_t>(exif->Data.size()) - 8 : 0;
+    if (tiffHeaderOffset >= 0 && start > 0 && length > 0 && start + length <= blockSize) {
+        json.Key("imageOffset").Integer(tiffHeaderOffset + start);
+        json.Key("imageLength").Integer(length);
+    } else {
+        json.Key("imageOffset").Null();
+        json.Key("imageLength").Null();
     }
-    // Moved, not copied: a copy of the entry list cost as much as building it.
-    j["entries"] = std::move(entries);
-    j["thumbnail"] = std::move(thumbnail);
-    j["comment"] =
-        data.CommentSection ? nlohmann::json(DisplayUtf8(data.CommentText())) : nlohmann::json(nullptr);
-    nlohmann::json iptc = nlohmann::json::array();
-    if (data.IptcSection && data.IptcReader)
-        for (const auto& line : data.IptcReader->ListAsLines(data.Section(data.IptcSection).Data))
-            iptc.push_back(DisplayUtf8(line));
-    j["iptc"] = std::move(iptc);
-    nlohmann::json summary = nlohmann::json::array();
-    for (const auto& row : report.SummaryRows)
-        summary.push_back(SummaryJson(row));
-    j["summary"] = std::move(summary);
-    j["shortSummary"] = DisplayUtf8(shortSummary);
-    j["longSummary"] = DisplayUtf8(longSummary);
+    json.Close('}');
+}
+
+void RenderJson(TimgData& data, const TPhotoReport& report, int64_t tiffHeaderOffset, std::string& out) {
+    TJsonWriter json(out);
+    json.Open('{');
+    Text(json.Key("file"), data.PathName);
+    if (data.ErrorText == "<none>")
+        json.Key("error").Null();
+    else
+        Text(json.Key("error"), data.ErrorText);
+    json.Key("hasExif").Bool(data.HasExif());
+    TImageInfo* reader = data.HasExif() ? data.ExifReader.get() : nullptr;
+    json.Key("entries").Open('[');
+    if (reader)
+        for (const auto& e : reader->Entries)
+            EntryJson(json, e);
+    std::vector<std::string> iptcLines;
+    if (data.IptcSection && data.IptcReader) {
+        const std::string& app13 = data.Section(data.IptcSection).Data;
+        iptcLines = data.IptcReader->ListAsLines(app13);
+        TIPTCdata datasets(nullptr);
+        datasets.ReadIptc(app13);
+        for (const auto& e : datasets.AllEntries())
+            IptcEntryJson(json, e);
+    }
+    json.Close(']');
+    if (reader && data.HasThumbnail())
+        ThumbnailJson(json.Key("thumbnail"), data, *reader, tiffHeaderOffset);
+    else
+        json.Key("thumbnail").Null();
+    if (data.CommentSection)
+        Text(json.Key("comment"), data.CommentText());
+    else
+        json.Key("comment").Null();
+    json.Key("iptc").Open('[');
+    for (const auto& line : iptcLines)
+        Text(json, line);
+    json.Close(']');
+    json.Key("summary").Open('[');
+    for (const auto& row : report.SummaryRows) {
+        json.Open('{');
+        Text(json.Key("caption"), row.Item);
+        Text(json.Key("value"), row.Details);
+        json.Close('}');
+    }
+    json.Close(']');
+    Text(json.Key("shortSummary"), reader ? reader->ShortSummaryText() : std::string());
+    Text(json.Key("longSummary"), reader ? reader->SummaryText() : std::string());
+    json.Close('}');
+}
+
+void RenderCsv(const TimgData& data, const TPhotoReport& report, std::string& csv) {
+    AppendCsvField(csv, DisplayUtf8(data.PathName));
+    for (size_t i = 0; i < std::size(kSummaryRows); ++i) {
+        csv += ',';
+        if (i < report.SummaryRows.size()) AppendCsvField(csv, DisplayUtf8(report.SummaryRows[i].Details));
+    }
+    csv += '\n';
+}
+
+// The system's reason why a path cannot be read as a file; empty when it can.
+std::string Unreadable(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::strerror(errno);
+    struct stat st {};
+    std::string why;
+    char byte;
+    if (::fstat(fd, &st) != 0)
+        why = std::strerror(errno);
+    else if (S_ISDIR(st.st_mode))
+        why = std::strerror(EISDIR);
+    else if (!S_ISREG(st.st_mode))
+        why = "Not a regular file";
+    else if (::read(fd, &byte, 1) < 0)
+        why = std::strerror(errno);
+    ::close(fd);
+    return why;
+}
+
+// Walks a JPEG's header sections (SOI, then marker, two length bytes and the data, with fill
+// bytes allowed before a marker) up to the picture data, through `readAt(position, count, into)`.
+int64_t FindExifTiffHeader(const std::function<bool(int64_t, size_t, unsigned char*)>& readAt,
+                           const tSection& exif) {
+    constexpr int kMaxSections = 1000;
+    constexpr int kMaxFill = 64;
+    const size_t compare = std::min<size_t>(exif.Data.size(), 64);
+    unsigned char head[64];
+    int64_t pos = 2;
+    for (int n = 0; n < kMaxSections; ++n) {
+        unsigned char b[4];
+        int fill = 0;
+        if (!readAt(pos, 2, b) || b[0] != 0xFF) return -1;
+        while (b[1] == 0xFF && fill++ < kMaxFill) {
+            ++pos;
+            if (!readAt(pos, 2, b)) return -1;
+        }
+        if (b[1] == 0xD9 || b[1] == 0xDA || b[1] == 0xFF) return -1;
+        if (!readAt(pos + 2, 2, b + 2)) return -1;
+        const int size = b[2] * 256 + b[3];
+        if (size < 2) return -1;
+        if (b[1] == 0xE1 && size == exif.Size && readAt(pos + 2, compare, head) &&
+            std::memcmp(head, exif.Data.data(), compare) == 0)
+            return pos + 2 + 2 + 6; // marker, length bytes, "Exif\0\0"
+        pos += 2 + size;
+    }
+    return -1;
 }
 
 } // namespace
 
-TFileReport RenderReport(TimgData& data, bool hadMetadata, TReportParts parts) {
+int64_t FindExifTiffHeaderInFile(const std::string& path, const tSection& exif) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -1;
+    const int64_t found = FindExifTiffHeader(
+        [fd](int64_t at, size_t n, unsigned char* into) {
+            return ::pread(fd, into, n, static_cast<off_t>(at)) == static_cast<ssize_t>(n);
+        },
+        exif);
+    ::close(fd);
+    return found;
+}
+
+int64_t FindExifTiffHeaderInBytes(std::string_view bytes, const tSection& exif) {
+    return FindExifTiffHeader(
+        [bytes](int64_t at, size_t n, unsigned char* into) {
+            if (at < 0 || static_cast<uint64_t>(at) > bytes.size() ||
+                bytes.size() - static_cast<size_t>(at) < n)
+                return false;
+            std::memcpy(into, bytes.data() + at, n);
+            return true;
+        },
+        exif);
+}
+
+TFileReport UnreadableReport(const std::string& path, std::string why) {
+    TFileReport r;
+    r.IsFile = false;
+    r.Error = std::move(why);
+    TJsonWriter json(r.Json);
+    json.Open('{');
+    Text(json.Key("file"), path);
+    Text(json.Key("error"), r.Error);
+    json.Key("hasExif").Bool(false);
+    json.Key("entries").Open('[');
+    json.Close(']');
+    json.Key("thumbnail").Null();
+    json.Key("comment").Null();
+    json.Key("iptc").Open('[');
+    json.Close(']');
+    json.Key("summary").Open('[');
+    json.Close(']');
+    json.Key("shortSummary").String("");
+    json.Key("longSummary").String("");
+    json.Close('}');
+    return r;
+}
+
+void KeepMemoryBetweenFiles() {
+    ::mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    ::mallopt(M_MMAP_THRESHOLD, 16 << 20);
+}
+
+std::string SummaryCsvHeader() {
+    std::string h = "file";
+    for (const auto& row : kSummaryRows) {
+        h += ',';
+        AppendCsvField(h, row.Caption);
+    }
+    return h + '\n';
+}
+
+void AppendCsvField(std::string& out, std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out.append(field);
+        return;
+    }
+    out += '"';
+    for (char c : field) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+TFileReport RenderReport(TimgData& data, bool hadMetadata, TReportParts parts, int64_t tiffHeaderOffset) {
     TFileReport out;
     out.HadMetadata = hadMetadata;
     // The JSON takes its entries from the reader, and the text only the report lines and the
     // Summary: the entry rows of the other two lists are never needed here.
-    const TPhotoReport report = BuildPhotoReport(data, TReportLists::MemoAndSummary);
-    if (parts != TReportParts::Json) RenderText(data, report, out.Text);
-    if (parts != TReportParts::Text) RenderJson(data, report, out.Json);
+    const TPhotoReport report = BuildPhotoReport(
+        data, !Has(parts, TReportParts::Text) ? TReportLists::Summary : TReportLists::MemoAndSummary);
+    if (Has(parts, TReportParts::Text)) RenderText(data, report, out.Text);
+    if (Has(parts, TReportParts::Json)) RenderJson(data, report, tiffHeaderOffset, out.Json);
+    if (Has(parts, TReportParts::Csv)) RenderCsv(data, report, out.Csv);
     return out;
 }
 
 TFileReport ReportFile(const std::string& path, TReportParts parts) {
     TimgData data(255);
     const bool ok = data.ProcessFile(path);
-    if (!ok && data.PathName.empty()) { // the reader names only regular files it found
-        TFileReport none;
-        none.IsFile = false;
-        return none;
-    }
-    return RenderReport(data, ok, parts);
+    // Only a read that found nothing asks why: a folder of photos costs no second look per file.
+    if (!ok)
+        if (std::string why = Unreadable(path); !why.empty()) return UnreadableReport(path, std::move(why));
+    int64_t tiffHeaderOffset = -1;
+    if (Has(parts, TReportParts::Json) && data.HasThumbnail())
+        tiffHeaderOffset = FindExifTiffHeaderInFile(path, data.Section(data.ExifSection));
+    return RenderReport(data, ok, parts, tiffHeaderOffset);
 }
 
 } // namespace quillmark

@@ -111,7 +111,7 @@ private slots:
         const Run file = RunProgram(kReportTool, {QStringLiteral("--"), QStringLiteral("--version")});
         QCOMPARE(file.status, 2);
         QCOMPARE(file.out, QString());
-        QCOMPARE(file.err, QStringLiteral("quillmark-report: --version: no such file\n"));
+        QCOMPARE(file.err, QStringLiteral("quillmark-report: --version: No such file or directory\n"));
     }
 };
 

@@ -32,6 +32,7 @@ const std::map<std::string, std::function<bool(std::string_view)>>& Bodies() {
         {"fuzz_maker_notes", fuzzing::ReadMakerNote},
         {"fuzz_iptc", fuzzing::ReadIptcSection},
         {"fuzz_writer_skip", fuzzing::SkipWriterSections},
+        {"fuzz_report_output", fuzzing::RenderLikeTheReportTool},
     };
     return bodies;
 }
@@ -102,4 +103,7 @@ TEST(FuzzRegression, TheReaderTargetsOverEveryCutOfACraftedFile) {
         EXPECT_TRUE(fuzzing::ReadLikeTheWindow("fuzz.tif", std::string_view(tiff).substr(0, n))) << n;
     EXPECT_TRUE(fuzzing::ReadIptcSection(craft::PhotoshopApp13Body({{2, 25, "a, b"}, {2, 120, "c d"}})));
     EXPECT_TRUE(fuzzing::SkipWriterSections(jpeg));
+    for (size_t n = 0; n <= jpeg.size(); n += 5)
+        EXPECT_TRUE(fuzzing::RenderLikeTheReportTool(std::string_view(jpeg).substr(0, n))) << n;
+    EXPECT_TRUE(fuzzing::RenderLikeTheReportTool(tiff));
 }

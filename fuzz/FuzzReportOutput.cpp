@@ -1,0 +1,9 @@
+// The report tool's text, CSV and JSON renderings over arbitrary bytes (FuzzBodies.h).
+#include "FuzzBodies.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (!quillmark::fuzzing::RenderLikeTheReportTool(
+            std::string_view(reinterpret_cast<const char*>(data), size)))
+        __builtin_trap();
+    return 0;
+}
