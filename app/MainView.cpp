@@ -9,6 +9,7 @@
 #include "MainViewParts.h"
 #include "PictureView.h"
 #include "TextEncoding.h"
+#include "ThumbnailCache.h"
 #include "ThumbnailList.h"
 #include "platform/Platform.h"
 
@@ -86,6 +87,9 @@ void LetShrink(QLabel* label) {
 TForm1::TForm1(QStringList arguments, QWidget* parent)
     : QMainWindow(parent), arguments_(std::move(arguments)) {
     InitQuillmarkResources();
+    // The strip's thumbnails go through the desktop's shared cache, as every other viewer and file manager
+    // on the desktop does: a folder seen once opens at once the next time, in any of them.
+    UseThumbnailCache(std::make_shared<const TThumbnailCache>());
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(QIcon::fromTheme(QStringLiteral("quillmark"), ResourceIcon("quillmark")));
     BuildMenus();

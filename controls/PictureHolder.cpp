@@ -74,7 +74,7 @@ void DecodeWhole(const QByteArray& bytes, QSize bound, int frame, TThumbnailLoad
 
 } // namespace
 
-TThumbnailLoad PrepareThumbnailLoad(const QString& fileName, QSize deviceBound, int frame) {
+TThumbnailLoad DecodeThumbnailLoad(const QString& fileName, QSize deviceBound, int frame) {
     TThumbnailLoad load;
     load.Bound = deviceBound.expandedTo(QSize(1, 1));
     try {

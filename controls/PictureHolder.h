@@ -53,7 +53,11 @@ enum class TLoadFailure {
 // `frame`. A JPEG whose EXIF thumbnail fills the cell is read only up to its frame header, and the thumbnail
 // is decoded instead of the photo; any other file is read whole and decoded at the reduced size the cell
 // needs. Either way the picture reports the photo's own size. Safe to run on any thread.
+// Photos the EXIF thumbnail does not serve go through the desktop's shared thumbnail cache when a program
+// has chosen to use it (UseThumbnailCache, ThumbnailCache.h).
 TThumbnailLoad PrepareThumbnailLoad(const QString& fileName, QSize deviceBound, int frame = 1);
+// The same, always from the file itself.
+TThumbnailLoad DecodeThumbnailLoad(const QString& fileName, QSize deviceBound, int frame = 1);
 
 // A rectangle given by its edges, right and bottom exclusive, as the drawing rules state them.
 inline QRect RectLTRB(int left, int top, int right, int bottom) {

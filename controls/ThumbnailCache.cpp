@@ -1,4 +1,5 @@
 #include "ThumbnailCache.h"
+#include "PictureHolder.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,6 +73,18 @@ TThumbnailCache::TThumbnailCache(QString root) : root_(std::move(root)) {
 TThumbnailCache::Flavour TThumbnailCache::FlavourFor(QSize deviceBound) {
     return std::max(deviceBound.width(), deviceBound.height()) <= EdgeOf(Flavour::Normal) ? Flavour::Normal
                                                                                           : Flavour::Large;
+}
+
+bool TThumbnailCache::Covers(QSize thumbnail, QSize deviceBound) {
+    if (thumbnail.isEmpty()) return false;
+    const QSize fitted = thumbnail.scaled(deviceBound.expandedTo(QSize(1, 1)), Qt::KeepAspectRatio);
+    return fitted.width() <= thumbnail.width() && fitted.height() <= thumbnail.height();
+}
+
+QImage TThumbnailCache::Reduced(const QImage& picture, Flavour flavour) {
+    const int edge = EdgeOf(flavour);
+    if (picture.width() <= edge && picture.height() <= edge) return picture;
+    return picture.scaled(edge, edge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
 QByteArray TThumbnailCache::FileUri(const QString& path) {
@@ -176,10 +190,7 @@ bool TThumbnailCache::Store(const QString& path, const QImage& picture, QSize so
                             Flavour flavour) const {
     const std::optional<qint64> mtime = ModificationTime(path);
     if (!mtime || picture.isNull() || !MayCache(path)) return false;
-    const int edge = EdgeOf(flavour);
-    QImage image = picture.width() > edge || picture.height() > edge
-                       ? picture.scaled(edge, edge, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-                       : picture;
+    QImage image = Reduced(picture, flavour);
     const QByteArray uri = FileUri(path);
     image.setText(QString::fromLatin1(kUriKey), QString::fromUtf8(uri));
     image.setText(QString::fromLatin1(kMTimeKey), QString::number(*mtime));
@@ -208,6 +219,85 @@ bool TThumbnailCache::StoreFailure(const QString& path) const {
     mark.setText(QString::fromLatin1(kUriKey), QString::fromUtf8(uri));
     mark.setText(QString::fromLatin1(kMTimeKey), QString::number(*mtime));
     return WriteAtomically(FailFolder(), ThumbnailName(uri), mark);
+}
+
+namespace {
+
+std::mutex cacheMutex;
+std::shared_ptr<const TThumbnailCache> cacheInUse; // guarded by cacheMutex
+
+// The picture a cell shows of a thumbnail: reduced to the cell's device pixels, as a decode for the cell
+// would be, so that a strip filled from the cache holds no more pixels than one decoded for it.
+std::shared_ptr<const DecodedPicture> CellPicture(const QImage& thumbnail, QSize source, QSize bound) {
+    const QSize fitted = FitWithin(source.width(), source.height(), bound.width(), bound.height())
+                             .expandedTo(QSize(1, 1))
+                             .boundedTo(thumbnail.size());
+    QImage image = fitted == thumbnail.size()
+                       ? thumbnail
+                       : thumbnail.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return std::make_shared<const DecodedPicture>(std::move(image), source);
+}
+
+bool StartsAsGifFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(4) == "GIF8";
+}
+
+} // namespace
+
+void UseThumbnailCache(std::shared_ptr<const TThumbnailCache> cache) {
+    const std::lock_guard<std::mutex> lock(cacheMutex);
+    cacheInUse = std::move(cache);
+}
+
+std::shared_ptr<const TThumbnailCache> ThumbnailCacheInUse() {
+    const std::lock_guard<std::mutex> lock(cacheMutex);
+    return cacheInUse;
+}
+
+TThumbnailLoad PrepareThumbnailLoad(const QString& fileName, QSize deviceBound, int frame) {
+    const std::shared_ptr<const TThumbnailCache> cache = ThumbnailCacheInUse();
+    // GIFs show a frame of their own and need their frame count: never from the cache.
+    if (!cache || frame != 1 || !cache->MayCache(fileName) || StartsAsGifFile(fileName))
+        return DecodeThumbnailLoad(fileName, deviceBound, frame);
+    const QSize bound = deviceBound.expandedTo(QSize(1, 1));
+    TThumbnailLoad load;
+    load.Bound = bound;
+    // A normal thumbnail serves most cells; a large one the cells it does not cover.
+    std::optional<TCachedThumbnail> hit = cache->Find(fileName, TThumbnailCache::Flavour::Normal);
+    if (hit && !TThumbnailCache::Covers(hit->Image.size(), bound))
+        hit = cache->Find(fileName, TThumbnailCache::Flavour::Large);
+    if (hit && TThumbnailCache::Covers(hit->Image.size(), bound)) {
+        load.Read = load.DecoderRan = load.Decoded = true;
+        const QSize source = hit->SourceSize.isValid() ? hit->SourceSize : hit->Image.size();
+        load.Picture = CellPicture(hit->Image, source, bound);
+        return load;
+    }
+    if (cache->HasFailed(fileName)) {
+        load.Read = load.DecoderRan = true;
+        return load;
+    }
+    // Decoded once, for a normal thumbnail: libjpeg's reduced scales make that no dearer than a decode for
+    // the cell. A photo whose EXIF thumbnail fills it needs no cache: its cell is made from the file's own.
+    const TThumbnailCache::Flavour flavour = TThumbnailCache::Flavour::Normal;
+    const int edge = TThumbnailCache::EdgeOf(flavour);
+    TThumbnailLoad made = DecodeThumbnailLoad(fileName, QSize(edge, edge));
+    if (made.FromExifThumbnail || made.IsGif) return DecodeThumbnailLoad(fileName, deviceBound, frame);
+    if (!made.Decoded || !made.Picture) {
+        if (made.Read && made.DecoderRan) cache->StoreFailure(fileName);
+        made.Bound = bound;
+        return made;
+    }
+    const QSize source = made.Picture->SourceSize();
+    const QImage stored = TThumbnailCache::Reduced(made.Picture->Image(), flavour);
+    cache->Store(fileName, stored, source, flavour);
+    // A cell the normal thumbnail does not cover (a wide strip, a panorama) is decoded for itself.
+    if (!TThumbnailCache::Covers(stored.size(), bound))
+        return DecodeThumbnailLoad(fileName, deviceBound, frame);
+    // The cell is made from the thumbnail as stored, exactly as it will be made from the cache next time.
+    made.Bound = bound;
+    made.Picture = CellPicture(stored, source, bound);
+    return made;
 }
 
 } // namespace quillmark

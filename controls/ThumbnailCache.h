@@ -16,6 +16,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace quillmark {
@@ -37,6 +38,11 @@ public:
     // The flavour whose thumbnails fill a cell of deviceBound device pixels without enlarging them.
     static Flavour FlavourFor(QSize deviceBound);
     static int EdgeOf(Flavour flavour) { return flavour == Flavour::Normal ? 128 : 256; }
+    // Whether a thumbnail of this size serves a cell of deviceBound device pixels: the photo fitted into the
+    // cell is drawn from it without enlarging it.
+    static bool Covers(QSize thumbnail, QSize deviceBound);
+    // picture reduced to fit the flavour's edge, as it is stored.
+    static QImage Reduced(const QImage& picture, Flavour flavour);
 
     // The file's URI as the standard names it: "file://" and the absolute path, with every byte outside
     // the characters a path may hold unescaped written as %XX.
@@ -67,5 +73,11 @@ private:
 
     QString root_;
 };
+
+// The cache every thumbnail of this program goes through; none (the default) reads every thumbnail from its
+// file. The viewer uses the desktop's; a program that makes thumbnails of files it made itself, such as a
+// test, need not share them.
+void UseThumbnailCache(std::shared_ptr<const TThumbnailCache> cache);
+std::shared_ptr<const TThumbnailCache> ThumbnailCacheInUse();
 
 } // namespace quillmark

@@ -1,6 +1,5 @@
 #include "ThumbnailScan.h"
 
-#include <QFile>
 #include <QMetaObject>
 #include <QThread>
 
@@ -18,42 +17,6 @@ namespace {
 // Thumbnails handed over in one go before the scan's thread goes back to its events.
 constexpr size_t kFilesPerHandOver = 16;
 
-// What a worker makes of one file: a current thumbnail from the cache when there is one, else what
-// PrepareThumbnailLoad makes, which then goes into the cache (or its failure does).
-TThumbnailLoad LoadThroughCache(const TThumbnailCache* cache, const QString& file, QSize bound) {
-    if (!cache) return PrepareThumbnailLoad(file, bound);
-    {
-        // GIFs show a frame of their own, and the strip needs their frame count: never from the cache.
-        QFile head(file);
-        if (head.open(QIODevice::ReadOnly) && head.read(4) == "GIF8")
-            return PrepareThumbnailLoad(file, bound);
-    }
-    const TThumbnailCache::Flavour flavour = TThumbnailCache::FlavourFor(bound);
-    if (auto hit = cache->Find(file, flavour)) {
-        TThumbnailLoad load;
-        load.Bound = bound.expandedTo(QSize(1, 1));
-        load.Read = load.DecoderRan = load.Decoded = true;
-        const QSize source = hit->SourceSize.isValid() ? hit->SourceSize : hit->Image.size();
-        load.Picture = std::make_shared<const DecodedPicture>(std::move(hit->Image), source);
-        return load;
-    }
-    if (cache->HasFailed(file)) {
-        TThumbnailLoad load;
-        load.Bound = bound.expandedTo(QSize(1, 1));
-        load.Read = load.DecoderRan = true;
-        return load;
-    }
-    // Decoded for the cache's size at least, so that the thumbnail serves the other programs too.
-    const int edge = TThumbnailCache::EdgeOf(flavour);
-    TThumbnailLoad load = PrepareThumbnailLoad(file, bound.expandedTo(QSize(edge, edge)));
-    load.Bound = bound.expandedTo(QSize(1, 1));
-    if (load.Decoded && load.Picture && !load.FromExifThumbnail && !load.IsGif)
-        cache->Store(file, load.Picture->Image(), load.Picture->SourceSize(), flavour);
-    else if (load.Read && load.DecoderRan && !load.Decoded)
-        cache->StoreFailure(file);
-    return load;
-}
-
 } // namespace
 
 // What the workers and the scan share. The workers hold it too, so it outlives any of them.
@@ -66,7 +29,6 @@ struct TThumbnailScan::Shared {
     // A hand-over is already on its way to the scan's thread: workers that finish meanwhile need not post
     // another, the one on its way takes their results too.
     std::atomic<bool> deliveryPosted{false};
-    std::shared_ptr<const TThumbnailCache> cache; // set before the workers start
 };
 
 TThumbnailScan::TThumbnailScan(QStringList files, QSize deviceBound, int threads, QObject* parent)
@@ -91,10 +53,6 @@ int TThumbnailScan::FileCount() const {
     return static_cast<int>(shared_->files.size());
 }
 
-void TThumbnailScan::UseCache(std::shared_ptr<const TThumbnailCache> cache) {
-    if (!started_) shared_->cache = std::move(cache);
-}
-
 void TThumbnailScan::Start() {
     if (started_) return;
     started_ = true;
@@ -107,8 +65,7 @@ void TThumbnailScan::Start() {
     for (int index = 0; index < FileCount(); ++index) {
         pool_.start([shared = shared_, index, scan = this] {
             if (shared->cancelled) return;
-            TThumbnailLoad load =
-                LoadThroughCache(shared->cache.get(), shared->files.at(index), shared->bound);
+            TThumbnailLoad load = PrepareThumbnailLoad(shared->files.at(index), shared->bound);
             {
                 const std::lock_guard<std::mutex> lock(shared->mutex);
                 if (shared->cancelled) return;

@@ -8,7 +8,6 @@
 #pragma once
 
 #include "PictureHolder.h"
-#include "ThumbnailCache.h"
 
 #include <QObject>
 #include <QSize>
@@ -35,11 +34,6 @@ public:
     // Stops handing over: nothing more reaches OnReady, files not yet begun are not read, and what the
     // workers still finish is dropped. OnDone follows at once, if the scan was not done already.
     void Cancel();
-
-    // Takes thumbnails from the desktop's shared cache, and puts those it decodes there; call before Start.
-    // A photo whose EXIF thumbnail fills the cell is read from the file anyway: that costs less than the
-    // cache's PNG.
-    void UseCache(std::shared_ptr<const TThumbnailCache> cache);
 
     bool IsDone() const { return done_; }
     bool IsCancelled() const;

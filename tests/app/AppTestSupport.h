@@ -247,6 +247,7 @@ private slots:
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);     \
         qputenv("HOME", QFile::encodeName(home.path()));                                                     \
         qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral(".local/share"))));          \
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath(QStringLiteral(".cache"))));               \
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.filePath(QStringLiteral("runtime"))));             \
         QApplication::setAttribute(Qt::AA_Use96Dpi);                                                         \
         QApplication app(argc, argv);                                                                        \

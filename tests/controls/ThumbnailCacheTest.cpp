@@ -147,8 +147,9 @@ private slots:
                              TThumbnailCache::Flavour::Normal));
     }
 
-    // A folder scanned twice: the second scan takes every thumbnail from the cache, a photo changed since is
-    // decoded again and its thumbnail replaced, and a file no decoder takes is not tried again.
+    // A folder scanned twice with the cache in use: the second scan takes every thumbnail from the cache, a
+    // photo changed since is decoded again and its thumbnail replaced, and a file no decoder takes is not
+    // tried again. The cells hold no more pixels than a decode for them would.
     void scanReadsAndFillsTheCache() {
         QTemporaryDir home;
         auto cache = std::make_shared<const TThumbnailCache>(home.filePath("thumbnails"));
@@ -168,7 +169,6 @@ private slots:
         auto scan = [&] {
             std::vector<TThumbnailLoad> loads(size_t(files.size()));
             TThumbnailScan s(files, QSize(136, 43), 1);
-            s.UseCache(cache);
             QEventLoop loop;
             s.OnReady = [&](int index, const TThumbnailLoad& load) { loads[size_t(index)] = load; };
             s.OnDone = [&] { loop.quit(); };
@@ -176,29 +176,34 @@ private slots:
             if (!s.IsDone()) loop.exec();
             return loads;
         };
+        UseThumbnailCache(cache);
         const auto first = scan();
         QVERIFY(first[0].Decoded && first[1].Decoded && !first[2].Decoded);
-        const QString large = cache->FolderOf(TThumbnailCache::Flavour::Large);
-        QCOMPARE(QDir(large).entryList(QDir::Files).size(), 2);
+        QCOMPARE(first[0].Picture->Image().size(), QSize(64, 43));
+        const QString normal = cache->FolderOf(TThumbnailCache::Flavour::Normal);
+        QCOMPARE(QDir(normal).entryList(QDir::Files).size(), 2);
         QVERIFY(cache->HasFailed(files[2]));
 
         // Marks the cached thumbnail of the first photo, to see that the next scan takes it from there.
-        const QString name = large + "/" + TThumbnailCache::ThumbnailName(TThumbnailCache::FileUri(files[0]));
+        const QString name =
+            normal + "/" + TThumbnailCache::ThumbnailName(TThumbnailCache::FileUri(files[0]));
         QImage cached(name);
-        QCOMPARE(cached.size(), QSize(256, 170));
+        QCOMPARE(cached.size(), QSize(128, 85));
         QCOMPARE(cached.text("Thumb::Image::Width"), QStringLiteral("1200"));
-        cached.setPixelColor(0, 0, Qt::green);
+        cached.fill(Qt::green);
         QVERIFY(cached.save(name, "PNG"));
         const auto second = scan();
-        QCOMPARE(second[0].Picture->Image().pixelColor(0, 0), QColor(Qt::green));
+        QCOMPARE(second[0].Picture->Image().size(), QSize(64, 43));
+        QCOMPARE(second[0].Picture->Image().pixelColor(10, 10), QColor(Qt::green));
         QCOMPARE(second[0].Picture->SourceSize(), QSize(1200, 800));
         QVERIFY(!second[2].Decoded);
 
         // The photo changes: its thumbnail is made again.
         SetModificationTime(files[0], 1400000000);
         const auto third = scan();
-        QVERIFY(third[0].Picture->Image().pixelColor(0, 0) != QColor(Qt::green));
-        QVERIFY(QImage(name).pixelColor(0, 0) != QColor(Qt::green));
+        UseThumbnailCache(nullptr);
+        QVERIFY(third[0].Picture->Image().pixelColor(10, 10) != QColor(Qt::green));
+        QVERIFY(QImage(name).pixelColor(10, 10) != QColor(Qt::green));
     }
 
     void defaultRootFollowsXdgCacheHome() {
