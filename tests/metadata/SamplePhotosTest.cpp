@@ -1,4 +1,4 @@
-// Real camera photos from the shared samples, read through the report tool's rendering.
+// Real camera photos (tests/data/cameras), read through the report tool's rendering.
 #include "ImgData.h"
 #include "PhotoReportText.h"
 #include "TestFiles.h"
