@@ -67,10 +67,13 @@ void TPrefetch::Request(const QStringList& files, QSize bound) {
         bound_ = bound;
         std::erase_if(held_, [&](const TPrefetched& held) { return !wanted_.contains(held.File); });
         queue_.clear();
-        for (const QString& file : std::as_const(wanted_))
-            if (std::none_of(held_.begin(), held_.end(),
-                             [&](const TPrefetched& h) { return h.File == file; }))
+        for (const QString& file : std::as_const(wanted_)) {
+            // One on its way for this view is not decoded twice.
+            const bool coming = busy_ && file == inFlight_ && bound == inFlightBound_;
+            if (!coming && std::none_of(held_.begin(), held_.end(),
+                                        [&](const TPrefetched& h) { return h.File == file; }))
                 queue_.push_back(file);
+        }
     }
     wake_.notify_all();
 }
@@ -117,10 +120,13 @@ void TPrefetch::Run() {
         queue_.pop_front();
         const QSize bound = bound_;
         busy_ = true;
+        inFlight_ = file;
+        inFlightBound_ = bound;
         lock.unlock();
         std::optional<TPrefetched> decoded = DecodeAhead(file, bound);
         lock.lock();
         busy_ = false;
+        inFlight_.clear();
         // Kept only when it is still wanted, for the same view, and not already in hand.
         if (decoded && !stop_ && bound == bound_ && wanted_.contains(file) &&
             std::none_of(held_.begin(), held_.end(), [&](const TPrefetched& h) { return h.File == file; }))

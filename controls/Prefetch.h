@@ -71,6 +71,9 @@ private:
     QSize bound_;
     std::vector<TPrefetched> held_;
     std::deque<QString> queue_;
+    // The photo being decoded, and for which view.
+    QString inFlight_;
+    QSize inFlightBound_;
     bool busy_ = false;
     bool stop_ = false;
     std::thread worker_;
