@@ -20,18 +20,18 @@ namespace {
 const char* const kProgram = "quillmark";
 
 void Describe(QCommandLineParser& parser) {
-    parser.setApplicationDescription(
-        QStringLiteral("Quillmark shows a photo with what its metadata says: the EXIF, GPS and maker-note "
-                       "tags,\nthe JPEG comment and the IPTC records. Photos and folders can also be dropped "
-                       "on its window."));
+    parser.setApplicationDescription(QCoreApplication::translate(
+        "main", "Quillmark shows a photo with what its metadata says: the EXIF, GPS "
+                "and maker-note tags,\nthe JPEG comment and the IPTC records. Photos "
+                "and folders can also be dropped on its window."));
     // "-foo" is one unknown option, not the three options -f, -o and -o.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(
         QStringLiteral("photo|folder"),
-        QStringLiteral("A photo to show, or a folder whose JPEG photos fill the thumbnail strip. Further "
-                       "arguments are ignored."),
+        QCoreApplication::translate("main", "A photo to show, or a folder whose JPEG photos fill the "
+                                            "thumbnail strip. Further arguments are ignored."),
         QStringLiteral("[PHOTO | FOLDER]"));
 }
 
@@ -70,8 +70,11 @@ int UsageError(const QCommandLineParser& parser, const QStringList& arguments) {
     const QStringList unknown = UnknownOptions(parser, arguments);
     if (unknown.isEmpty()) std::fprintf(stderr, "%s: %s\n", kProgram, qPrintable(parser.errorText()));
     for (const QString& option : unknown)
-        std::fprintf(stderr, "%s: unknown option '%s'\n", kProgram, qPrintable(option));
-    std::fprintf(stderr, "Try '%s --help' for the options it knows.\n", kProgram);
+        std::fprintf(stderr, "%s: %s\n", kProgram,
+                     qPrintable(QCoreApplication::translate("main", "unknown option '%1'").arg(option)));
+    std::fprintf(stderr, "%s\n",
+                 qPrintable(QCoreApplication::translate("main", "Try '%1 --help' for the options it knows.")
+                                .arg(QString::fromLatin1(kProgram))));
     return 2;
 }
 
