@@ -11,7 +11,6 @@
 #include "MainViewParts.h"
 #include "PictureOps.h"
 #include "PictureView.h"
-#include "Prefetch.h"
 #include "ThumbnailList.h"
 #include "platform/Platform.h"
 
@@ -163,8 +162,6 @@ void TForm1::WriteSmallCopy() {
 }
 
 void TForm1::ExitProgram() {
-    // Photos decoded ahead are of no more use; one being decoded is dropped when it ends.
-    if (Prefetch) Prefetch->Cancel();
     close();
 }
 
