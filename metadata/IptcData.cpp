@@ -242,12 +242,7 @@ std::string JoinCommaText(const std::vector<std::string>& items) {
             out += item;
             continue;
         }
-        out += '"';
-        for (char c : item) {
-            if (c == '"') out += '"';
-            out += c;
-        }
-        out += '"';
+        AppendQuoted(out, item);
     }
     return out;
 }

@@ -93,6 +93,15 @@ std::string TrimText(std::string_view text) {
     return std::string(text.substr(b, e - b));
 }
 
+void AppendQuoted(std::string& out, std::string_view text) {
+    out += '"';
+    for (const char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
 std::string AsciiLower(std::string_view text) {
     std::string out(text);
     for (char& c : out)

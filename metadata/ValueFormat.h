@@ -53,6 +53,8 @@ std::string FormatFixed(double value, int width, int precision);
 int32_t ParseInteger(std::string_view text);
 // Blanks and control characters removed from both ends.
 std::string TrimText(std::string_view text);
+// Appends text in double quotes, each quote inside doubled (as CSV and comma texts quote).
+void AppendQuoted(std::string& out, std::string_view text);
 
 // ASCII letters folded to one case, every other byte kept: texts may be UTF-8 or a Windows code
 // page, and folding only ASCII can never make two different texts equal.

@@ -5,6 +5,7 @@
 #include "JsonWriter.h"
 #include "PhotoReport.h"
 #include "TextEncoding.h"
+#include "ValueFormat.h"
 
 #include <cerrno>
 #include <cstring>
@@ -291,12 +292,7 @@ void AppendCsvField(std::string& out, std::string_view field) {
         out.append(field);
         return;
     }
-    out += '"';
-    for (char c : field) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
+    AppendQuoted(out, field);
 }
 
 TFileReport RenderReport(TimgData& data, bool hadMetadata, TReportParts parts, int64_t tiffHeaderOffset) {
