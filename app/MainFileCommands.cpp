@@ -11,6 +11,7 @@
 #include "MainViewParts.h"
 #include "PictureOps.h"
 #include "PictureView.h"
+#include "Prefetch.h"
 #include "ThumbnailList.h"
 #include "platform/Platform.h"
 
@@ -162,6 +163,8 @@ void TForm1::WriteSmallCopy() {
 }
 
 void TForm1::ExitProgram() {
+    // Photos decoded ahead are of no more use; one being decoded is dropped when it ends.
+    if (Prefetch) Prefetch->Cancel();
     close();
 }
 

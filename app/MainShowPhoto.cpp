@@ -6,6 +6,7 @@
 #include "MainViewParts.h"
 #include "PhotoReport.h"
 #include "PictureView.h"
+#include "Prefetch.h"
 #include "ReaderSettings.h"
 #include "ThumbnailList.h"
 #include "platform/Platform.h"
@@ -15,10 +16,12 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QToolTip>
+#include <QtMath>
 
 namespace quillmark {
 
@@ -108,6 +111,26 @@ QString TForm1::TitleText() const {
     return tr("%1 (%2/%3)").arg(name).arg(at + 1).arg(ThumbnailList1->Thumbnails().ThumbnailCount());
 }
 
+QSize TForm1::FittedViewBound() const {
+    const QSize area = ScrollBox1->maximumViewportSize();
+    const qreal ratio = PictureView1->devicePixelRatioF();
+    return QSize(qCeil(area.width() * ratio), qCeil(area.height() * ratio));
+}
+
+void TForm1::PrefetchNeighbours() {
+    const int here = StripIndexOf(CurrentFile);
+    QStringList neighbours;
+    // Next first: that is the way people go through a folder.
+    for (const int step : {1, -1})
+        if (const int at = here < 0 ? -1 : NextReadable(here, step); at >= 0)
+            neighbours << ThumbnailList1->Thumbnails().ThumbnailAt(at)->Filename();
+    if (!Prefetch) {
+        if (neighbours.isEmpty()) return;
+        Prefetch = std::make_shared<TPrefetch>();
+    }
+    Prefetch->Request(neighbours, FittedViewBound());
+}
+
 void TForm1::ShowPhoto(const QString& fileName, bool addToStrip) {
     if (!QFileInfo(fileName).isFile()) {
         Platform().ShowMessage(this, tr("File does not exists: ") + DisplayPath(fileName));
@@ -127,7 +150,14 @@ void TForm1::ShowPhoto(const QString& fileName, bool addToStrip) {
     Memo1->clear();
 
     PictureView1->SetPicture(nullptr);
-    PictureView1->Picture().LoadFile(fileName);
+    // The photo is shown fitted first: it is decoded no larger than the view can show, or taken as it was
+    // decoded ahead for the same view.
+    const QSize bound = FittedViewBound();
+    PictureView1->Picture().SetViewBound(bound);
+    if (std::optional<TPrefetched> ahead = Prefetch ? Prefetch->Take(fileName, bound) : std::nullopt)
+        PictureView1->Picture().LoadDecoded(ahead->Bytes, std::move(ahead->Picture));
+    else
+        PictureView1->Picture().LoadFile(fileName);
     ImageData->BuildMode = 255;
     ImageData->ProcessFile(ToFileName(fileName));
     // The view repaints with the new picture before the lists are filled.
@@ -146,10 +176,12 @@ void TForm1::ShowPhoto(const QString& fileName, bool addToStrip) {
     }
     CurrentFile = fileName;
     UpdateCommandStates();
+    PrefetchNeighbours();
     // The comment dialog always shows this photo's comment: none when it has none.
     if (frmComment)
         frmComment->Memo1->setPlainText(
-            ImageData->CommentSection ? PlainLines(ToDisplay(ImageData->CommentText(), TControls::LineBreaks)) : QString());
+            ImageData->CommentSection ? PlainLines(ToDisplay(ImageData->CommentText(), TControls::LineBreaks))
+                                      : QString());
 
     // The lists and the report, read once from what the container has just read.
     const TPhotoReport report = BuildPhotoReport(*ImageData);

@@ -4,6 +4,7 @@
 #include "FileNames.h"
 #include "MainViewParts.h"
 #include "PictureView.h"
+#include "Prefetch.h"
 #include "ThumbnailList.h"
 #include "ThumbnailScan.h"
 #include "platform/Platform.h"
@@ -101,6 +102,7 @@ void TForm1::OpenFolder() {
 
 void TForm1::OpenFolderPath(const QString& chosen) {
     CancelScan();
+    if (Prefetch) Prefetch->Cancel();
     PictureView1->SetPicture(nullptr);
     Platform().ProcessEvents();
     ThumbnailList1->Thumbnails().ClearThumbnails();
@@ -255,6 +257,7 @@ void TForm1::LastPhoto() {
 
 void TForm1::CloseAll() {
     CancelScan();
+    if (Prefetch) Prefetch->Cancel();
     PictureView1->SetPicture(nullptr);
     ThumbnailList1->Thumbnails().ClearThumbnails();
     CurrentFile.clear();

@@ -48,6 +48,7 @@ namespace quillmark {
 class TAboutBox;
 class TfrmComment;
 class TPictureView;
+class TPrefetch;
 class TThumbnailList;
 class TThumbnailScan;
 struct TCommandRow;
@@ -149,6 +150,8 @@ public:
     // State.
     std::unique_ptr<TimgData> ImageData;
     QString CurrentFile;
+    // The strip neighbours of the shown photo, decoded ahead for the view; made with the first photo shown.
+    std::shared_ptr<TPrefetch> Prefetch;
     QString LastOpenedImage;
     QString VersionText;
     bool Verbose = false;
@@ -231,6 +234,10 @@ private:
     int NextReadable(int from, int step) const;
     // The strip entry of a file, or -1.
     int StripIndexOf(const QString& fileName) const;
+    // The device pixels a fitted photo can take: the whole scrolling area, scroll bars or not.
+    QSize FittedViewBound() const;
+    // Has the strip neighbours of the shown photo decoded ahead, as Next and Prior would find them.
+    void PrefetchNeighbours();
     // Enables the commands that need a shown photo, and sets the title.
     void UpdateCommandStates();
 

@@ -269,7 +269,26 @@ DecodedPicture::Transformed(const std::shared_ptr<const DecodedPicture>& picture
     return std::shared_ptr<const DecodedPicture>(new DecodedPicture(std::move(base), turn));
 }
 
+std::shared_ptr<const DecodedPicture>
+DecodedPicture::WithFullDecodePending(QImage reduction, QSize storedSize, QByteArray data) {
+    auto picture = std::make_shared<DecodedPicture>(std::move(reduction), storedSize);
+    picture->fullData_ = std::move(data);
+    return picture;
+}
+
 const QImage& DecodedPicture::Image() const {
+    if (!fullData_.isEmpty()) {
+        const QByteArray data = std::move(fullData_);
+        fullData_ = QByteArray();
+        QImage full;
+        Reading reading(data);
+        // Kept only when it is the whole picture: anything else keeps the reduction, which is all a
+        // damaged file can give.
+        if (reading.status == DecodeStatus::Decoded && reading.Read(full) == DecodeStatus::Decoded &&
+            full.size() == sourceSize_)
+            image_ =
+                full.format() == image_.format() ? std::move(full) : full.convertToFormat(image_.format());
+    }
     if (base_) {
         image_ = TurnPixels(base_->Image(), turn_);
         base_.reset();
@@ -278,8 +297,14 @@ const QImage& DecodedPicture::Image() const {
 }
 
 QSize DecodedPicture::PixelSize() const {
-    if (!base_) return image_.size();
+    if (!base_) return fullData_.isEmpty() ? image_.size() : sourceSize_;
     const QSize size = base_->PixelSize();
+    return turn_.Sideways() ? size.transposed() : size;
+}
+
+QSize DecodedPicture::KeptPixelSize() const {
+    if (!base_) return image_.size();
+    const QSize size = base_->KeptPixelSize();
     return turn_.Sideways() ? size.transposed() : size;
 }
 
@@ -289,7 +314,7 @@ bool DecodedPicture::HasAlphaChannel() const {
 
 qsizetype DecodedPicture::ByteCount() const {
     if (!base_) return image_.sizeInBytes();
-    const QSize size = PixelSize();
+    const QSize size = KeptPixelSize();
     return qsizetype(size.width()) * size.height() * 4;
 }
 
@@ -301,7 +326,12 @@ const QImage& DecodedPicture::Reduction(QSize deviceSize) const {
         const QSize baseSize = turn_.Sideways() ? deviceSize.transposed() : deviceSize;
         scaledCache_ = TurnPixels(base_->Reduction(baseSize), turn_);
     } else {
-        scaledCache_ = image_.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        // A reduced decode serves while it has at least the pixels drawn; a larger drawing needs them all.
+        const bool covers = image_.width() >= deviceSize.width() && image_.height() >= deviceSize.height();
+        const QImage& from = fullData_.isEmpty() || covers ? image_ : Image();
+        scaledCache_ = from.size() == deviceSize
+                           ? from
+                           : from.scaled(deviceSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
     ++reductionsMade_;
     return scaledCache_;
@@ -421,6 +451,40 @@ DecodeResult DecodePictureFitted(const QByteArray& data, QSize bound) {
         image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
     return Upright(std::move(image), full, turn);
+}
+
+int ViewScaleDenom(QSize stored, TPixelTurn turn, QSize bound) {
+    if (stored.isEmpty() || bound.isEmpty()) return 1;
+    // What the view shows, measured as stored.
+    if (turn.Sideways()) bound.transpose();
+    const QSize shown = FitWithin(stored.width(), stored.height(), bound.width(), bound.height());
+    // Each side of a scaled decode is rounded up; rounding down keeps the choice safe.
+    for (const int denom : {8, 4, 2})
+        if (stored.width() / denom >= shown.width() && stored.height() / denom >= shown.height())
+            return denom;
+    return 1;
+}
+
+DecodeResult DecodePictureForView(const QByteArray& data, QSize bound) {
+    if (!data.startsWith("\xFF\xD8")) return DecodePicture(data);
+    const TPixelTurn turn = TurnForOrientation(PictureOrientation(data));
+    Reading reading(data);
+    if (reading.status != DecodeStatus::Decoded) return {reading.status, nullptr};
+    const QSize stored = reading.reader.size();
+    const int denom = ViewScaleDenom(stored, turn, bound.expandedTo(QSize(1, 1)));
+    if (reading.reader.format() != "jpeg" || denom == 1 ||
+        !reading.reader.supportsOption(QImageIOHandler::ScaledSize))
+        return DecodePicture(data);
+    // The JPEG reader turns a scaled size into libjpeg's DCT scaling: asked for 1/denom of each side, it
+    // decodes at that scale.
+    reading.reader.setScaledSize(QSize(stored.width() / denom, stored.height() / denom));
+    QImage image;
+    if (const DecodeStatus status = reading.Read(image); status != DecodeStatus::Decoded)
+        return {status, nullptr};
+    DecodeResult result{DecodeStatus::Decoded,
+                        DecodedPicture::WithFullDecodePending(std::move(image), stored, data)};
+    if (!turn.IsIdentity()) result.picture = DecodedPicture::Transformed(result.picture, turn);
+    return result;
 }
 
 } // namespace quillmark

@@ -47,6 +47,13 @@ public:
     static std::shared_ptr<const DecodedPicture>
     Transformed(const std::shared_ptr<const DecodedPicture>& picture, TPixelTurn turn);
 
+    // A JPEG decoded at a reduced libjpeg scale for the screen: keeps the reduction, and decodes data (the
+    // same JPEG, as stored) at its full size when the pixels themselves are asked for (Image, or a drawing
+    // the reduction is too small for). Turns of it work on the full pixels, as for any picture. The
+    // reduction stands in for the full pixels when data cannot be decoded in full.
+    static std::shared_ptr<const DecodedPicture> WithFullDecodePending(QImage reduction, QSize storedSize,
+                                                                       QByteArray data);
+
     // Size of the whole picture in HIMETRIC units.
     int HimetricWidth() const { return himetricWidth_; }
     int HimetricHeight() const { return himetricHeight_; }
@@ -59,6 +66,11 @@ public:
     bool HasAlphaChannel() const;
     // Whether the pixels of a turn are still to be made.
     bool TurnPending() const { return base_ != nullptr; }
+    // Whether the full pixels of a reduced decode (WithFullDecodePending) are still to be decoded, here
+    // or in the picture a pending turn is made from.
+    bool FullDecodePending() const { return base_ ? base_->FullDecodePending() : !fullData_.isEmpty(); }
+    // Size of the pixels kept now: a reduction's while the full decode is pending.
+    QSize KeptPixelSize() const;
     // Memory taken by the kept pixels, not counting a render cache; a pending turn counts what it will take.
     qsizetype ByteCount() const;
 
@@ -75,6 +87,8 @@ private:
     const QImage& Reduction(QSize deviceSize) const;
 
     mutable QImage image_;
+    // The JPEG to decode in full, while image_ is only its reduction.
+    mutable QByteArray fullData_;
     // A pending turn: the picture to turn, and how (the identity for a format change only). Released once
     // the pixels are made.
     mutable std::shared_ptr<const DecodedPicture> base_;
@@ -113,6 +127,15 @@ DecodeResult DecodePicture(const QByteArray& data);
 // decoded at a reduced libjpeg scale, so the full picture is never expanded in memory; a JPEG that claims
 // more than a gigapixel gives NoPicture without decoding.
 DecodeResult DecodePictureFitted(const QByteArray& data, QSize bound);
+
+// The libjpeg scale (2, 4 or 8; 1 for none) at which a stored width x height picture, turned as turn says,
+// still covers what a fitted view of bound device pixels shows of it.
+int ViewScaleDenom(QSize stored, TPixelTurn turn, QSize bound);
+
+// Decodes for a fitted view of bound device pixels: a JPEG at the smallest libjpeg scale that still covers
+// what the view shows, its full pixels decoded when they are asked for (WithFullDecodePending); anything
+// else, or a JPEG the view needs whole, as DecodePicture decodes it. Upright as its EXIF orientation says.
+DecodeResult DecodePictureForView(const QByteArray& data, QSize bound);
 
 // A photo's EXIF thumbnail as the picture of a photo of photoSize pixels, for a cell of at most bound device
 // pixels: the result reports the photo's size and keeps the thumbnail's pixels fitted into the bound, shown

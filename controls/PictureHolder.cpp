@@ -184,6 +184,22 @@ void TPictureHolder::LoadFile(const QString& fileName) {
     FailLoad(failure);
 }
 
+void TPictureHolder::LoadDecoded(const QByteArray& bytes, std::shared_ptr<const DecodedPicture> picture) {
+    if (variant_ != Variant::View || !picture || bytes.isEmpty()) return;
+    heldBytes_ = bytes;
+    pendingBytes_ = nullptr;
+    isEmpty_ = false;
+    frame_ = 1;
+    frameCountCache_ = -1;
+    TakeGifFrame({});
+    decoded_ = std::move(picture);
+    // The view's reaction sets frame 0, which for these bytes is the picture in hand: nothing to decode.
+    decodedBlock_ = heldBytes_;
+    loadFailure_ = TLoadFailure::None;
+    Raise(OnClear);
+    Raise(OnPictureChange);
+}
+
 void TPictureHolder::FailLoad(TLoadFailure failure) {
     isEmpty_ = true;
     loadFailure_ = failure;
@@ -308,8 +324,9 @@ void TPictureHolder::DecodeBytes(const QByteArray& bytes, bool gif, int frameCou
     decodedBlock_ = QByteArray();
     fromExifThumbnail_ = false;
     ++decodeCount_;
-    const DecodeResult result =
-        variant_ == Variant::View ? DecodePicture(block) : DecodePictureFitted(block, decodeBound_);
+    const DecodeResult result = variant_ == Variant::Thumbnail ? DecodePictureFitted(block, decodeBound_)
+                                : viewBound_.isEmpty()         ? DecodePicture(block)
+                                                               : DecodePictureForView(block, viewBound_);
     switch (result.status) {
     case DecodeStatus::Decoded:
         break;

@@ -83,6 +83,9 @@ public:
     // Why the last LoadFile of the view's picture failed; None after any load that succeeded, and after a
     // clear.
     TLoadFailure LoadFailure() const { return loadFailure_; }
+    // View variant: shows picture, decoded ahead from bytes, the whole content of fileName: as LoadFile
+    // would, without decoding again. Nothing happens for no picture or a thumbnail.
+    void LoadDecoded(const QByteArray& bytes, std::shared_ptr<const DecodedPicture> picture);
     // Loads the whole content of stream, read from its start. Nothing happens for no stream; decoding
     // failures raise EPictureError.
     void LoadStream(QIODevice* stream);
@@ -147,6 +150,12 @@ public:
     // The decoded pixels, for the clipboard; a null image without a decoded picture.
     QImage ToImage() const;
 
+    // View variant: the device pixels of the fitted view the picture is shown in; none (the default) keeps
+    // every decode whole. With a bound, a JPEG is decoded at the smallest libjpeg scale that still covers
+    // what the view shows, and its full pixels are decoded when something needs them (DecodePictureForView):
+    // ToImage, turns, saves and the clipboard always get the full pixels. Takes effect at the next decode.
+    void SetViewBound(QSize deviceBound) { viewBound_ = deviceBound; }
+    QSize ViewBound() const { return viewBound_; }
     // Thumbnail variant: the most device pixels a decode keeps in each direction.
     void SetDecodeBound(QSize deviceBound);
     QSize DecodeBound() const { return decodeBound_; }
@@ -212,6 +221,7 @@ private:
     int sourceFrameCount_ = -1;
     QString sourceFile_;
     QSize decodeBound_{256, 256};
+    QSize viewBound_;
     QSize triedBound_;
     bool fromExifThumbnail_ = false;
 };

@@ -3,7 +3,10 @@
 // Close All.
 #include "AppTestSupport.h"
 #include "CommentDialog.h"
+#include "PictureDecoder.h"
+#include "PictureOps.h"
 #include "PictureView.h"
+#include "Prefetch.h"
 #include "ThumbnailList.h"
 
 #include <QAbstractButton>
@@ -300,6 +303,48 @@ private slots:
         QCOMPARE(viewer.StripCount(), 1);
     }
 
+    // A large photo is shown from a reduced decode; whatever works on its pixels gets the full ones, upright
+    // as its orientation tag says: the same as a whole decode gives.
+    void aReducedDecodeTurnsSavesAndCopiesTheFullPixels() {
+        namespace craft = quillmark::craft;
+        craft::TiffBlock tiff(false);
+        tiff.Short(0, 0x0112, {6});
+        craft::JpegFile file;
+        file.Soi().Exif(tiff).Image(2400, 1600, 90);
+        QTemporaryDir dir;
+        const QString photo = dir.filePath(QStringLiteral("big.jpg"));
+        WriteBytes(photo, file.Bytes());
+        const QImage whole =
+            DecodePicture(ReadAll(photo)).picture->Image().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(whole.size(), QSize(1600, 2400));
+
+        Viewer viewer;
+        TForm1& form = viewer.form();
+        form.ShowPhoto(photo, false);
+        const TPictureHolder& picture = form.PictureView1->Picture();
+        const auto shown = picture.Decoded();
+        QVERIFY(shown->FullDecodePending());
+        QVERIFY(shown->KeptPixelSize().width() * 2 <= 1600);
+        QCOMPARE(shown->SourceSize(), QSize(1600, 2400));
+        QCOMPARE(picture.PixelWidth(), MulDiv(1600, form.PictureView1->logicalDpiX(), kDecoderDpi));
+
+        viewer.Trigger("Copyimagetoclipboard1");
+        QCOMPARE(int(TestPlatform().Clipboard.size()), 1);
+        QCOMPARE(TestPlatform().Clipboard.front().convertToFormat(QImage::Format_RGB32), whole);
+
+        form.ShowPhoto(photo, false);
+        QVERIFY(picture.Decoded()->FullDecodePending());
+        viewer.Trigger("RotateRight1");
+        const QString png = dir.filePath(QStringLiteral("turned.png"));
+        const QString jpg = dir.filePath(QStringLiteral("turned.jpg"));
+        TestPlatform().SaveAnswers << png << jpg;
+        viewer.Trigger("Saveas1");
+        viewer.Trigger("Saveas1");
+        QCOMPARE(QImage(png).convertToFormat(QImage::Format_RGB32), RotateQuarterTurns(whole, 90));
+        QCOMPARE(QImage(jpg).size(), QSize(2400, 1600));
+        QVERIFY(TestPlatform().Messages.isEmpty());
+    }
+
     void stepsThroughTheStrip() {
         PhotoFolder folder;
         Viewer viewer({folder.path});
@@ -346,6 +391,29 @@ private slots:
         QCOMPARE(strip->SelectedIndex(), 1);
         QCOMPARE(form.CurrentFile, folder.File("a.jpg"));
         QVERIFY(TestPlatform().Messages.isEmpty());
+    }
+
+    // Next and Prior show the neighbours decoded ahead, without decoding them again; Close All lets go of
+    // them.
+    void stepsShowTheNeighboursDecodedAhead() {
+        PhotoFolder folder;
+        Viewer viewer({folder.path});
+        TForm1& form = viewer.form();
+        const TPictureHolder& picture = form.PictureView1->Picture();
+        viewer.Click("ToolButton6");
+        QVERIFY(form.Prefetch);
+        for (const char* button : {"ToolButton6", "ToolButton5"}) {
+            form.Prefetch->WaitUntilIdle();
+            // The first photo has none before it.
+            QCOMPARE(form.Prefetch->HeldCount(), button[10] == '6' ? 1 : 2);
+            const int decodes = picture.DecodeCount();
+            viewer.Click(button);
+            QCOMPARE(picture.DecodeCount(), decodes);
+            QCOMPARE(form.CurrentFile, folder.File(button[10] == '6' ? "a.jpg" : "C.JPG"));
+        }
+        form.Prefetch->WaitUntilIdle();
+        viewer.Trigger("CloseAll1");
+        QCOMPARE(form.Prefetch->HeldCount(), 0);
     }
 
     void stepsOnAnEmptyStripDoNothing() {

@@ -3,6 +3,7 @@
 // that looks as the picture scaled anew would.
 #include "PictureTurn.h"
 #include "PictureView.h"
+#include "Prefetch.h"
 #include "TestPictures.h"
 
 #include <QBuffer>
@@ -200,6 +201,115 @@ private slots:
         QCOMPARE(picture.RenderReductions(), 1);
         view->grab();
         QCOMPARE(picture.RenderReductions(), 1);
+    }
+
+    void aFittedViewDecodesAJpegAtTheScaleItShows() {
+        // The smallest libjpeg scale whose decode still covers what the fitted view shows.
+        const struct {
+            QSize stored;
+            int quarters; // of the EXIF orientation
+            QSize bound;
+            int denom;
+        } cases[] = {
+            {{6000, 4000}, 0, {1600, 1000}, 4}, // shows 1500 x 1000, exactly a quarter
+            {{6000, 4000}, 0, {1600, 1100}, 2}, // shows 1600 x 1066: a quarter is 1500 wide
+            {{6000, 4000}, 0, {700, 400}, 8},
+            {{6000, 4000}, 1, {1000, 1600}, 4}, // stored sideways, shown upright
+            {{6000, 4000}, 1, {1600, 1000}, 4},
+            {{1601, 1000}, 0, {800, 500}, 2},
+            {{800, 600}, 0, {1600, 1000}, 1}, // smaller than the view
+            {{800, 600}, 0, {0, 0}, 1},
+        };
+        for (const auto& c : cases)
+            QCOMPARE(ViewScaleDenom(c.stored, TPixelTurn{false, c.quarters}, c.bound), c.denom);
+
+        const QByteArray jpeg = Encode(Ramps(1600, 1200), "jpeg", 95);
+        const QImage whole = DecodePicture(jpeg).picture->Image();
+        const auto reduced = [&] {
+            const DecodeResult result = DecodePictureForView(jpeg, QSize(400, 300));
+            return result.status == DecodeStatus::Decoded ? result.picture : nullptr;
+        };
+        // Drawn at the view's size from the reduction; drawn at full size, or asked for its pixels, whole.
+        for (const QSize target : {QSize(400, 300), QSize(1600, 1200)}) {
+            const auto picture = reduced();
+            QVERIFY(picture && picture->FullDecodePending());
+            QCOMPARE(picture->KeptPixelSize(), QSize(400, 300));
+            QCOMPARE(picture->SourceSize(), QSize(1600, 1200));
+            QImage canvas(target, QImage::Format_RGB32);
+            QPainter painter(&canvas);
+            picture->Render(painter, canvas.rect());
+            QCOMPARE(picture->FullDecodePending(), target.width() < 1600);
+        }
+        // A turn of it is the turn of the whole picture.
+        const auto turned = DecodedPicture::Turned(reduced(), 90);
+        QVERIFY(turned->FullDecodePending());
+        QCOMPARE(turned->PixelSize(), QSize(1200, 1600));
+        QCOMPARE(turned->Image(), RotateQuarterTurns(whole, 90));
+        QVERIFY(!turned->FullDecodePending());
+
+        // The view's picture: one decode per load, the full pixels for the clipboard; anything but a JPEG
+        // is decoded whole.
+        QTemporaryDir dir;
+        QVERIFY(WriteFile(dir.filePath("photo.jpg"), jpeg));
+        QVERIFY(WriteFile(dir.filePath("picture.png"), Encode(Ramps(1600, 1200), "png")));
+        TPictureView view;
+        TPictureHolder& picture = view.Picture();
+        picture.SetViewBound(QSize(400, 300));
+        picture.LoadFile(dir.filePath("photo.jpg"));
+        QCOMPARE(picture.DecodeCount(), 1);
+        QVERIFY(picture.Decoded()->FullDecodePending());
+        QCOMPARE(picture.ToImage(), whole);
+        picture.LoadFile(dir.filePath("picture.png"));
+        QVERIFY(!picture.Decoded()->FullDecodePending());
+        QCOMPARE(picture.Decoded()->KeptPixelSize(), QSize(1600, 1200));
+    }
+
+    void neighboursAreDecodedAheadAndDroppedWithoutATrace() {
+        QTemporaryDir dir;
+        const QString a = dir.filePath("a.jpg"), b = dir.filePath("b.jpg"), c = dir.filePath("c.jpg");
+        const QString png = dir.filePath("d.png");
+        const QByteArray jpeg = Encode(Ramps(1600, 1200), "jpeg", 90);
+        for (const QString& file : {a, b, c})
+            QVERIFY(WriteFile(file, jpeg));
+        QVERIFY(WriteFile(png, Encode(Ramps(1600, 1200), "png")));
+        const QSize bound(400, 300);
+
+        TPrefetch prefetch;
+        prefetch.Request({a, b, c}, bound);
+        prefetch.WaitUntilIdle();
+        QCOMPARE(prefetch.HeldCount(), TPrefetch::kMostHeld);
+        QVERIFY(!prefetch.Take(c, bound)); // past the two wanted
+        QVERIFY(!prefetch.Take(a, QSize(800, 600)));
+        std::optional<TPrefetched> ahead = prefetch.Take(a, bound);
+        QVERIFY(ahead);
+        QCOMPARE(ahead->Bytes, jpeg);
+        QCOMPARE(ahead->Picture->KeptPixelSize(), bound);
+        QCOMPARE(prefetch.HeldCount(), 1);
+        // A file changed since it was read is not taken.
+        QVERIFY(WriteFile(b, Encode(Ramps(1600, 1200), "jpeg", 80)));
+        QVERIFY(!prefetch.Take(b, bound));
+
+        // The view shows a picture decoded ahead as it shows a load, without decoding.
+        TPictureView view;
+        view.Picture().LoadDecoded(ahead->Bytes, ahead->Picture);
+        QCOMPARE(view.Picture().DecodeCount(), 0);
+        QCOMPARE(view.Picture().PixelWidth(), MulDiv(1600, view.logicalDpiX(), kDecoderDpi));
+        QCOMPARE(view.Picture().ToImage(), DecodePicture(jpeg).picture->Image());
+        QCOMPARE(view.Picture().HeldBytes(), jpeg);
+
+        // Other photos asked for drop the ones no longer wanted; only JPEGs are decoded ahead.
+        prefetch.Request({a, c}, bound);
+        prefetch.WaitUntilIdle();
+        prefetch.Request({c, png}, bound);
+        prefetch.WaitUntilIdle();
+        QCOMPARE(prefetch.HeldCount(), 1);
+        QVERIFY(!prefetch.Take(a, bound));
+        // Cancelled with decodes on their way: when they end, nothing is held.
+        prefetch.Request({a, b}, bound);
+        prefetch.Cancel();
+        prefetch.WaitUntilIdle();
+        QCOMPARE(prefetch.HeldCount(), 0);
+        QVERIFY(!prefetch.Take(a, bound) && !prefetch.Take(b, bound) && !prefetch.Take(c, bound));
     }
 
     void aTurnDrawsATurnedReductionAndMakesItsPixelsOnlyWhenAsked() {
