@@ -472,7 +472,12 @@ DecodeResult DecodePictureForView(const QByteArray& data, QSize bound) {
     if (reading.status != DecodeStatus::Decoded) return {reading.status, nullptr};
     const QSize stored = reading.reader.size();
     const int denom = ViewScaleDenom(stored, turn, bound.expandedTo(QSize(1, 1)));
-    if (reading.reader.format() != "jpeg" || denom == 1 ||
+    // A picture too large to decode in full is not shown from a reduction either: the view would show
+    // what Actual size, turns and saves then cannot give, and a few hundred bytes claiming the largest
+    // JPEG would cost a quarter of a gigabyte of grey at 1/8.
+    const bool tooLarge =
+        qint64(stored.width()) * stored.height() * 4 > qint64(kAllocationLimitMb) * 1024 * 1024;
+    if (reading.reader.format() != "jpeg" || denom == 1 || tooLarge ||
         !reading.reader.supportsOption(QImageIOHandler::ScaledSize))
         return DecodePicture(data);
     // The JPEG reader turns a scaled size into libjpeg's DCT scaling: asked for 1/denom of each side, it

@@ -342,6 +342,10 @@ private slots:
                                                                               .arg(claim.width())
                                                                               .arg(claim.height())
                                                                               .arg(int(result.status))));
+            // Nor does the fitted view show a reduction of a picture too large to decode whole.
+            const DecodeResult view =
+                DecodePictureForView(claiming(claim.width(), claim.height()), QSize(1600, 1000));
+            QVERIFY(view.status != DecodeStatus::Decoded);
         }
         // A camera-size claim still decodes, reduced, and reports the claimed size.
         const DecodeResult camera = DecodePictureFitted(claiming(4000, 3000), QSize(96, 96));
