@@ -124,9 +124,17 @@ void TForm1::PrefetchNeighbours() {
     for (const int step : {1, -1})
         if (const int at = here < 0 ? -1 : NextReadable(here, step); at >= 0)
             neighbours << ThumbnailList1->Thumbnails().ThumbnailAt(at)->Filename();
-    if (!Prefetch) {
+    if (!Prefetch || PrefetchVerbose != Verbose) {
         if (neighbours.isEmpty()) return;
-        Prefetch = std::make_shared<TPrefetch>();
+        // The lists' metadata is read on the worker too, as ShowPhoto would read it.
+        const int traceDetail = Verbose ? 1 : 0;
+        Prefetch = std::make_shared<TPrefetch>([traceDetail](const QString& file, const QByteArray&) {
+            ReaderSettings().TraceDetail = traceDetail;
+            auto data = std::make_shared<TimgData>(255);
+            data->ProcessFile(ToFileName(file));
+            return std::shared_ptr<void>(std::move(data));
+        });
+        PrefetchVerbose = Verbose;
     }
     Prefetch->Request(neighbours, FittedViewBound());
 }
@@ -154,12 +162,18 @@ void TForm1::ShowPhoto(const QString& fileName, bool addToStrip) {
     // decoded ahead for the same view.
     const QSize bound = FittedViewBound();
     PictureView1->Picture().SetViewBound(bound);
-    if (std::optional<TPrefetched> ahead = Prefetch ? Prefetch->Take(fileName, bound) : std::nullopt)
+    std::optional<TPrefetched> ahead =
+        Prefetch && PrefetchVerbose == Verbose ? Prefetch->Take(fileName, bound) : std::nullopt;
+    if (ahead)
         PictureView1->Picture().LoadDecoded(ahead->Bytes, std::move(ahead->Picture));
     else
         PictureView1->Picture().LoadFile(fileName);
-    ImageData->BuildMode = 255;
-    ImageData->ProcessFile(ToFileName(fileName));
+    if (ahead && ahead->Also) {
+        ImageData = std::static_pointer_cast<TimgData>(std::move(ahead->Also));
+    } else {
+        ImageData->BuildMode = 255;
+        ImageData->ProcessFile(ToFileName(fileName));
+    }
     // The view repaints with the new picture before the lists are filled.
     Platform().ProcessEvents();
 

@@ -121,7 +121,7 @@ void TForm1::SetDialogs(TAboutBox* aboutBox, TfrmComment* commentDialog) {
 }
 
 void TForm1::FormCreate() {
-    ImageData = std::make_unique<TimgData>(255);
+    ImageData = std::make_shared<TimgData>(255);
     Verbose = false;
     PageControl2->setCurrentIndex(0);
     VersionText = QStringLiteral("1.02 beta");

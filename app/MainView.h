@@ -148,10 +148,13 @@ public:
     QString TitleText() const;
 
     // State.
-    std::unique_ptr<TimgData> ImageData;
+    // The shown photo's metadata; shared with the worker that reads it ahead.
+    std::shared_ptr<TimgData> ImageData;
     QString CurrentFile;
     // The strip neighbours of the shown photo, decoded ahead for the view; made with the first photo shown.
     std::shared_ptr<TPrefetch> Prefetch;
+    // The trace detail the metadata read ahead was read with.
+    bool PrefetchVerbose = false;
     QString LastOpenedImage;
     QString VersionText;
     bool Verbose = false;

@@ -8,7 +8,9 @@
 // the same fill with a single worker and no cache, then DecodeJpegFile(file, 8) over every file on one
 // thread. Every file is read once
 // beforehand, so all three read from the page cache. The viewer's peak resident memory is taken right after
-// its first scan, before anything else runs. Prints the times side by side with their ratios; --summary
+// its first scan, before anything else runs. Then the folder is flipped through with Next at a reader's pace
+// (each photo painted, and its neighbours decoded ahead, before the next key), with the time of each Next
+// and the resident memory after it. Prints the times side by side with their ratios; --summary
 // also writes the short table to FILE.
 #include "JpegCodec.h"
 #include "MainView.h"
@@ -24,7 +26,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "Prefetch.h"
+
+#include <fstream>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -46,6 +52,13 @@ long PeakRssKb() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+}
+
+double ResidentMb() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / 1048576.0;
 }
 
 double Median(std::vector<double> values) {
@@ -167,6 +180,20 @@ int main(int argc, char** argv) {
         }
     }
     const int threads = TThumbnailScan(files, QSize(1, 1)).Threads();
+
+    // Flipping through the whole folder from the first photo, key to painted frame.
+    std::vector<double> nextTimes;
+    double flipResidentMb = 0;
+    for (int i = 0; i < files.size(); ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        form.ToolButton6Click();
+        QCoreApplication::processEvents();
+        if (i > 0) nextTimes.push_back(timer.nsecsElapsed() / 1e9);
+        if (form.Prefetch) form.Prefetch->WaitUntilIdle();
+        flipResidentMb = std::max(flipResidentMb, ResidentMb());
+    }
+    const double nextWorst = nextTimes.empty() ? 0 : *std::max_element(nextTimes.begin(), nextTimes.end());
     form.CloseAll1Click();
     UseThumbnailCache(nullptr);
 
@@ -200,10 +227,13 @@ int main(int argc, char** argv) {
                   "  strip fill, viewer (%d workers)       %8.3f s   %6.3fx the decode time, %6.1fx faster\n"
                   "  strip fill, 1 worker                 %8.3f s   %6.3fx the decode time, %6.1fx faster\n"
                   "  reopened, thumbnails from the cache  %8.3f s   %6.3fx the first opening\n"
-                  "  viewer's peak memory after the scan  %8.1f MiB\n",
+                  "  viewer's peak memory after the scan  %8.1f MiB\n"
+                  "  flipping through with Next           %8.1f ms median, %.1f ms at worst, key to painted\n"
+                  "  resident while flipping, at most     %8.1f MiB (process peak %.1f MiB)\n",
                   qPrintable(title), static_cast<long long>(files.size()), bytes / 1048576.0, fromThumbnails,
                   options.rounds, decode, threads, viewer, viewer / decode, decode / viewer, single,
-                  single / decode, decode / single, warm, warm / viewer, peakKb / 1024.0);
+                  single / decode, decode / single, warm, warm / viewer, peakKb / 1024.0,
+                  1000 * Median(nextTimes), 1000 * nextWorst, flipResidentMb, PeakRssKb() / 1024.0);
     std::fputs(text, stdout);
     if (!options.summary.isEmpty()) {
         QFile out(options.summary);

@@ -23,7 +23,7 @@ FileStamp StampOf(const QString& file) {
 
 // Reads and decodes one photo for the view; none for anything but a readable, decodable JPEG, or a file
 // that changed while it was read. Never throws: it runs on the worker.
-std::optional<TPrefetched> DecodeAhead(const QString& fileName, QSize bound) {
+std::optional<TPrefetched> DecodeAhead(const QString& fileName, QSize bound, const TReadAlso& readAlso) {
     try {
         const FileStamp before = StampOf(fileName);
         if (before.size < 0) return std::nullopt;
@@ -32,11 +32,14 @@ std::optional<TPrefetched> DecodeAhead(const QString& fileName, QSize bound) {
         QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError || !bytes.startsWith("\xFF\xD8")) return std::nullopt;
         file.close();
-        if (StampOf(fileName) != before) return std::nullopt;
         DecodeResult result = DecodePictureForView(bytes, bound);
         if (result.status != DecodeStatus::Decoded || !result.picture) return std::nullopt;
-        return TPrefetched{fileName, before.size,      before.modified,
-                           bound,    std::move(bytes), std::move(result.picture)};
+        std::shared_ptr<void> also = readAlso ? readAlso(fileName, bytes) : nullptr;
+        // Both were made from the file as it was when it was read.
+        if (StampOf(fileName) != before) return std::nullopt;
+        return TPrefetched{fileName,       before.size,      before.modified,
+                           bound,          std::move(bytes), std::move(result.picture),
+                           std::move(also)};
     } catch (...) {
         return std::nullopt;
     }
@@ -44,7 +47,7 @@ std::optional<TPrefetched> DecodeAhead(const QString& fileName, QSize bound) {
 
 } // namespace
 
-TPrefetch::TPrefetch() : worker_([this] { Run(); }) {}
+TPrefetch::TPrefetch(TReadAlso readAlso) : readAlso_(std::move(readAlso)), worker_([this] { Run(); }) {}
 
 TPrefetch::~TPrefetch() {
     {
@@ -123,7 +126,7 @@ void TPrefetch::Run() {
         inFlight_ = file;
         inFlightBound_ = bound;
         lock.unlock();
-        std::optional<TPrefetched> decoded = DecodeAhead(file, bound);
+        std::optional<TPrefetched> decoded = DecodeAhead(file, bound, readAlso_);
         lock.lock();
         busy_ = false;
         inFlight_.clear();

@@ -4,7 +4,8 @@
 // (DecodePictureForView) while the user looks at it; stepping to one of them then shows pictures already in
 // hand. At most two are held. Asking for other photos drops what is held and not asked for again, and a
 // decode already running for a photo no longer wanted leaves nothing behind when it ends. Only JPEGs are
-// decoded ahead: they are the photos that take long.
+// decoded ahead: they are the photos that take long. Whatever else the shown photo needs from the file (the
+// window's metadata lists) is read on the same worker, by a function the owner gives.
 #pragma once
 
 #include "PictureDecoder.h"
@@ -17,6 +18,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -33,14 +35,19 @@ struct TPrefetched {
     QSize Bound;
     QByteArray Bytes;
     std::shared_ptr<const DecodedPicture> Picture;
+    // What the owner's read-also function made of the file; none without one.
+    std::shared_ptr<void> Also;
 };
+
+// Reads more of a photo on the worker, from its file name and the bytes read; must not throw.
+using TReadAlso = std::function<std::shared_ptr<void>(const QString& file, const QByteArray& bytes)>;
 
 class TPrefetch {
 public:
     // The most photos held or on their way.
     static constexpr int kMostHeld = 2;
 
-    TPrefetch();
+    explicit TPrefetch(TReadAlso readAlso = {});
     // Waits for a decode in flight to end, and keeps nothing of it.
     ~TPrefetch();
     TPrefetch(const TPrefetch&) = delete;
@@ -64,6 +71,7 @@ public:
 private:
     void Run();
 
+    const TReadAlso readAlso_;
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;

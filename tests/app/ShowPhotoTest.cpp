@@ -393,8 +393,8 @@ private slots:
         QVERIFY(TestPlatform().Messages.isEmpty());
     }
 
-    // Next and Prior show the neighbours decoded ahead, without decoding them again; Close All lets go of
-    // them.
+    // Next and Prior show the neighbours decoded ahead, and their metadata read ahead, without reading them
+    // again; Close All lets go of them.
     void stepsShowTheNeighboursDecodedAhead() {
         PhotoFolder folder;
         Viewer viewer({folder.path});
@@ -411,6 +411,24 @@ private slots:
             QCOMPARE(picture.DecodeCount(), decodes);
             QCOMPARE(form.CurrentFile, folder.File(button[10] == '6' ? "a.jpg" : "C.JPG"));
         }
+        form.Prefetch->WaitUntilIdle();
+        // The lists of a photo whose metadata was read ahead are those of the photo read anew.
+        viewer.Click("ToolButton6");
+        form.Prefetch->WaitUntilIdle();
+        const TimgData* shownData = form.ImageData.get();
+        viewer.Click("ToolButton6");
+        QVERIFY(form.ImageData.get() != shownData);
+        QCOMPARE(form.CurrentFile, folder.File("b.jpg"));
+        QStringList ahead;
+        for (QTableWidget* list : {form.ValueListEditor1, form.ValueListEditor2, form.ValueListEditor3})
+            ahead << viewer.Column(list, 0) << viewer.Column(list, 1);
+        form.Prefetch->Cancel();
+        form.ShowPhoto(form.CurrentFile, false);
+        QStringList anew;
+        for (QTableWidget* list : {form.ValueListEditor1, form.ValueListEditor2, form.ValueListEditor3})
+            anew << viewer.Column(list, 0) << viewer.Column(list, 1);
+        QVERIFY(ahead.size() > 10);
+        QCOMPARE(ahead, anew);
         form.Prefetch->WaitUntilIdle();
         viewer.Trigger("CloseAll1");
         QCOMPARE(form.Prefetch->HeldCount(), 0);
