@@ -276,18 +276,35 @@ DecodedPicture::WithFullDecodePending(QImage reduction, QSize storedSize, QByteA
     return picture;
 }
 
+QByteArray DecodedPicture::PendingFullData() const {
+    return base_ ? base_->PendingFullData() : fullData_;
+}
+
+QImage DecodedPicture::DecodeFull(const QByteArray& data) {
+    QImage full;
+    Reading reading(data);
+    if (reading.status != DecodeStatus::Decoded || reading.Read(full) != DecodeStatus::Decoded) return {};
+    return full;
+}
+
+void DecodedPicture::AcceptFullPixels(const QByteArray& data, const QImage& full) const {
+    if (base_) {
+        base_->AcceptFullPixels(data, full);
+        return;
+    }
+    // The very bytes pending, not merely equal ones: a picture decoded for another load is never taken.
+    if (fullData_.isEmpty() || fullData_.constData() != data.constData()) return;
+    fullData_ = QByteArray();
+    // Kept only when it is the whole picture: anything else keeps the reduction, which is all a damaged
+    // file can give.
+    if (full.size() == sourceSize_)
+        image_ = full.format() == image_.format() ? full : full.convertToFormat(image_.format());
+}
+
 const QImage& DecodedPicture::Image() const {
     if (!fullData_.isEmpty()) {
-        const QByteArray data = std::move(fullData_);
-        fullData_ = QByteArray();
-        QImage full;
-        Reading reading(data);
-        // Kept only when it is the whole picture: anything else keeps the reduction, which is all a
-        // damaged file can give.
-        if (reading.status == DecodeStatus::Decoded && reading.Read(full) == DecodeStatus::Decoded &&
-            full.size() == sourceSize_)
-            image_ =
-                full.format() == image_.format() ? std::move(full) : full.convertToFormat(image_.format());
+        const QByteArray data = fullData_;
+        AcceptFullPixels(data, DecodeFull(data));
     }
     if (base_) {
         image_ = TurnPixels(base_->Image(), turn_);
@@ -337,15 +354,38 @@ const QImage& DecodedPicture::Reduction(QSize deviceSize) const {
     return scaledCache_;
 }
 
-void DecodedPicture::Render(QPainter& painter, const QRect& target) const {
-    const QSize pixels = PixelSize();
-    if (target.width() <= 0 || target.height() <= 0 || pixels.isEmpty()) return;
-    // The pixels of the device really painted on: a widget rendered into a sharper image paints through a
-    // redirection, and its reduction must be made for the image, not the widget.
+namespace {
+
+// The pixels of the device really painted on: a widget rendered into a sharper image paints through a
+// redirection, and its reduction must be made for the image, not the widget.
+QSize DeviceSize(const QPainter& painter, const QRect& target) {
     const QPaintEngine* engine = painter.paintEngine();
     const QPaintDevice* device = engine && engine->paintDevice() ? engine->paintDevice() : painter.device();
     const qreal ratio = device ? device->devicePixelRatio() : 1.0;
-    const QSize deviceSize(qCeil(target.width() * ratio), qCeil(target.height() * ratio));
+    return QSize(qCeil(target.width() * ratio), qCeil(target.height() * ratio));
+}
+
+} // namespace
+
+bool DecodedPicture::RenderWithoutDecoding(QPainter& painter, const QRect& target) const {
+    const QSize kept = KeptPixelSize();
+    const QSize deviceSize = DeviceSize(painter, target);
+    if (!FullDecodePending() || target.isEmpty() || kept.isEmpty() ||
+        (deviceSize.width() <= kept.width() && deviceSize.height() <= kept.height())) {
+        Render(painter, target);
+        return false;
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, Reduction(kept));
+    painter.restore();
+    return true;
+}
+
+void DecodedPicture::Render(QPainter& painter, const QRect& target) const {
+    const QSize pixels = PixelSize();
+    if (target.width() <= 0 || target.height() <= 0 || pixels.isEmpty()) return;
+    const QSize deviceSize = DeviceSize(painter, target);
     if (deviceSize == pixels) {
         painter.drawImage(target, Image());
         return;

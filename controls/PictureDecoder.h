@@ -78,8 +78,22 @@ public:
     // rectangle. A reduction is made once per device size and kept: repainting a fitted view draws the kept
     // reduction, and only a new size (a resize, another placement, another device pixel ratio) makes another.
     void Render(QPainter& painter, const QRect& target) const;
+    // Draws as Render does, but never decodes on the caller's thread: while the full pixels of a reduced
+    // decode are pending and the drawing needs more than the reduction has, the reduction is drawn stretched
+    // into target, at the place and size the full pixels will take. True when it stood in that way.
+    bool RenderWithoutDecoding(QPainter& painter, const QRect& target) const;
     // How many reductions Render has made so far.
     int ReductionsMade() const { return reductionsMade_; }
+
+    // The JPEG whose full decode is pending, here or in the picture a pending turn is made from; empty when
+    // none is.
+    QByteArray PendingFullData() const;
+    // Decodes a pending JPEG whole, on any thread; a null image when it cannot be.
+    static QImage DecodeFull(const QByteArray& data);
+    // Takes the full pixels decoded from data (DecodeFull, elsewhere) in place of the reduction, when data
+    // is still the pending JPEG; otherwise nothing happens. Pixels that are not the whole picture are not
+    // taken, and the reduction stands for the picture from then on, as for a damaged file.
+    void AcceptFullPixels(const QByteArray& data, const QImage& full) const;
 
 private:
     DecodedPicture(std::shared_ptr<const DecodedPicture> base, TPixelTurn turn);

@@ -480,6 +480,11 @@ void TPictureHolder::DrawInto(QPainter& painter, const QRect& rect) const {
     decoded_->Render(painter, rect.translated(gifFrame_.left, gifFrame_.top));
 }
 
+bool TPictureHolder::DrawIntoWithoutDecoding(QPainter& painter, const QRect& rect) const {
+    if (isEmpty_ || !decoded_) return false;
+    return decoded_->RenderWithoutDecoding(painter, rect.translated(gifFrame_.left, gifFrame_.top));
+}
+
 void TPictureHolder::DrawAt(QPainter& painter, int x, int y) const {
     DrawInto(painter, RectLTRB(x, y, x + PixelWidth(), y + PixelHeight()));
 }

@@ -140,6 +140,9 @@ public:
 
     // Draws the whole decoded picture scaled into rect, moved by the shown frame's left and top.
     void DrawInto(QPainter& painter, const QRect& rect) const;
+    // The same, never decoding on this thread (DecodedPicture::RenderWithoutDecoding): true when a reduced
+    // decode stood in for full pixels still to be decoded.
+    bool DrawIntoWithoutDecoding(QPainter& painter, const QRect& rect) const;
     // Draws the picture at its own size with its top-left corner at (x, y).
     void DrawAt(QPainter& painter, int x, int y) const;
 

@@ -1,10 +1,13 @@
 #include "PictureView.h"
 
 #include <QAbstractScrollArea>
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <algorithm>
@@ -270,9 +273,38 @@ void TPictureView::paintEvent(QPaintEvent* event) {
     }
     const PictureSizes sizes{picture_->DisplayWidth(), picture_->DisplayHeight(), picture_->PixelWidth(),
                              picture_->PixelHeight()};
+    // Actual size and zoom draw more pixels than a reduced decode has: those come from a worker, and the
+    // view stays responsive meanwhile.
+    bool stoodIn = false;
     PlacePicture(width(), height(), sizes, position_, stretchMode_, event->rect(),
-                 QPoint(picture_->FrameLeft(), picture_->FrameTop()),
-                 [&](const QRect& rect) { picture_->DrawInto(painter, rect); });
+                 QPoint(picture_->FrameLeft(), picture_->FrameTop()), [&](const QRect& rect) {
+                     stoodIn = picture_->DrawIntoWithoutDecoding(painter, rect) || stoodIn;
+                 });
+    if (stoodIn) DecodeFullInBackground();
+}
+
+void TPictureView::DecodeFullInBackground() {
+    const std::shared_ptr<const DecodedPicture> picture = picture_->Decoded();
+    const QByteArray data = picture ? picture->PendingFullData() : QByteArray();
+    if (data.isEmpty() || data.constData() == fullDecodeData_.constData()) return;
+    fullDecodeData_ = data;
+    QPointer<TPictureView> view(this);
+    std::weak_ptr<const DecodedPicture> shown = picture;
+    QThreadPool::globalInstance()->start([view, shown, data] {
+        QImage full = DecodedPicture::DecodeFull(data);
+        // Taken on the window's thread, by the picture it was decoded for if that is still alive; a picture
+        // shown since then never sees it.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [view, shown, data, full = std::move(full)] {
+                if (const auto picture = shown.lock()) picture->AcceptFullPixels(data, full);
+                if (view && view->fullDecodeData_.constData() == data.constData()) {
+                    view->fullDecodeData_ = QByteArray();
+                    view->update();
+                }
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 QAbstractScrollArea* TPictureView::PanningArea() const {

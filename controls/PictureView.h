@@ -115,6 +115,9 @@ private:
     void PictureFrameChanged();
     void ClearView();
     void ApplyAutoSize();
+    // Decodes the shown picture's full pixels on a worker thread, once, and repaints with them when they
+    // come; meanwhile the reduced decode is drawn stretched where they will be.
+    void DecodeFullInBackground();
 
     std::unique_ptr<TPictureHolder> picture_;
     std::unique_ptr<QTimer> animationTimer_;
@@ -132,6 +135,8 @@ private:
     QPoint dragStartScroll_;
     bool hadCursor_ = false;
     QCursor cursorBeforeDrag_;
+    // The JPEG being decoded whole in the background; empty when none is.
+    QByteArray fullDecodeData_;
 };
 
 } // namespace quillmark

@@ -258,6 +258,17 @@ private slots:
         picture.LoadFile(dir.filePath("photo.jpg"));
         QCOMPARE(picture.DecodeCount(), 1);
         QVERIFY(picture.Decoded()->FullDecodePending());
+        // At its actual size the view draws the reduction stretched at once, then the full pixels decoded
+        // in the background, in the same place.
+        view.resize(picture.PixelWidth(), picture.PixelHeight());
+        const QImage standIn = view.grab().toImage();
+        QVERIFY(picture.Decoded()->FullDecodePending());
+        QTRY_VERIFY(!picture.Decoded()->FullDecodePending());
+        const QImage sharp = view.grab().toImage();
+        QCOMPARE(sharp.size(), standIn.size());
+        // Pixel for pixel where a logical pixel is a device pixel.
+        if (sharp.devicePixelRatio() == 1) QCOMPARE(sharp.convertToFormat(QImage::Format_RGB32), whole);
+        QCOMPARE(picture.DecodeCount(), 1);
         QCOMPARE(picture.ToImage(), whole);
         picture.LoadFile(dir.filePath("picture.png"));
         QVERIFY(!picture.Decoded()->FullDecodePending());
