@@ -22,6 +22,10 @@ QRgb* Row(QImage& image, int y) {
 
 } // namespace
 
+// Qt's QImage::transformed with a pure quarter or half turn moves exactly the same pixels (in every format a
+// photo comes in, once made 32-bit), but these loops stay: timed side by side on one thread (TurnBenchmark),
+// Qt takes about 1.3 times as long for a quarter turn of a 24-megapixel picture (the same time at 12) and 1.2
+// to 1.6 times as long for a half turn. Qt also leaves the dots per metre of a quarter turn unswapped.
 QImage RotateQuarterTurns(const QImage& picture, int degrees) {
     if (degrees % 90 != 0) throw std::invalid_argument("Pictures turn by quarter turns only");
     const int quarters = ((degrees / 90) % 4 + 4) % 4;
@@ -96,7 +100,10 @@ TPixelTurn TurnForOrientation(int orientation) {
 QImage TurnPixels(const QImage& picture, TPixelTurn turn) {
     if (!turn.Mirror) return RotateQuarterTurns(picture, turn.Quarters * 90);
     if (picture.isNull()) return QImage();
-    const QImage mirrored = As32Bit(picture).mirrored(/*horizontal=*/true, /*vertical=*/false);
+    // Mirrored from a named picture: a temporary would take Qt's in-place mirror, which first copies pixels
+    // it shares with `picture`, one whole copy more.
+    const QImage source = As32Bit(picture);
+    const QImage mirrored = source.mirrored(/*horizontal=*/true, /*vertical=*/false);
     if (mirrored.isNull()) throw std::bad_alloc();
     return turn.Quarters == 0 ? mirrored : RotateQuarterTurns(mirrored, turn.Quarters * 90);
 }
