@@ -61,7 +61,7 @@ TAboutBox::TAboutBox(std::function<QString()> versionText, QWidget* parent)
     bevel->setFrameShadow(QFrame::Sunken);
     layout->addWidget(bevel);
 
-    layout->addWidget(MakeLabel(this, "Copyright", tr("Copyright \u00A9 2024 the Quillmark developers")));
+    layout->addWidget(MakeLabel(this, "Copyright", tr("Copyright \u00A9 2026 the Quillmark developers")));
     layout->addWidget(MakeLabel(this, "Comments", tr("Written by the Quillmark developers in Bern")));
     layout->addSpacing(8);
     auto* updates =

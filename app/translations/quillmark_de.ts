@@ -327,7 +327,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Copyright © 2024 the Quillmark developers</source>
+        <source>Copyright © 2026 the Quillmark developers</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
