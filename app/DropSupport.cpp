@@ -1,5 +1,6 @@
 #include "DropSupport.h"
 
+#include "FileNames.h"
 #include "MainView.h"
 #include "ThumbnailList.h"
 #include "platform/Platform.h"
@@ -105,12 +106,42 @@ bool IsPictureFileName(const QString& fileName) {
     return false;
 }
 
+namespace {
+
+// The local files of a drop. Their addresses are read from the raw URI list where there is one: Qt decodes
+// an address's escaped bytes as UTF-8, and a name that is not would reach us garbled.
+QStringList DroppedPaths(const QMimeData& data) {
+    QStringList paths;
+    const QByteArray list = data.data(QStringLiteral("text/uri-list"));
+    if (list.isEmpty()) {
+        for (const QUrl& url : data.urls())
+            if (url.isLocalFile()) paths << url.toLocalFile();
+        return paths;
+    }
+    for (QByteArray line : list.split('\n')) {
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith('#')) continue;
+        const QUrl url = QUrl::fromEncoded(line);
+        if (!url.isLocalFile()) continue;
+        if (!url.host().isEmpty() && url.host() != QLatin1String("localhost")) {
+            paths << url.toLocalFile();
+            continue;
+        }
+        // file:///path, file://localhost/path or file:/path: the bytes of the path, unescaped.
+        const qsizetype slash = line.startsWith("file://") ? line.indexOf('/', 7) : line.indexOf('/');
+        if (slash < 0) continue;
+        paths << PathForNameBytes(QByteArray::fromPercentEncoding(line.mid(slash)));
+    }
+    return paths;
+}
+
+} // namespace
+
 TDroppedItems ReadDrop(const QMimeData* data) {
     TDroppedItems items;
     if (!data || !data->hasUrls()) return items;
-    for (const QUrl& url : data->urls()) {
-        if (!url.isLocalFile()) continue;
-        const QString path = QDir::cleanPath(url.toLocalFile());
+    for (const QString& dropped : DroppedPaths(*data)) {
+        const QString path = QDir::cleanPath(dropped);
         if (path.isEmpty()) continue;
         const QFileInfo info(path);
         if (info.isDir()) {

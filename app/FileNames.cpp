@@ -66,6 +66,35 @@ QString DisplayFileName(const QString& path) {
     return shown.mid(shown.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+QString PathForNameBytes(const QByteArray& bytes) {
+    if (bytes.isEmpty() || RoundTrips(bytes)) return QFile::decodeName(bytes);
+    QByteArray path = bytes;
+    if (!path.startsWith('/')) {
+        char here[4096];
+        if (!::getcwd(here, sizeof here)) return QFile::decodeName(bytes);
+        path = QByteArray(here) + '/' + path;
+    }
+    const QString standIn = StandInFor(path, QFile::decodeName(path.mid(path.lastIndexOf('/') + 1)));
+    // Without a stand-in the garbled name stays, and opening it says the file is not found.
+    return standIn.isEmpty() ? QFile::decodeName(bytes) : standIn;
+}
+
+QStringList ArgumentPaths(const QStringList& decoded, int argc, const char* const* argv) {
+    QStringList paths;
+    std::vector<bool> used(size_t(std::max(argc, 0)), false);
+    for (const QString& argument : decoded) {
+        QString path = argument;
+        for (int i = 1; i < argc; ++i) {
+            if (used[size_t(i)] || QFile::decodeName(argv[i]) != argument) continue;
+            used[size_t(i)] = true;
+            path = PathForNameBytes(QByteArray(argv[i]));
+            break;
+        }
+        paths << path;
+    }
+    return paths;
+}
+
 std::vector<TFolderEntry> ListJpegEntries(const QString& folder) {
     std::vector<TFolderEntry> entries;
     const QByteArray folderBytes = FileNameBytes(folder);

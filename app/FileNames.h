@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <vector>
 
@@ -17,6 +18,13 @@ QByteArray FileNameBytes(const QString& path);
 // replacement characters).
 QString DisplayPath(const QString& path);
 QString DisplayFileName(const QString& path);
+
+// The path to open for a name given as bytes (a command-line argument, a dropped file's address): the name
+// itself when Qt can hold it, else a stand-in. A relative name counts from the working folder.
+QString PathForNameBytes(const QByteArray& bytes);
+// The command line's file arguments as paths to open. Qt decodes the arguments as UTF-8 and loses every
+// name that is not: each of its decoded arguments is matched back to the argv bytes it came from.
+QStringList ArgumentPaths(const QStringList& decoded, int argc, const char* const* argv);
 
 struct TFolderEntry {
     QString Path;    // opens the file (a stand-in for a name Qt cannot hold)

@@ -1,5 +1,6 @@
 // quillmark [OPTION]... [PHOTO | FOLDER]: the photo viewer. A photo given on the command line is shown; a
 // folder fills the thumbnail strip with its JPEG photos.
+#include "FileNames.h"
 #include "MainView.h"
 
 #include <QApplication>
@@ -179,7 +180,7 @@ int main(int argc, char** argv) {
     const QStringList arguments = QApplication::arguments();
     if (!parser.parse(arguments)) return UsageError(parser, arguments);
     Answer(parser, arguments.value(0), true);
-    quillmark::TViewerWindows windows(parser.positionalArguments());
+    quillmark::TViewerWindows windows(quillmark::ArgumentPaths(parser.positionalArguments(), argc, argv));
     windows.Form1().show();
     return QApplication::exec();
 }

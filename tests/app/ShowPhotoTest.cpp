@@ -3,6 +3,8 @@
 // Close All.
 #include "AppTestSupport.h"
 #include "CommentDialog.h"
+#include "DropSupport.h"
+#include "FileNames.h"
 #include "PictureDecoder.h"
 #include "PictureOps.h"
 #include "PictureView.h"
@@ -12,6 +14,7 @@
 #include <QAbstractButton>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScrollArea>
@@ -286,6 +289,21 @@ private slots:
             std::fclose(raw);
         }
         WriteBytes(dir.filePath(QStringLiteral("plain.jpg")), PlainJpeg(8, 8));
+        {
+            // Named on the command line, or dropped on the window, the file opens under its real name.
+            const char* argv[] = {"quillmark", "--", path.constData()};
+            const QStringList given = ArgumentPaths({QFile::decodeName(path)}, 3, argv);
+            QCOMPARE(FileNameBytes(given.value(0)), path);
+            QMimeData dropped;
+            dropped.setData(QStringLiteral("text/uri-list"),
+                            "file://" + path.toPercentEncoding("/") + "\r\n");
+            const TDroppedItems items = ReadDrop(&dropped);
+            QCOMPARE(items.Photos.size(), 1);
+            QCOMPARE(FileNameBytes(items.Photos.value(0)), path);
+            Viewer fromLine(given);
+            QCOMPARE(fromLine.form().PictureView1->Picture().PixelWidth(), 40);
+            QCOMPARE(fromLine.form().Label2->text(), QString::fromUtf8("Filename: caf\uFFFD 7.jpg"));
+        }
         Viewer viewer({dir.path()});
         TForm1& form = viewer.form();
         QCOMPARE(viewer.StripCount(), 2);
