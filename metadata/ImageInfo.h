@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ByteOrder.h"
+#include "MakerTables.h"
 #include "TagEntry.h"
 
 #include <cstdint>
@@ -47,7 +48,14 @@ public:
     // Walks one maker-note directory with a maker's table (MakerNotes.cpp): S is the directory's
     // offset in the maker note, B adjusts value offsets. Values are read from the note only.
     void WalkMakerDirectory(const std::string& makerNote, std::span<const TTagRow> table, int32_t S,
-                            int32_t B);
+                            int32_t B, std::span<const TMakerSubDirectory> subDirectories = {});
+    // The entries of one maker directory at 1-based position D of the note; a value offset o lies at
+    // o + base. Entries not in table are left out when listedOnly; sub-directories are read one level deep.
+    void WalkMakerEntries(const tEndInd& note, int64_t D, int64_t base, std::span<const TTagRow> table,
+                          std::span<const TMakerSubDirectory> subDirectories, bool listedOnly);
+    // Formats one maker entry found at V, adds its trace line and, for a row of the table, its entry.
+    void ListMakerEntry(uint16_t tag, uint16_t type, std::string_view raw, int64_t V, const TTagRow* row,
+                        const std::string& caption);
 
     // An entry made by a maker decoder (list 1). `tag` is the parent tag, so the entry is kept.
     int AddMakerItem(const std::string& name, const std::string& value, uint16_t fieldType, uint16_t tag);
@@ -155,7 +163,7 @@ private:
     // Directories already read, as (base, position): each is read at most once.
     std::set<std::pair<int64_t, int64_t>> Visited;
     int Depth = 0;
-    bool ReducedImage = false; // the directory being read holds a reduced-resolution image
+    bool ReducedImage = false;    // the directory being read holds a reduced-resolution image
     TTagGroup WalkGroup = tgIFD0; // the directory being walked, for the entries' Group
     int DirectoriesRead = 0;
     int64_t EntriesRead = 0;

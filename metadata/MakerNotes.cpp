@@ -101,7 +101,7 @@ bool TmsInfo::DecodeMakerNote(TImageInfo& reader) {
                 B = ClampToInt32(int64_t{S} + 1 - layout.OrderMark);
             }
         }
-        reader.WalkMakerDirectory(note, layout.Table, S, B);
+        reader.WalkMakerDirectory(note, layout.Table, S, B, layout.SubDirectories);
         reader.BigEndian = bigEndian;
         return true;
     }
@@ -109,7 +109,7 @@ bool TmsInfo::DecodeMakerNote(TImageInfo& reader) {
 }
 
 void TImageInfo::WalkMakerDirectory(const std::string& makerNote, std::span<const TTagRow> table, int32_t S,
-                                    int32_t B) {
+                                    int32_t B, std::span<const TMakerSubDirectory> subDirectories) {
     // The note is read on its own, in the walk's byte order; its values come from the note only.
     auto& settings = ReaderSettings();
     const bool detail = settings.KeepTraces && settings.TraceDetail > 0;
@@ -117,8 +117,6 @@ void TImageInfo::WalkMakerDirectory(const std::string& makerNote, std::span<cons
         tEndInd note;
         note.BigEndian = BigEndian;
         note.SetData(makerNote);
-        const std::string_view bytesOfNote = note.GetData();
-        const auto noteSize = static_cast<int64_t>(bytesOfNote.size());
         const int64_t D = static_cast<int64_t>(S) + 1;
         const uint16_t count = note.Read16(D);
         if (count == 0) return;
@@ -132,79 +130,108 @@ void TImageInfo::WalkMakerDirectory(const std::string& makerNote, std::span<cons
         if (*shift != 0 && detail && KeepsTrace(96))
             MakerTrace += "\r\nMaker note: moved without its offsets; each value read " +
                           std::to_string(*shift) + " bytes from where its offset points";
-        for (int64_t i = 0; i < count; ++i) {
-            if (++EntriesRead > kMaxEntries) break;
-            const int64_t E = D + 2 + 12 * i;
-            const uint16_t tag = note.Read16(E);
-            const uint16_t type = note.Read16(E + 2);
-            const auto components = static_cast<uint32_t>(note.Read32(E + 4));
-            const int64_t byteCount = static_cast<int64_t>(components) * ComponentSize(type);
-            int64_t V = E + 8;
-            if (byteCount > 4) V = int64_t{static_cast<uint32_t>(note.Read32(E + 8))} + D - B + 1 + *shift;
-            const int index = IndexOfTag(tag, table);
-            const std::string caption = index >= 0 ? table[static_cast<size_t>(index)].Caption : "Unknown";
-            if (caption.size() == 4 && AsciiUpper(caption) == "SKIP") continue;
-            // Values are read inside the note only. One that lies (partly) outside it is left out.
-            if (V < 1 || V + byteCount - 1 > noteSize) {
-                if (detail && KeepsTrace(64))
-                    MakerTrace += "\r\ntag[$" + HexWord(tag) + "]: value outside the maker note, left out";
-                continue;
-            }
-            const std::string_view raw =
-                bytesOfNote.substr(static_cast<size_t>(V - 1), static_cast<size_t>(byteCount));
-
-            if (!BuildsLists()) continue;
-
-            const TTagRow* row = index >= 0 ? &table[static_cast<size_t>(index)] : nullptr;
-            std::string valueText;
-            if (type == ttAscii)
-                valueText =
-                    "\"" + std::string(raw.substr(0, raw.find('\0')).substr(0, kTextInputLimit)) + "\"";
-            else if (type == ttUndefined)
-                valueText = "\"" + std::string(raw.substr(0, kTextInputLimit)) + "\"";
-            else
-                valueText = ValueText(raw, type, row && settings.DecodeValues ? row->ValueMap : "",
-                                      row ? row->FormatPattern : "", BigEndian);
-
-            settings.MultiLine = false;
-            std::string display;
-            if (row && row->Formatter && settings.DecodeValues) {
-                DecoderTarget().ParentTag = tag;
-                try {
-                    display = row->Formatter(valueText);
-                } catch (const FormatError&) {
-                    display = CleanText(valueText);
-                }
-            } else {
-                display = CleanText(valueText);
-            }
-            const bool multi = settings.MultiLine;
-
-            if (settings.KeepTraces) {
-                std::string line;
-                if (settings.TraceDetail > 0) {
-                    line = "\r\ntag[$" + HexWord(tag) + "]: " + caption + " = " + (multi ? "" : display) +
-                           " [size: " + std::to_string(byteCount) + "] [raw: " + HexDump(raw) +
-                           "] [start: " + std::to_string(V) + "]" + (multi ? display : "");
-                } else if (multi) {
-                    line = display + "\r\n" + caption + " = " + valueText;
-                } else {
-                    line = "\r\n" + caption + " = " + display;
-                }
-                if (KeepsTrace(line.size())) MakerTrace += line;
-            }
-
-            if (row) {
-                TTagEntry e = EntryFromRow(*row);
-                e.ListId = 1;
-                e.FieldType = type;
-                e.Raw = std::string(KeptBytes(raw));
-                e.Text = multi ? std::move(valueText) : std::move(display);
-                AddEntry(std::move(e));
-            }
-        }
+        WalkMakerEntries(note, D, D - B + 1 + *shift, table, subDirectories, false);
     } catch (const std::exception& failure) {
         if (Owner) Owner->ErrorText = std::string("Error Detected = ") + failure.what();
+    }
+}
+
+void TImageInfo::WalkMakerEntries(const tEndInd& note, int64_t D, int64_t base,
+                                  std::span<const TTagRow> table,
+                                  std::span<const TMakerSubDirectory> subDirectories, bool listedOnly) {
+    auto& settings = ReaderSettings();
+    const bool detail = settings.KeepTraces && settings.TraceDetail > 0;
+    const std::string_view bytesOfNote = note.GetData();
+    const auto noteSize = static_cast<int64_t>(bytesOfNote.size());
+    const uint16_t count = note.Read16(D);
+    for (int64_t i = 0; i < count; ++i) {
+        if (++EntriesRead > kMaxEntries) break;
+        const int64_t E = D + 2 + 12 * i;
+        const uint16_t tag = note.Read16(E);
+        const uint16_t type = note.Read16(E + 2);
+        const auto components = static_cast<uint32_t>(note.Read32(E + 4));
+        const int64_t byteCount = static_cast<int64_t>(components) * ComponentSize(type);
+        const auto offset = int64_t{static_cast<uint32_t>(note.Read32(E + 8))};
+        int64_t V = E + 8;
+        if (byteCount > 4) V = offset + base;
+        const int index = IndexOfTag(tag, table);
+        if (index < 0 && listedOnly) continue;
+        const std::string caption = index >= 0 ? table[static_cast<size_t>(index)].Caption : "Unknown";
+        if (caption.size() == 4 && AsciiUpper(caption) == "SKIP") continue;
+        // Values are read inside the note only. One that lies (partly) outside it is left out.
+        if (V < 1 || V + byteCount - 1 > noteSize) {
+            if (detail && KeepsTrace(64))
+                MakerTrace += "\r\ntag[$" + HexWord(tag) + "]: value outside the maker note, left out";
+            continue;
+        }
+        const std::string_view raw =
+            bytesOfNote.substr(static_cast<size_t>(V - 1), static_cast<size_t>(byteCount));
+        ListMakerEntry(tag, type, raw, V, index >= 0 ? &table[static_cast<size_t>(index)] : nullptr, caption);
+
+        // A directory this one points to (an IFD, or a LONG holding its offset): read once, and a
+        // damaged one costs only itself.
+        for (const TMakerSubDirectory& sub : subDirectories) {
+            if (sub.Tag != tag || components != 1 || (type != ttLong && type != 13)) continue;
+            try {
+                WalkMakerEntries(note, offset + base, base, sub.Table, {}, true);
+            } catch (const ReadError&) {
+                if (detail && KeepsTrace(64))
+                    MakerTrace +=
+                        "\r\ntag[$" + HexWord(tag) + "]: directory outside the maker note, left out";
+            }
+        }
+    }
+}
+
+void TImageInfo::ListMakerEntry(uint16_t tag, uint16_t type, std::string_view raw, int64_t V,
+                                const TTagRow* row, const std::string& caption) {
+    if (!BuildsLists()) return;
+    auto& settings = ReaderSettings();
+    const auto byteCount = static_cast<int64_t>(raw.size());
+    std::string valueText;
+    if (type == ttAscii)
+        valueText = "\"" + std::string(raw.substr(0, raw.find('\0')).substr(0, kTextInputLimit)) + "\"";
+    else if (type == ttUndefined)
+        valueText = "\"" + std::string(raw.substr(0, kTextInputLimit)) + "\"";
+    else
+        valueText = ValueText(raw, type, row && settings.DecodeValues ? row->ValueMap : "",
+                              row ? row->FormatPattern : "", BigEndian);
+
+    settings.MultiLine = false;
+    std::string display;
+    if (row && row->Formatter && settings.DecodeValues) {
+        DecoderTarget().ParentTag = tag;
+        try {
+            display = row->Formatter(valueText);
+        } catch (const FormatError&) {
+            display = CleanText(valueText);
+        }
+    } else {
+        display = CleanText(valueText);
+    }
+    const bool multi = settings.MultiLine;
+
+    if (settings.KeepTraces) {
+        std::string line;
+        if (settings.TraceDetail > 0) {
+            line = "\r\ntag[$" + HexWord(tag) + "]: " + caption + " = " + (multi ? "" : display) +
+                   " [size: " + std::to_string(byteCount) + "] [raw: " + HexDump(raw) +
+                   "] [start: " + std::to_string(V) + "]" + (multi ? display : "");
+        } else if (multi) {
+            line = display + "\r\n" + caption + " = " + valueText;
+        } else {
+            line = "\r\n" + caption + " = " + display;
+        }
+        if (KeepsTrace(line.size())) MakerTrace += line;
+    }
+
+    if (row) {
+        TTagEntry e = EntryFromRow(*row);
+        e.ListId = 1;
+        e.FieldType = type;
+        e.Raw = std::string(KeptBytes(raw));
+        e.Text = multi ? std::move(valueText) : std::move(display);
+        AddEntry(std::move(e));
     }
 }
 

@@ -101,6 +101,13 @@ constexpr TTagRow kOlympusTable[] = {
 };
 static_assert(std::size(kOlympusTable) == 33);
 
+// The camera-settings directory of newer Olympus notes (main tag 0x2020) keeps the macro mode that older
+// notes keep in their main directory (0x0202), under tag 0x0300; its own 0x0202 is the metering mode.
+constexpr TTagRow kOlympusCameraSettingsTable[] = {
+    {0x0300, "Macro", "Macro", "0:Off,1:On,2:Super Macro", "", nullptr},
+};
+constexpr TMakerSubDirectory kOlympusSubDirectories[] = {{0x2020, kOlympusCameraSettingsTable}};
+
 constexpr TTagRow kCasioTable[] = {
     {0x0001, "RecordingMode", "RecordingMode",
      "1:Single Shutter,2:Panorama,3:Night Scene,4:Portrait,5:Landscape", "", nullptr},
@@ -298,7 +305,8 @@ constexpr TMakerLayout kLayouts[] = {
     {"NIKON", "Nikon (newer)", NikonNewer, kNikonTable, 18, false, 9, false, 10, true},
     {"NIKON", "Nikon (old)", NikonOld, kNikonOldTable, 8, true, 0, false},
     {"NIKON", "Nikon (headerless)", nullptr, kNikonTable, 0, true, -8, false},
-    {"OLYMP", "Olympus (newer)", OlympusNewer, kOlympusTable, 12, false, 13, false, 8},
+    {"OLYMP", "Olympus (newer)", OlympusNewer, kOlympusTable, 12, false, 13, false, 8, false,
+     kOlympusSubDirectories},
     {"OLYMP", "Olympus", nullptr, kOlympusTable, 8, true, 0, false},
     {"CASIO", "Casio (QVC)", CasioQvc, kCasioQvcTable, 6, true, -2, false},
     {"CASIO", "Casio", nullptr, kCasioTable, 0, true, -8, false},

@@ -12,6 +12,13 @@ namespace quillmark {
 
 class TImageInfo;
 
+// A directory inside a maker's note, named by an entry of its main directory, whose entries are read with a
+// table of their own. Only the entries of that table are read from it.
+struct TMakerSubDirectory {
+    uint16_t Tag;
+    std::span<const TTagRow> Table;
+};
+
 // How one maker's directory is laid out inside its maker note.
 struct TMakerLayout {
     const char* Key;  // the first five letters of the Make, upper-cased
@@ -29,6 +36,8 @@ struct TMakerLayout {
     // The mark begins a TIFF header of the note's own: the directory lies where the header says and
     // value offsets count from the header (S and B above give the usual header's values).
     bool OwnTiffHeader = false;
+    // Directories the main one points to, read one level deep with the same value offsets.
+    std::span<const TMakerSubDirectory> SubDirectories = {};
 };
 
 // The layouts in the order they are tried.

@@ -256,11 +256,15 @@ TEST(MakerNotes, NewerOlympusNotesCarryTheirOwnByteOrderAndBase) {
                 inner.WithoutHeader().Before(0, "OLYMPUS\0"s + (noteBigEndian ? "MM" : "II") + "\3\0"s);
                 inner.Long(0, 0x0200, {0, 1, 2}).Short(0, 0x0201, {2}).Short(0, 0x0202, {0});
                 inner.Undefined(0, 0x0209, "OLYMPUS DIGITAL CAMERA");
+                // The camera-settings directory: its macro mode is listed, its metering mode (0x0202) is not
+                // taken for one.
+                const int settings = inner.AddIfd();
+                inner.Short(settings, 0x0202, {5}).Short(settings, 0x0300, {2}).Link(0, 0x2020, settings);
                 return inner.Build();
             }));
-            EXPECT_EQ(r.MakerLines(),
-                      (std::vector<std::string>{"SpecialMode = 0, 1, 2", "JpegQual = HQ", "Macro = Off",
-                                                "Camera ID = \"OLYMPUS DIGITAL CAMERA\""}))
+            EXPECT_EQ(r.MakerLines(), (std::vector<std::string>{
+                                          "SpecialMode = 0, 1, 2", "JpegQual = HQ", "Macro = Off",
+                                          "Camera ID = \"OLYMPUS DIGITAL CAMERA\"", "Macro = Super Macro"}))
                 << blockBigEndian << noteBigEndian;
             EXPECT_EQ(r.info().BigEndian, blockBigEndian);
         }
@@ -473,7 +477,7 @@ TEST(MakerNotes, RealCameraNotes) {
          {"ISO Speed = 0, 1000", "Quality = \"NORMAL \"", "White Balance = \"AUTO        \"",
           "Lens information = 18.0-70.0(mm)  F3.5-F4.5"}},
         {"Olympus_u1020_damaged.jpg",
-         {"SpecialMode = 0, 0, 0", "Camera ID = \"OLYMPUS DIGITAL CAMERA         .\""}},
+         {"SpecialMode = 0, 0, 0", "Camera ID = \"OLYMPUS DIGITAL CAMERA         .\"", "Macro = Off"}},
         // Moved by a re-save; its one known tag is stored in the entry (tag 0) that is never kept.
         {"Konica_Minolta_DiMAGE_Z3.jpg", {}},
         {"sanyo-vpcsx550.jpg", {"Special Mode = 0, 0, 0", "JpegQuality = 258", "Macro = 0"}},
