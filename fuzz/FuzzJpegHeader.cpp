@@ -1,4 +1,4 @@
-// The thumbnail strip's header scan (controls/JpegHeader.h): every file of an opened folder goes
+// The thumbnail strip's header scan (metadata/JpegHeader.h): every file of an opened folder goes
 // through it on a worker thread before any decoder, to find the picture's size and the EXIF
 // thumbnail. The input is taken as a whole file and, on its own, as the content of an EXIF section.
 #include "JpegHeader.h"
