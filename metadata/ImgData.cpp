@@ -39,7 +39,7 @@ public:
         }
         const std::string_view part =
             TByteView(std::string_view(Buffer.get(), Filled)).Clip(offset - BufferStart, n).Data();
-        std::memcpy(into, part.data(), part.size());
+        if (!part.empty()) std::memcpy(into, part.data(), part.size());
         return part.size();
     }
 
