@@ -44,7 +44,7 @@ enum class TJpegMarkerEnd {
     EndOfData,    // the bytes ended, between sections or inside a marker or its length
     NotAMarker,   // a byte other than 0xFF where a marker should begin
     BadLength,    // a length field below 2
-    TooManySteps, // the bound on sections, stand-alone markers and fill bytes was reached
+    TooManySteps, // the bound on steps, or on the fill bytes before one marker, was reached
 };
 
 // Frame headers: SOF0-SOF3, SOF5-SOF7, SOF9-SOF11, SOF13-SOF15 (C4, C8 and CC are other sections).
