@@ -1,6 +1,6 @@
 // Thumbnails drawn from the photos' own EXIF thumbnails: finding them in the sample photos as the reader
-// does, deciding when one is good enough for a cell, cutting the bars cameras add, and hostile headers; photos
-// and their thumbnails shown upright by their EXIF orientation, in the view and in the strip.
+// does, deciding when one is good enough for a cell, cutting the bars cameras add, and hostile headers;
+// photos and their thumbnails shown upright by their EXIF orientation, in the view and in the strip.
 #include "ExifThumbnailFiles.h"
 #include "ImgData.h"
 #include "JpegHeader.h"
@@ -349,7 +349,7 @@ private slots:
     }
 
     void survivesHostileHeaders() {
-        // The scan itself meets hostile bytes in tests/metadata/JpegHeaderTest.cpp; here the cells built on it.
+        // The scan's own hostile cases are in tests/metadata/JpegHeaderTest.cpp; here the cells on it.
         const std::string thumbnail = ThumbnailJpeg(Solid(160, 120, Qt::blue));
         const std::string good = PhotoWithThumbnail(Solid(64, 48, Qt::red), Solid(160, 120, Qt::blue));
 
