@@ -1,5 +1,7 @@
 #include "ByteOrder.h"
 
+#include "ByteView.h"
+
 #include <array>
 #include <cmath>
 #include <limits>
@@ -60,27 +62,35 @@ int32_t RoundToInt(double value) {
     return static_cast<int32_t>(r);
 }
 
+bool HoldsAt(std::string_view bytes, int64_t position, int64_t length) {
+    return position >= 1 && length >= 0 &&
+           TByteView(bytes).Holds(static_cast<uint64_t>(position - 1), static_cast<uint64_t>(length));
+}
+
 bool tEndInd::Holds(int64_t position, int64_t length) const {
-    return position >= 1 && length >= 0 && position - 1 <= static_cast<int64_t>(DataBuffer.size()) - length;
+    return HoldsAt(DataBuffer, position, length);
 }
 
 uint16_t tEndInd::Read16(int64_t position) const {
-    if (!Holds(position, 2)) throw ReadError("Read beyond the end of the data");
-    const auto* p = reinterpret_cast<const unsigned char*>(DataBuffer.data()) + (position - 1);
-    return BigEndian ? static_cast<uint16_t>(p[0] << 8 | p[1]) : static_cast<uint16_t>(p[1] << 8 | p[0]);
+    const auto value = position >= 1
+                           ? TByteView(DataBuffer).U16(static_cast<uint64_t>(position - 1), BigEndian)
+                           : std::nullopt;
+    if (!value) throw ReadError("Read beyond the end of the data");
+    return *value;
 }
 
 int32_t tEndInd::Read32(int64_t position) const {
-    if (!Holds(position, 4)) throw ReadError("Read beyond the end of the data");
-    return quillmark::BytesToInt(std::string_view(DataBuffer).substr(static_cast<size_t>(position - 1), 4),
-                                 BigEndian);
+    const auto value = position >= 1
+                           ? TByteView(DataBuffer).U32(static_cast<uint64_t>(position - 1), BigEndian)
+                           : std::nullopt;
+    if (!value) throw ReadError("Read beyond the end of the data");
+    return static_cast<int32_t>(*value);
 }
 
 std::string tEndInd::Slice(const std::string& buffer, int64_t position, int64_t length) {
-    const auto size = static_cast<int64_t>(buffer.size());
-    if (position < 1 || position > size || length <= 0) return {};
-    const int64_t available = size - (position - 1);
-    return buffer.substr(static_cast<size_t>(position - 1), static_cast<size_t>(std::min(length, available)));
+    if (position < 1 || length <= 0) return {};
+    return std::string(
+        TByteView(buffer).Clip(static_cast<uint64_t>(position - 1), static_cast<uint64_t>(length)).Data());
 }
 
 } // namespace quillmark

@@ -1,4 +1,5 @@
-// Byte order and TIFF field values: the checked byte readers every metadata walk goes through.
+// Byte order and TIFF field values: the checked byte readers every metadata walk goes through, over the
+// byte view (ByteView.h) with 1-based positions.
 #pragma once
 
 #include <cstdint>
@@ -53,6 +54,9 @@ double ValueAsNumber(std::string_view bytes, int type, bool bigEndian);
 
 // Rounds to the nearest integer, ties to even, clamped to the 32-bit range.
 int32_t RoundToInt(double value);
+
+// True when every byte of [position, position + length) lies inside `bytes`, positions counted from 1.
+bool HoldsAt(std::string_view bytes, int64_t position, int64_t length);
 
 // Base of the readers: a byte order and the block being read, addressed by 1-based positions.
 class tEndInd {

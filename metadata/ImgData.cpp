@@ -1,6 +1,7 @@
 #include "ImgData.h"
 
 #include "FileKind.h"
+#include "JpegMarkers.h"
 #include "ReaderSettings.h"
 #include "TagTables.h"
 
@@ -22,19 +23,29 @@ namespace quillmark {
 namespace {
 
 // A file read through a buffer large enough that a camera file's header sections usually arrive in
-// one system call.
+// one system call: a small read the buffer does not hold fills it from the offset asked for.
 class FileSource : public TByteSource {
 public:
     explicit FileSource(int fd) : Fd(fd), Buffer(new char[kBufferSize]) {}
     ~FileSource() override { ::close(Fd); }
-    void Skip(size_t n) override {
-        const size_t buffered = std::min(n, Filled - Pos);
-        Pos += buffered;
-        n -= buffered;
-        // Past the end of the file the next read simply finds nothing.
-        if (n > 0) ::lseek(Fd, static_cast<off_t>(n), SEEK_CUR);
-    }
     size_t ReadAt(uint64_t offset, char* into, size_t n) override {
+        // A read at least the buffer's size goes straight to its place: copying it through the buffer
+        // would only cost time.
+        if (n >= kBufferSize) return ReadFromFile(offset, into, n);
+        const TByteView buffered(std::string_view(Buffer.get(), Filled));
+        if (offset < BufferStart || !buffered.Holds(offset - BufferStart, n)) {
+            BufferStart = offset;
+            Filled = ReadFromFile(offset, Buffer.get(), kBufferSize);
+        }
+        const std::string_view part =
+            TByteView(std::string_view(Buffer.get(), Filled)).Clip(offset - BufferStart, n).Data();
+        if (!part.empty()) std::memcpy(into, part.data(), part.size());
+        return part.size();
+    }
+
+private:
+    static constexpr size_t kBufferSize = 8 * 1024;
+    size_t ReadFromFile(uint64_t offset, char* into, size_t n) {
         size_t done = 0;
         while (done < n && offset + done <= static_cast<uint64_t>(INT64_MAX)) {
             const ssize_t got = ::pread(Fd, into + done, n - done, static_cast<off_t>(offset + done));
@@ -44,62 +55,19 @@ public:
         }
         return done;
     }
-    size_t Read(char* into, size_t n) override {
-        size_t done = 0;
-        while (done < n) {
-            if (Pos == Filled) {
-                // A section at least the buffer's size goes straight to its place: the scan stops at
-                // the picture data, so reading ahead in big blocks would only copy bytes never used.
-                if (n - done >= kBufferSize) {
-                    const size_t got = ReadInto(into + done, n - done);
-                    if (got == 0) break;
-                    done += got;
-                    continue;
-                }
-                Pos = 0;
-                Filled = ReadInto(Buffer.get(), kBufferSize);
-                if (Filled == 0) break;
-            }
-            const size_t k = std::min(n - done, Filled - Pos);
-            std::memcpy(into + done, Buffer.get() + Pos, k);
-            Pos += k;
-            done += k;
-        }
-        return done;
-    }
-
-private:
-    static constexpr size_t kBufferSize = 8 * 1024;
-    size_t ReadInto(char* into, size_t n) {
-        for (;;) {
-            const ssize_t got = ::read(Fd, into, n);
-            if (got < 0 && errno == EINTR) continue;
-            return got > 0 ? static_cast<size_t>(got) : 0;
-        }
-    }
     int Fd;
     std::unique_ptr<char[]> Buffer;
-    size_t Pos = 0, Filled = 0;
+    uint64_t BufferStart = 0;
+    size_t Filled = 0;
 };
 
 class MemorySource : public TByteSource {
 public:
-    explicit MemorySource(std::string_view bytes) : Bytes(bytes) {}
-    size_t Read(char* into, size_t n) override {
-        const size_t k = std::min(n, Bytes.size() - Pos);
-        Bytes.copy(into, k, Pos);
-        Pos += k;
-        return k;
-    }
-    void Skip(size_t n) override { Pos += std::min(n, Bytes.size() - Pos); }
-    size_t ReadAt(uint64_t offset, char* into, size_t n) override {
-        if (offset >= Bytes.size()) return 0;
-        return Bytes.copy(into, n, static_cast<size_t>(offset));
-    }
+    explicit MemorySource(std::string_view bytes) : Read(ReadAtBytes(bytes)) {}
+    size_t ReadAt(uint64_t offset, char* into, size_t n) override { return Read(offset, into, n); }
 
 private:
-    std::string_view Bytes;
-    size_t Pos = 0;
+    TReadAt Read;
 };
 
 // Seconds since 1970 (UTC) to days since 1899-12-30 in local time.
@@ -365,53 +333,35 @@ void DropBody(tSection& s) {
 } // namespace
 
 bool TimgData::ScanJpegSections(TByteSource& source) {
-    if (source.ReadByte() != 0xFF || source.ReadByte() != 0xD8) return false;
     SectionCount = 0;
     // Every section up to the picture data is looked at, as many as a hostile file may hold up to
     // the limit; only the bodies of the sections in use are kept.
-    while (SectionCount < kMaxSections) {
-        int marker;
-        do {
-            marker = source.ReadByte();
-        } while (marker == 0xFF);
-        if (marker < 0) return HasMetadata();
-
-        const int hi = source.ReadByte();
-        const int lo = source.ReadByte();
-        if (hi < 0 || lo < 0) return HasMetadata();
+    TJpegMarkers markers(
+        [&source](uint64_t offset, char* into, size_t n) { return source.ReadAt(offset, into, n); },
+        kMaxSections);
+    while (const auto marker = markers.Next()) {
         tSection& s = AddSection();
-        s.Size = hi * 256 + lo;
-        s.Marker = marker;
-        s.Data.assign({static_cast<char>(hi), static_cast<char>(lo)});
-        if (s.Size < 2) return false;
-        const auto body = static_cast<size_t>(s.Size - 2);
-        const bool wanted = marker == 0xE0 || marker == 0xE1 || marker == 0xED || marker == 0xFE ||
-                            marker == 0xDA || marker == 0xD9;
-        if (!wanted) {
+        s.Size = static_cast<int32_t>(marker->Length);
+        s.Marker = marker->Code;
+        s.Data.assign({static_cast<char>(marker->Length >> 8), static_cast<char>(marker->Length & 0xFF)});
+        const size_t body = marker->ContentLength();
+        const int code = marker->Code;
+        if (code != 0xE0 && code != 0xE1 && code != 0xED && code != 0xFE && code != 0xDA) {
             // Of the frame header only the picture's size is kept, which the summaries need when the
             // directories do not record it.
-            const bool frame =
-                marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-            size_t read = 0;
-            if (frame && FrameWidth == 0 && body >= 5) {
-                unsigned char head[5];
-                read = source.Read(reinterpret_cast<char*>(head), sizeof head);
-                if (read == sizeof head) {
-                    FrameHeight = head[1] << 8 | head[2];
-                    FrameWidth = head[3] << 8 | head[4];
-                }
+            unsigned char head[5];
+            if (IsJpegFrameHeader(code) && FrameWidth == 0 && body >= sizeof head &&
+                markers.Read(marker->ContentOffset(), reinterpret_cast<char*>(head), sizeof head) ==
+                    sizeof head) {
+                FrameHeight = head[1] << 8 | head[2];
+                FrameWidth = head[3] << 8 | head[4];
             }
-            source.Skip(body - read);
             continue;
         }
         s.Data.resize(2 + body);
-        s.Data.resize(2 + source.Read(s.Data.data() + 2, body));
+        s.Data.resize(2 + markers.Read(marker->ContentOffset(), s.Data.data() + 2, body));
 
-        switch (marker) {
-        case 0xD9:
-        case 0xDA:
-            // The compressed picture follows: never read.
-            return HasMetadata();
+        switch (code) {
         case 0xE0:
             if (JfifSection) DropBody(Section(JfifSection));
             JfifSection = SectionCount;
@@ -440,10 +390,17 @@ bool TimgData::ScanJpegSections(TByteSource& source) {
             CommentSection = SectionCount;
             break;
         default:
+            // The start of scan: the compressed picture follows, never read.
             break;
         }
     }
-    return HasMetadata();
+    switch (markers.End()) {
+    case TJpegMarkerEnd::NotJpeg:
+    case TJpegMarkerEnd::BadLength:
+        return false;
+    default:
+        return HasMetadata();
+    }
 }
 
 void TimgData::ReadExifHeader() {

@@ -24,23 +24,13 @@ struct tSection {
     int32_t Size = 0;
 };
 
-// A source of bytes: a file or bytes in memory, read front to back (a JPEG's sections) or at chosen
-// places (a TIFF file's directories and values, wherever they lie).
+// A source of bytes: a file or bytes in memory, read at chosen places (a JPEG's sections one after the
+// other, a TIFF file's directories and values wherever they lie).
 class TByteSource {
 public:
     virtual ~TByteSource() = default;
-    // Reads up to n bytes; returns how many were read (fewer only at the end).
-    virtual size_t Read(char* into, size_t n) = 0;
-    // Passes over n bytes without keeping them.
-    virtual void Skip(size_t n) = 0;
-    // Reads up to n bytes from a file offset, apart from the front-to-back position; returns how
-    // many were read (fewer only at the end).
+    // Reads up to n bytes from a file offset; returns how many were read (fewer only at the end).
     virtual size_t ReadAt(uint64_t offset, char* into, size_t n) = 0;
-    // The next byte, or -1 at the end.
-    int ReadByte() {
-        char c;
-        return Read(&c, 1) == 1 ? static_cast<unsigned char>(c) : -1;
-    }
 };
 
 struct TEncodedJpeg; // JpegCodec.h

@@ -50,11 +50,6 @@ std::string* ExifBytes(TimgData* owner) {
     return &owner->Section(owner->ExifSection).Data;
 }
 
-// True when the 1-based positions [position, position + length) all lie inside `data`.
-bool Inside(const std::string& data, int64_t position, int64_t length) {
-    return position >= 1 && length >= 0 && position - 1 <= static_cast<int64_t>(data.size()) - length;
-}
-
 // Writes the low `count` bytes of `value` at a 1-based position that the caller has checked.
 void PutBytes(std::string& data, int64_t position, uint32_t value, int count, bool bigEndian) {
     for (int i = 0; i < count; ++i) {
@@ -74,7 +69,7 @@ void PutDimension(TImageInfo& reader, int32_t value, int32_t position, uint16_t 
     case ttSShort: {
         const int32_t most = type == ttShort ? 0xFFFF : 0x7FFF;
         std::string* data = ExifBytes(reader.Owner);
-        if (data && value >= 0 && value <= most && Inside(*data, position, 2))
+        if (data && value >= 0 && value <= most && HoldsAt(*data, position, 2))
             PutBytes(*data, position, static_cast<uint32_t>(value), 2, reader.Owner->BigEndian);
         break;
     }
@@ -273,7 +268,7 @@ void TimgData::WriteJpegFile(const TEncodedJpeg& image, const std::string& fileN
 
 void TImageInfo::PutLong(int32_t value, int32_t position) {
     std::string* data = ExifBytes(Owner);
-    if (!data || !Inside(*data, position, 4)) return; // never outside the section
+    if (!data || !HoldsAt(*data, position, 4)) return; // never outside the section
     PutBytes(*data, position, static_cast<uint32_t>(value), 4, Owner->BigEndian);
 }
 
@@ -298,7 +293,7 @@ bool TImageInfo::WriteTagValue(std::string_view name, const std::string& value) 
     const int64_t at = entry->ValueOffset;
     const int64_t size = std::max<int64_t>(entry->RawSize, 1);
     // A position or size from a hostile file that leaves the section changes nothing.
-    if (!data || !Inside(*data, at, size)) return false;
+    if (!data || !HoldsAt(*data, at, size)) return false;
     char* field = data->data() + (at - 1);
     for (int64_t i = 0; i + 1 < size; ++i)
         field[i] = static_cast<size_t>(i) < value.size() ? value[static_cast<size_t>(i)] : '\0';

@@ -1,14 +1,13 @@
 // What the first sections of a JPEG file tell without decoding anything: the picture's size, from its frame
 // header, and the EXIF thumbnail, from the thumbnail directory of the EXIF block.
 //
-// Plain C++ without Qt, and without the metadata reader: it runs on the strip's worker threads, many files
-// at once, and needs none of the reader's tables or settings. Every offset it reads is checked against the
-// bytes it has, so hostile files end the scan early instead of reading past a buffer.
+// It runs on the thumbnail strip's worker threads, many files at once, and needs none of the reader's
+// tables, settings or container: only the marker walk (JpegMarkers) and checked reads of the TIFF block
+// (ByteView), so hostile files end the scan early instead of reading past a buffer.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-#include <functional>
+#include "JpegMarkers.h"
+
 #include <string>
 #include <string_view>
 
@@ -24,9 +23,6 @@ struct TJpegHeaderFacts {
     // The EXIF orientation of the first directory (1 to 8); 1 when there is none or it holds another value.
     int Orientation = 1;
 };
-
-// Reads up to n bytes from an offset of the file into `into`; returns how many were read.
-using TReadAt = std::function<std::size_t(std::uint64_t offset, char* into, std::size_t n)>;
 
 // The orientation (tag 0x0112, a SHORT from 1 to 8) in the first directory of a TIFF structure that starts
 // with its "II"/"MM" header; 1 when there is none, or a value outside 1 to 8.
