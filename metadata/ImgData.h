@@ -37,7 +37,8 @@ struct TEncodedJpeg; // JpegCodec.h
 
 class TimgData : public tEndInd {
 public:
-    // Header sections read before the picture data at most: real photos have a few dozen.
+    // Header sections read before the picture data at most, stand-alone markers (RSTn, a repeated SOI)
+    // counted among them: real photos have a few dozen.
     static constexpr int kMaxSections = 1000;
 
     explicit TimgData(int32_t buildMode = 255);
