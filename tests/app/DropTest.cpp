@@ -229,7 +229,7 @@ private slots:
         Viewer viewer;
         TForm1& form = viewer.form();
         // JPEG markers and then nothing that decodes; and an empty file under a photo's name.
-        WriteBytes(folder.File("broken.jpg"), QByteArray("\xFF\xD8\xFF\xE1\x00\x08Exif\x00\xFF\xD9", 14));
+        WriteBytes(folder.File("broken.jpg"), QByteArray::fromHex("FFD8FFE10008457869660000FFD9"));
         WriteBytes(folder.File("empty.tif"), QByteArray());
         QVERIFY(DropFiles(form, form.PictureView1, {folder.File("broken.jpg"), folder.File("empty.tif")})
                     .dropped);
