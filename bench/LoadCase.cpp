@@ -12,6 +12,7 @@
 // the strip does not list the folder's ".jpg" names or a message other than the expected ones came.
 #include "LoadFolder.h"
 #include "MainView.h"
+#include "ProcessMemory.h"
 #include "ThumbnailList.h"
 #include "platform/QtPlatform.h"
 
@@ -20,11 +21,10 @@
 #include <QFile>
 
 #include <cstdio>
-#include <fstream>
-#include <sys/resource.h>
-#include <unistd.h>
 
 using namespace quillmark;
+using bench::PeakMb;
+using bench::ResidentMb;
 
 namespace {
 
@@ -44,20 +44,6 @@ public:
     void OpenUrl(const QString&) override {}
     void CopyImageToClipboard(const QImage&) override {}
 };
-
-// Resident memory now, in MiB (from /proc/self/statm).
-double ResidentMb() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
-
-double PeakMb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0;
-}
 
 } // namespace
 
@@ -98,7 +84,8 @@ int main(int argc, char** argv) {
         const double scannedMb = ResidentMb();
         std::printf("scan        %d thumbnails in %.2f s (%.2f ms each); resident %.0f MiB (%.0f before), "
                     "peak so far %.0f MiB\n",
-                    listed, scanSeconds, 1000.0 * scanSeconds / std::max(listed, 1), scannedMb, startMb, PeakMb());
+                    listed, scanSeconds, 1000.0 * scanSeconds / std::max(listed, 1), scannedMb, startMb,
+                    PeakMb());
         if (listed != int(made.StripNames.size())) {
             std::printf("FAILED: the strip lists %d entries, the folder has %zu photo names\n", listed,
                         made.StripNames.size());

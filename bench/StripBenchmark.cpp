@@ -14,6 +14,8 @@
 // also writes the short table to FILE.
 #include "JpegCodec.h"
 #include "MainView.h"
+#include "Prefetch.h"
+#include "ProcessMemory.h"
 #include "ThumbnailCache.h"
 #include "ThumbnailList.h"
 #include "ThumbnailScan.h"
@@ -25,12 +27,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include "Prefetch.h"
-
-#include <fstream>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -47,19 +43,6 @@ struct Options {
     QString summary;
     QString title;
 };
-
-long PeakRssKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-double ResidentMb() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return double(resident) * double(sysconf(_SC_PAGESIZE)) / 1048576.0;
-}
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -168,7 +151,7 @@ int main(int argc, char** argv) {
         form.ScanFolder(options.folder);
         warmTimes.push_back(timer.nsecsElapsed() / 1e9);
         if (round == 0) {
-            peakKb = PeakRssKb();
+            peakKb = bench::PeakResidentKb();
             const TThumbnails& strip = form.ThumbnailList1->Thumbnails();
             if (strip.ThumbnailCount() != files.size()) {
                 std::fprintf(stderr, "the strip holds %d items for %lld files\n", strip.ThumbnailCount(),
@@ -191,7 +174,7 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents();
         if (i > 0) nextTimes.push_back(timer.nsecsElapsed() / 1e9);
         if (form.Prefetch) form.Prefetch->WaitUntilIdle();
-        flipResidentMb = std::max(flipResidentMb, ResidentMb());
+        flipResidentMb = std::max(flipResidentMb, bench::ResidentMb());
     }
     const double nextWorst = nextTimes.empty() ? 0 : *std::max_element(nextTimes.begin(), nextTimes.end());
     form.CloseAll1Click();
@@ -233,7 +216,8 @@ int main(int argc, char** argv) {
                   qPrintable(title), static_cast<long long>(files.size()), bytes / 1048576.0, fromThumbnails,
                   options.rounds, decode, threads, viewer, viewer / decode, decode / viewer, single,
                   single / decode, decode / single, warm, warm / viewer, peakKb / 1024.0,
-                  1000 * Median(nextTimes), 1000 * nextWorst, flipResidentMb, PeakRssKb() / 1024.0);
+                  1000 * Median(nextTimes), 1000 * nextWorst, flipResidentMb,
+                  bench::PeakResidentKb() / 1024.0);
     std::fputs(text, stdout);
     if (!options.summary.isEmpty()) {
         QFile out(options.summary);

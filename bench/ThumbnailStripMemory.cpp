@@ -10,6 +10,7 @@
 // --mode view loads each photo into a picture holder of the view's kind instead, which keeps the whole
 // file and its full-size pixels: what every thumbnail used to cost. Use a small --count with it.
 #include "PictureHolder.h"
+#include "ProcessMemory.h"
 #include "ThumbnailList.h"
 
 #include <QApplication>
@@ -21,7 +22,6 @@
 #include <QPainter>
 #include <QScrollBar>
 
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,21 +42,6 @@ struct Options {
     int height = 3000;
     bool viewMode = false;
 };
-
-long PeakRssKb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
-long CurrentRssKb() {
-    long pages = 0, resident = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
-        std::fclose(statm);
-    }
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 QString PhotoPath(const Options& options, int index) {
     return QDir(options.dir).filePath(QStringLiteral("photo-%1.jpg").arg(index, 4, 10, QLatin1Char('0')));
@@ -150,7 +135,7 @@ int main(int argc, char** argv) {
     list.SetColor(QColor(240, 240, 240));
     list.show();
     list.grab();
-    const long baselineKb = CurrentRssKb();
+    const long baselineKb = bench::ResidentKb();
 
     qint64 fileBytes = 0;
     for (int i = 1; i <= options.count; ++i)
@@ -194,8 +179,8 @@ int main(int argc, char** argv) {
     }
     const qint64 elapsedMs = timer.elapsed();
 
-    const long peakKb = PeakRssKb();
-    const long nowKb = CurrentRssKb();
+    const long peakKb = bench::PeakResidentKb();
+    const long nowKb = bench::ResidentKb();
     std::printf("mode:                      %s\n",
                 options.viewMode ? "view (whole file + full pixels)" : "strip");
     std::printf("photos:                    %d of %d x %d in %s\n", options.count, options.width,
