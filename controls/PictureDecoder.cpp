@@ -365,6 +365,14 @@ QSize DeviceSize(const QPainter& painter, const QRect& target) {
     return QSize(qCeil(target.width() * ratio), qCeil(target.height() * ratio));
 }
 
+// Draws image stretched into target with smooth filtering, leaving the painter's hints as they were.
+void DrawSmoothly(QPainter& painter, const QRect& target, const QImage& image) {
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, image);
+    painter.restore();
+}
+
 } // namespace
 
 bool DecodedPicture::RenderWithoutDecoding(QPainter& painter, const QRect& target) const {
@@ -375,10 +383,7 @@ bool DecodedPicture::RenderWithoutDecoding(QPainter& painter, const QRect& targe
         Render(painter, target);
         return false;
     }
-    painter.save();
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, Reduction(kept));
-    painter.restore();
+    DrawSmoothly(painter, target, Reduction(kept));
     return true;
 }
 
@@ -395,10 +400,7 @@ void DecodedPicture::Render(QPainter& painter, const QRect& target) const {
         painter.drawImage(target, Reduction(deviceSize));
         return;
     }
-    painter.save();
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, Image());
-    painter.restore();
+    DrawSmoothly(painter, target, Image());
 }
 
 int PictureOrientation(const QByteArray& data) {
