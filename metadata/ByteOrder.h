@@ -39,6 +39,7 @@ enum TiffType : int {
     ttSRational = 10,
     ttFloat = 11,
     ttDouble = 12,
+    ttIfd = 13, // a LONG that holds a directory's offset; its size is not counted by ComponentSize
 };
 
 // Bytes per component of a TIFF field type; 0 for type 0 and for any code above 12.

@@ -171,7 +171,7 @@ void TImageInfo::WalkMakerEntries(const tEndInd& note, int64_t D, int64_t base,
         // A directory this one points to (an IFD, or a LONG holding its offset): read once, and a
         // damaged one costs only itself.
         for (const TMakerSubDirectory& sub : subDirectories) {
-            if (sub.Tag != tag || components != 1 || (type != ttLong && type != 13)) continue;
+            if (sub.Tag != tag || components != 1 || (type != ttLong && type != ttIfd)) continue;
             try {
                 WalkMakerEntries(note, offset + base, base, sub.Table, {}, true);
             } catch (const ReadError&) {
