@@ -128,7 +128,7 @@ void TForm1::PrefetchNeighbours() {
         if (neighbours.isEmpty()) return;
         // The lists' metadata is read on the worker too, as ShowPhoto would read it.
         const int traceDetail = Verbose ? 1 : 0;
-        Prefetch = std::make_shared<TPrefetch>([traceDetail](const QString& file, const QByteArray&) {
+        Prefetch = std::make_shared<TPrefetch>([traceDetail](const QString& file) {
             ReaderSettings().TraceDetail = traceDetail;
             auto data = std::make_shared<TimgData>(255);
             data->ProcessFile(ToFileName(file));

@@ -39,8 +39,8 @@ struct TPrefetched {
     std::shared_ptr<void> Also;
 };
 
-// Reads more of a photo on the worker, from its file name and the bytes read; must not throw.
-using TReadAlso = std::function<std::shared_ptr<void>(const QString& file, const QByteArray& bytes)>;
+// Reads more of a photo from its file on the worker, right after its picture; must not throw.
+using TReadAlso = std::function<std::shared_ptr<void>(const QString& file)>;
 
 class TPrefetch {
 public:
