@@ -236,6 +236,11 @@ void TimgData::Reset() {
     BigEndian = false;
     FrameWidth = FrameHeight = 0;
     BlockBase = 9;
+    FormatName.clear();
+    XmpPackets.clear();
+    IccProfile.clear();
+    Previews.clear();
+    ContainerNotes.clear();
 }
 
 std::string TimgData::CommentText() const {

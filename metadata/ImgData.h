@@ -3,6 +3,8 @@
 #pragma once
 
 #include "ByteOrder.h"
+#include "ByteSource.h"
+#include "formats/Container.h"
 #include "ImageInfo.h"
 #include "IptcData.h"
 
@@ -22,15 +24,6 @@ struct tSection {
     std::string Data;
     int32_t Marker = 0;
     int32_t Size = 0;
-};
-
-// A source of bytes: a file or bytes in memory, read at chosen places (a JPEG's sections one after the
-// other, a TIFF file's directories and values wherever they lie).
-class TByteSource {
-public:
-    virtual ~TByteSource() = default;
-    // Reads up to n bytes from a file offset; returns how many were read (fewer only at the end).
-    virtual size_t ReadAt(uint64_t offset, char* into, size_t n) = 0;
 };
 
 struct TEncodedJpeg; // JpegCodec.h
@@ -91,6 +84,13 @@ public:
     std::string ErrorText;
     std::unique_ptr<TImageInfo> ExifReader;
     std::unique_ptr<TIPTCdata> IptcReader;
+    // What the container layer found beside the EXIF: the format's short name ("JPEG", "TIFF", "HEIC",
+    // ...), XMP packets in file order, the ICC profile, embedded previews, and the container's notes.
+    std::string FormatName;
+    std::vector<std::string> XmpPackets;
+    std::string IccProfile;
+    std::vector<TPreview> Previews;
+    std::vector<std::string> ContainerNotes;
     bool ReadingTiff = false;
     // What is added to a TIFF offset of the EXIF block to find its position in the block: 9 in a
     // JPEG's APP1 section (after the length bytes and "Exif\0\0"); for a TIFF file, whose block
