@@ -1,9 +1,54 @@
+// Fujifilm RAF: a big-endian header naming the camera, then an embedded JPEG (which carries the EXIF
+// and the Fujifilm maker note), Fujifilm's own records and the raw data. Only the header is read here;
+// the JPEG is left to the JPEG reader.
 #include "Scans.h"
+
+#include "../ByteView.h"
+
+#include <algorithm>
+#include <exception>
 
 namespace quillmark {
 
-bool ScanRaf(TByteSource&, uint64_t, TContainerScan&) {
-    return false;
+namespace {
+
+constexpr std::string_view kMagic = "FUJIFILMCCD-RAW ";
+
+std::string ReadSome(TByteSource& source, uint64_t offset, uint64_t n) {
+    std::string bytes(static_cast<size_t>(n), '\0');
+    const size_t got = source.ReadAt(offset, bytes.data(), bytes.size());
+    bytes.resize(std::min(got, bytes.size()));
+    return bytes;
+}
+
+} // namespace
+
+bool ScanRaf(TByteSource& source, uint64_t fileSize, TContainerScan& out) {
+    try {
+        const std::string header = ReadSome(source, 0, 92);
+        if (header.substr(0, kMagic.size()) != kMagic) return false;
+        out.Format = "RAF";
+        const TByteView h(header);
+        if (!h.Holds(0, 92)) {
+            out.Notes.push_back("header cut short");
+            return true;
+        }
+        const uint64_t offset = *h.U32(84, true), length = *h.U32(88, true);
+        if (offset > fileSize || length > fileSize - offset || length < 4) {
+            out.Notes.push_back("embedded JPEG lies outside the file");
+            return true;
+        }
+        const std::string start = ReadSome(source, offset, 2);
+        if (start != "\xFF\xD8") {
+            out.Notes.push_back("embedded JPEG at offset " + std::to_string(offset) + " is not a JPEG");
+            return true;
+        }
+        out.EmbeddedJpeg = TFileRegion{offset, length};
+        out.Previews.push_back({"Preview", "JPEG", {offset, length}, 0, 0});
+    } catch (const std::exception& e) {
+        out.Notes.push_back(std::string("RAF scan stopped: ") + e.what());
+    }
+    return true;
 }
 
 } // namespace quillmark
