@@ -224,7 +224,8 @@ struct TCrwScan {
         }
         if (const auto t = Element(ShotInfo, 22); t && *t != 0) {
             const double seconds = std::exp2(-CanonEv(*t));
-            if (seconds < 1)
+            // Short times as the fraction a camera shows (1/80), longer ones to a tenth of a second.
+            if (seconds < 0.25001)
                 Field(tgExifIFD, 0x829A, kRational,
                       Rational(1, static_cast<uint32_t>(std::lround(1 / seconds))));
             else if (seconds < 100000)
@@ -249,7 +250,7 @@ struct TCrwScan {
             Field(tgExifIFD, 0x8827, kShort, BigEndian(static_cast<uint16_t>(std::lround(*iso)), 2));
         // CRW's own exposure record: APEX values as 32-bit floats.
         const TByteView e(ExposureInfo);
-        if (e.Holds(0, 12)) {
+        if (e.Holds(0, 12) && ExposureInfo.find_first_not_of('\0') != std::string::npos) {
             float tv, av;
             const uint32_t tvBits = *U32(ExposureInfo, 4), avBits = *U32(ExposureInfo, 8);
             std::memcpy(&tv, &tvBits, 4);

@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <map>
 
@@ -348,7 +349,7 @@ TEST(ContainerScan, WebPChunks) {
     };
     // VP8L: width-1 and height-1 as 14-bit fields after the signature.
     const uint32_t bits = (300 - 1) | (200 - 1) << 14;
-    const std::string lossless = chunk("VP8L", "\x2f" + Le32(bits));
+    const std::string lossless = chunk("VP8L", std::string(1, '\x2f').append(Le32(bits)));
     const std::string exif = chunk("EXIF", std::string("Exif\0\0", 6) + kTiff);
     const std::string xmpOdd = "XMP " + Le32(3) + "abc"; // odd last chunk without its pad byte
     TScanResult r = Scan(ScanWebP, riff(lossless + exif + xmpOdd));
@@ -501,16 +502,30 @@ std::string CrwFile(const std::string& heap) {
 
 // CRW: heaps whose tables lie, point at themselves, nest without end or fan out past every bound.
 TEST(ContainerScan, CrwHostileHeaps) {
-    // In-record values, a thumbnail, and the camera's set ISO (element 16 of the settings: code 18 is 200).
-    std::string settings = Le16(34);
-    for (int i = 1; i < 17; ++i)
-        settings += Le16(i == 16 ? 18 : 0);
+    // In-record values, a thumbnail, the camera's set ISO (element 16 of the settings: code 18 is 200),
+    // a two-second exposure (-32/32 EV in element 22 of the shot info) and CRW's own APEX record.
+    std::string settings = Le16(34), shot = Le16(46);
+    for (int i = 1; i < 23; ++i) {
+        if (i < 17) settings += Le16(i == 16 ? 18 : 0);
+        shot += Le16(i == 22 ? 0xFFE0 : 0);
+    }
+    const auto floatBits = [](float f) {
+        uint32_t u;
+        std::memcpy(&u, &f, 4);
+        return Le32(u);
+    };
     TScanResult r =
-        Scan(ScanCrw, CrwFile(CiffHeap({{0x300a, CiffHeap({{0x102d, settings}, {0x501c, Le16(400)}})},
-                                        {0x2008, "\xff\xd8thumb"}})));
+        Scan(ScanCrw,
+             CrwFile(CiffHeap({{0x300a, CiffHeap({{0x102d, settings}, {0x102a, shot}, {0x501c, Le16(400)}})},
+                               {0x1818, floatBits(0) + floatBits(6.0f) + floatBits(3.75f)},
+                               {0x2008, "\xff\xd8thumb"}})));
     ASSERT_TRUE(r.Recognised);
     EXPECT_TRUE(r.Scan.Notes.empty()) << r.Scan.Notes.front();
     EXPECT_EQ(Field(r.Scan, 0x8827), Be16(200));
+    EXPECT_EQ(Field(r.Scan, 0x829A), Be32(20) + Be32(10));
+    EXPECT_EQ(Field(r.Scan, 0x829D), "(none)");
+    EXPECT_EQ(Field(r.Scan, 0x9201), Be32(6000) + Be32(1000));
+    EXPECT_EQ(Field(r.Scan, 0x9202), Be32(3750) + Be32(1000));
     ASSERT_EQ(r.Scan.Previews.size(), 1u);
     EXPECT_EQ(r.Scan.Previews[0].Kind, "Thumbnail");
     EXPECT_EQ(r.Scan.Previews[0].Codec, "JPEG");
