@@ -36,7 +36,8 @@ bool KeepsItsPromises(std::string_view bytes, const TContainerScan& s) {
         if (!Inside(p.Region, size)) return false;
     if (s.TiffInFile && !Inside(*s.TiffInFile, size)) return false;
     if (s.EmbeddedJpeg && !Inside(*s.EmbeddedJpeg, size)) return false;
-    return s.Previews.size() <= static_cast<size_t>(kMaxBoxes) && s.Fields.size() <= 64;
+    return s.Previews.size() <= static_cast<size_t>(kMaxBoxes) && s.Fields.size() <= 64 &&
+           s.Notes.size() <= 33;
 }
 
 } // namespace

@@ -13,10 +13,20 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <utility>
 
 namespace quillmark {
 
 namespace {
+
+// Damage is noted, a few times at most: a file of ten thousand broken records says so once.
+void Note(TContainerScan& out, std::string text) {
+    constexpr size_t kMaxNotes = 32;
+    if (out.Notes.size() < kMaxNotes)
+        out.Notes.push_back(std::move(text));
+    else if (out.Notes.size() == kMaxNotes)
+        out.Notes.push_back("more damage not listed");
+}
 
 constexpr std::string_view kTrailerMark("CANON OPTIONAL DATA\0", 20);
 constexpr uint16_t kAscii = 2, kShort = 3, kLong = 4, kRational = 5, kSRational = 10;
@@ -93,12 +103,12 @@ struct TCrwScan {
     void Heap(uint64_t start, uint64_t length, int depth) {
         if (Stopped) return;
         if (length < 6) {
-            Out.Notes.push_back("CIFF heap at offset " + std::to_string(start) + " too short for its table");
+            Note(Out, "CIFF heap at offset " + std::to_string(start) + " too short for its table");
             return;
         }
         const auto tableOffset = U32(ReadSome(Source, start + length - 4, 4), 0);
         if (!tableOffset || *tableOffset > length - 6) {
-            Out.Notes.push_back("CIFF heap at offset " + std::to_string(start) + " has no record table");
+            Note(Out, "CIFF heap at offset " + std::to_string(start) + " has no record table");
             return;
         }
         const uint64_t table = start + *tableOffset;
@@ -107,8 +117,8 @@ struct TCrwScan {
         const uint64_t room = (length - 4 - *tableOffset - 2) / 10;
         uint64_t n = *count;
         if (n > room) {
-            Out.Notes.push_back("CIFF table at offset " + std::to_string(table) + " claims " +
-                                std::to_string(n) + " records; room for " + std::to_string(room));
+            Note(Out, "CIFF table at offset " + std::to_string(table) + " claims " + std::to_string(n) +
+                          " records; room for " + std::to_string(room));
             n = room;
         }
         // Read a few records at a time: heaps may overlap, and a table of thousands of records is read
@@ -122,8 +132,7 @@ struct TCrwScan {
                 if (records.size() < 10) return;
             }
             if (++Records > kMaxBoxes) {
-                Out.Notes.push_back("more than " + std::to_string(kMaxBoxes) +
-                                    " CIFF records: the rest not read");
+                Note(Out, "more than " + std::to_string(kMaxBoxes) + " CIFF records: the rest not read");
                 Stopped = true;
                 return;
             }
@@ -138,8 +147,7 @@ struct TCrwScan {
             } else if (location == 0) {
                 // The data lies in the heap, before its table.
                 if (offset > *tableOffset || size > *tableOffset - offset) {
-                    Out.Notes.push_back("CIFF record outside its heap at offset " +
-                                        std::to_string(table + 2 + i * 10));
+                    Note(Out, "CIFF record outside its heap at offset " + std::to_string(table + 2 + i * 10));
                     continue;
                 }
                 r.Offset = start + offset;
@@ -150,8 +158,7 @@ struct TCrwScan {
             if (type == 0x2800 || type == 0x3000) {
                 if (location != 0) continue;
                 if (depth + 1 >= kMaxBoxDepth) {
-                    Out.Notes.push_back("CIFF heaps nested deeper than " + std::to_string(kMaxBoxDepth) +
-                                        ": not read");
+                    Note(Out, "CIFF heaps nested deeper than " + std::to_string(kMaxBoxDepth) + ": not read");
                     continue;
                 }
                 Heap(r.Offset, r.Size, depth + 1);
@@ -304,12 +311,12 @@ struct TCrwScan {
         if (footer.substr(0, kTrailerMark.size()) != kTrailerMark) return fileSize;
         const auto blocks = TByteView(footer).U32(20, true);
         if (!blocks || *blocks > fileSize - heapStart - 64 - 28) {
-            Out.Notes.push_back("Canon trailer of an impossible length");
+            Note(Out, "Canon trailer of an impossible length");
             return fileSize;
         }
         const uint64_t start = fileSize - 64 - 28 - *blocks;
         if (ReadSome(Source, start, kTrailerMark.size()) != kTrailerMark) {
-            Out.Notes.push_back("Canon trailer without its header");
+            Note(Out, "Canon trailer without its header");
             return fileSize;
         }
         uint64_t pos = start + 28;
@@ -321,12 +328,12 @@ struct TCrwScan {
             const uint32_t id = *h.U32(0, true);
             const uint64_t length = *h.U32(4, true);
             if (length > end - pos - 8) {
-                Out.Notes.push_back("Canon trailer block runs past the trailer");
+                Note(Out, "Canon trailer block runs past the trailer");
                 break;
             }
             if (id == 0xFFFF00F6) {
                 if (length > kMaxBlockBytes)
-                    Out.Notes.push_back("XMP block of " + std::to_string(length) + " bytes: not read");
+                    Note(Out, "XMP block of " + std::to_string(length) + " bytes: not read");
                 else
                     Out.Xmp.push_back(ReadSome(Source, pos + 8, length));
             }
@@ -349,14 +356,18 @@ bool ScanCrw(TByteSource& source, uint64_t fileSize, TContainerScan& out) {
         scan.BigEndianFile = header[0] == 'M';
         const uint64_t heapStart = *TByteView(header).U32(2, scan.BigEndianFile);
         if (heapStart > fileSize) {
-            out.Notes.push_back("CIFF heap begins past the end of the file");
+            Note(out, "CIFF heap begins past the end of the file");
             return true;
         }
         const uint64_t heapEnd = scan.Trailer(fileSize, heapStart);
         scan.Heap(heapStart, heapEnd - heapStart, 0);
         scan.Finish();
     } catch (const std::exception& e) {
-        out.Notes.push_back(std::string("CRW scan stopped: ") + e.what());
+        // Only memory running out can throw here; what was found stays.
+        try {
+            Note(out, std::string("CRW scan stopped: ") + e.what());
+        } catch (...) {
+        }
     }
     return true;
 }

@@ -7,10 +7,20 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 namespace quillmark {
 
 namespace {
+
+// Damage is noted, a few times at most: a file of ten thousand broken records says so once.
+void Note(TContainerScan& out, std::string text) {
+    constexpr size_t kMaxNotes = 32;
+    if (out.Notes.size() < kMaxNotes)
+        out.Notes.push_back(std::move(text));
+    else if (out.Notes.size() == kMaxNotes)
+        out.Notes.push_back("more damage not listed");
+}
 
 std::string ReadSome(TByteSource& source, uint64_t offset, uint64_t n) {
     std::string bytes(static_cast<size_t>(n), '\0');
@@ -23,20 +33,20 @@ void Blocks(TByteSource& source, uint64_t end, TContainerScan& out) {
     uint64_t pos = 8;
     for (int count = 0; end - pos >= 8; ++count) {
         if (count >= kMaxBoxes) {
-            out.Notes.push_back("more than " + std::to_string(kMaxBoxes) + " blocks: the rest not read");
+            Note(out, "more than " + std::to_string(kMaxBoxes) + " blocks: the rest not read");
             return;
         }
         const std::string header = ReadSome(source, pos, 8);
         const TByteView h(header);
         if (!h.Holds(0, 8)) {
-            out.Notes.push_back("block header cut short at offset " + std::to_string(pos));
+            Note(out, "block header cut short at offset " + std::to_string(pos));
             return;
         }
         const std::string_view name = h.Data().substr(0, 4);
         const uint64_t length = *h.U32(4, true);
         const uint64_t data = pos + 8;
         if (length > end - data) {
-            out.Notes.push_back("block at offset " + std::to_string(pos) + " runs past the header blocks");
+            Note(out, "block at offset " + std::to_string(pos) + " runs past the header blocks");
             return;
         }
         if (name == std::string_view("\0PRD", 4)) {
@@ -46,14 +56,14 @@ void Blocks(TByteSource& source, uint64_t end, TContainerScan& out) {
                 out.Height = *v.U16(12, true);
                 out.Width = *v.U16(14, true);
             } else {
-                out.Notes.push_back("PRD block cut short");
+                Note(out, "PRD block cut short");
             }
         } else if (name == std::string_view("\0TTW", 4)) {
             const std::string mark = ReadSome(source, data, std::min<uint64_t>(length, 4));
             if (length >= 8 && (mark == std::string_view("II*\0", 4) || mark == std::string_view("MM\0*", 4)))
                 out.TiffInFile = TFileRegion{data, length};
             else
-                out.Notes.push_back("TTW block holds no TIFF header");
+                Note(out, "TTW block holds no TIFF header");
         }
         pos = data + length;
     }
@@ -68,17 +78,21 @@ bool ScanMrw(TByteSource& source, uint64_t fileSize, TContainerScan& out) {
         out.Format = "MRW";
         const auto length = TByteView(header).U32(4, true);
         if (!length) {
-            out.Notes.push_back("header cut short");
+            Note(out, "header cut short");
             return true;
         }
         uint64_t end = 8 + static_cast<uint64_t>(*length);
         if (end > fileSize) {
-            out.Notes.push_back("header blocks run past the end of the file");
+            Note(out, "header blocks run past the end of the file");
             end = std::max<uint64_t>(fileSize, 8);
         }
         Blocks(source, end, out);
     } catch (const std::exception& e) {
-        out.Notes.push_back(std::string("MRW scan stopped: ") + e.what());
+        // Only memory running out can throw here; what was found stays.
+        try {
+            Note(out, std::string("MRW scan stopped: ") + e.what());
+        } catch (...) {
+        }
     }
     return true;
 }

@@ -10,10 +10,20 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 namespace quillmark {
 
 namespace {
+
+// Damage is noted, a few times at most: a file of ten thousand broken records says so once.
+void Note(TContainerScan& out, std::string text) {
+    constexpr size_t kMaxNotes = 32;
+    if (out.Notes.size() < kMaxNotes)
+        out.Notes.push_back(std::move(text));
+    else if (out.Notes.size() == kMaxNotes)
+        out.Notes.push_back("more damage not listed");
+}
 
 constexpr std::string_view kSignature("\x89PNG\r\n\x1a\n", 8);
 constexpr std::string_view kExifPrefix("Exif\0\0", 6);
@@ -66,12 +76,11 @@ struct TPngScan {
         inflateEnd(&z);
         InflateLeft -= std::min<uint64_t>(InflateLeft, out.size());
         if (tooLarge) {
-            Out.Notes.push_back(std::string(what) + " inflates past " + std::to_string(limit) +
-                                " bytes: not kept");
+            Note(Out, std::string(what) + " inflates past " + std::to_string(limit) + " bytes: not kept");
             return std::nullopt;
         }
         if (status != Z_STREAM_END) {
-            Out.Notes.push_back(std::string(what) + " is not a whole zlib stream: not kept");
+            Note(Out, std::string(what) + " is not a whole zlib stream: not kept");
             return std::nullopt;
         }
         return out;
@@ -83,7 +92,7 @@ struct TPngScan {
             if (fileOffset != TTiffStructure::kNotInFile) fileOffset += kExifPrefix.size();
         }
         if (!IsTiffHeader(bytes)) {
-            Out.Notes.push_back(std::string(what) + " holds no TIFF header");
+            Note(Out, std::string(what) + " holds no TIFF header");
             return;
         }
         Out.Exif.push_back({std::string(bytes), fileOffset, tgIFD0});
@@ -113,7 +122,7 @@ struct TPngScan {
             if (*size > v.Size() - std::min<uint64_t>(data, v.Size())) break;
             pos = data + *size + (*size & 1);
         }
-        Out.Notes.push_back("raw IPTC profile holds no IPTC resource");
+        Note(Out, "raw IPTC profile holds no IPTC resource");
     }
 
     // "\n<name>\n<spaces><decimal length>\n<hex digits, broken into lines>"
@@ -131,14 +140,13 @@ struct TPngScan {
             length = length * 10 + static_cast<uint64_t>(text[i] - '0');
             digits = true;
             if (length > kMaxBlockBytes) {
-                Out.Notes.push_back("raw profile larger than " + std::to_string(kMaxBlockBytes) +
-                                    " bytes: not read");
+                Note(Out, "raw profile larger than " + std::to_string(kMaxBlockBytes) + " bytes: not read");
                 return std::nullopt;
             }
             ++i;
         }
         if (!digits) {
-            Out.Notes.push_back("raw profile text without its length");
+            Note(Out, "raw profile text without its length");
             return std::nullopt;
         }
         std::string bytes;
@@ -163,8 +171,8 @@ struct TPngScan {
             }
         }
         if (bytes.size() < length)
-            Out.Notes.push_back("raw profile holds " + std::to_string(bytes.size()) + " of the " +
-                                std::to_string(length) + " bytes it announces");
+            Note(Out, "raw profile holds " + std::to_string(bytes.size()) + " of the " +
+                          std::to_string(length) + " bytes it announces");
         return bytes;
     }
 
@@ -191,7 +199,7 @@ struct TPngScan {
             else if ((kind == "icc" || kind == "icm") && Out.Icc.empty())
                 Out.Icc = b;
             else
-                Out.Notes.push_back("raw profile \"" + std::string(kind) + "\" not read");
+                Note(Out, "raw profile \"" + std::string(kind) + "\" not read");
             return;
         }
         if ((keyword == "Comment" || keyword == "comment") && Out.Comment.empty()) Out.Comment = text;
@@ -200,7 +208,7 @@ struct TPngScan {
     void TextChunk(std::string_view type, std::string_view data) {
         const size_t zero = data.find('\0');
         if (zero == std::string_view::npos || zero == 0 || zero > 79) {
-            Out.Notes.push_back(std::string(type) + " chunk without a keyword");
+            Note(Out, std::string(type) + " chunk without a keyword");
             return;
         }
         const std::string_view keyword = data.substr(0, zero);
@@ -214,7 +222,7 @@ struct TPngScan {
         if (type == "zTXt") {
             if (!wanted) return;
             if (rest.empty() || rest[0] != 0) {
-                Out.Notes.push_back("zTXt chunk with an unknown compression");
+                Note(Out, "zTXt chunk with an unknown compression");
                 return;
             }
             if (const auto text = Inflate(rest.substr(1), "zTXt chunk")) TakeText(keyword, *text);
@@ -228,7 +236,7 @@ struct TPngScan {
         for (int skip = 0; skip < 2; ++skip) {
             const size_t end = rest.find('\0');
             if (end == std::string_view::npos) {
-                Out.Notes.push_back("iTXt chunk cut short");
+                Note(Out, "iTXt chunk cut short");
                 return;
             }
             rest.remove_prefix(end + 1);
@@ -237,7 +245,7 @@ struct TPngScan {
         if (!compressed) {
             TakeText(keyword, rest);
         } else if (!deflate) {
-            Out.Notes.push_back("iTXt chunk with an unknown compression");
+            Note(Out, "iTXt chunk with an unknown compression");
         } else if (const auto text = Inflate(rest, "iTXt chunk")) {
             TakeText(keyword, *text);
         }
@@ -246,7 +254,7 @@ struct TPngScan {
     void IccChunk(std::string_view data) {
         const size_t zero = data.find('\0');
         if (zero == std::string_view::npos || zero + 1 >= data.size() || data[zero + 1] != 0) {
-            Out.Notes.push_back("iCCP chunk with no profile name or an unknown compression");
+            Note(Out, "iCCP chunk with no profile name or an unknown compression");
             return;
         }
         if (!Out.Icc.empty()) return;
@@ -258,22 +266,22 @@ struct TPngScan {
         bool sawEnd = false;
         for (int count = 0;; ++count) {
             if (count >= kMaxBoxes) {
-                Out.Notes.push_back("more than " + std::to_string(kMaxBoxes) + " chunks: the rest not read");
+                Note(Out, "more than " + std::to_string(kMaxBoxes) + " chunks: the rest not read");
                 return;
             }
             if (pos >= fileSize) break;
             const std::string header = ReadSome(source, pos, 8);
             const TByteView h(header);
             if (!h.Holds(0, 8)) {
-                Out.Notes.push_back("chunk header cut short at offset " + std::to_string(pos));
+                Note(Out, "chunk header cut short at offset " + std::to_string(pos));
                 return;
             }
             const uint64_t length = *h.U32(0, true);
             const std::string_view type = h.Data().substr(4, 4);
             const uint64_t data = pos + 8;
             if (length > fileSize - std::min(fileSize, data)) {
-                Out.Notes.push_back(std::string(type) + " chunk at offset " + std::to_string(pos) +
-                                    " runs past the end of the file");
+                Note(Out, std::string(type) + " chunk at offset " + std::to_string(pos) +
+                              " runs past the end of the file");
                 return;
             }
             if (type == "IEND") {
@@ -283,8 +291,7 @@ struct TPngScan {
             const bool text = type == "tEXt" || type == "zTXt" || type == "iTXt";
             const bool wanted = text || type == "IHDR" || type == "eXIf" || type == "iCCP";
             if (wanted && length > kMaxBlockBytes) {
-                Out.Notes.push_back(std::string(type) + " chunk of " + std::to_string(length) +
-                                    " bytes: not read");
+                Note(Out, std::string(type) + " chunk of " + std::to_string(length) + " bytes: not read");
             } else if (wanted) {
                 const std::string bytes = ReadSome(source, data, length);
                 if (type == "IHDR") {
@@ -304,7 +311,7 @@ struct TPngScan {
             // The CRC may be missing after the last chunk of a cut file; the next header read says so.
             pos = data + length + 4;
         }
-        if (!sawEnd) Out.Notes.push_back("no IEND chunk");
+        if (!sawEnd) Note(Out, "no IEND chunk");
     }
 };
 
@@ -316,7 +323,11 @@ bool ScanPng(TByteSource& source, uint64_t fileSize, TContainerScan& out) {
         out.Format = "PNG";
         TPngScan{out}.Walk(source, fileSize);
     } catch (const std::exception& e) {
-        out.Notes.push_back(std::string("PNG scan stopped: ") + e.what());
+        // Only memory running out can throw here; what was found stays.
+        try {
+            Note(out, std::string("PNG scan stopped: ") + e.what());
+        } catch (...) {
+        }
     }
     return true;
 }

@@ -8,10 +8,20 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <utility>
 
 namespace quillmark {
 
 namespace {
+
+// Damage is noted, a few times at most: a file of ten thousand broken records says so once.
+void Note(TContainerScan& out, std::string text) {
+    constexpr size_t kMaxNotes = 32;
+    if (out.Notes.size() < kMaxNotes)
+        out.Notes.push_back(std::move(text));
+    else if (out.Notes.size() == kMaxNotes)
+        out.Notes.push_back("more damage not listed");
+}
 
 std::string ReadSome(TByteSource& source, uint64_t offset, uint64_t n) {
     std::string bytes(static_cast<size_t>(n), '\0');
@@ -26,11 +36,11 @@ void Thumbnail(TByteSource& source, uint64_t data, uint64_t size, TContainerScan
     const std::string header = ReadSome(source, data, 30);
     const TByteView v(header);
     if (size < 30 || !v.Holds(0, 30)) {
-        out.Notes.push_back("thumbnail resource cut short");
+        Note(out, "thumbnail resource cut short");
         return;
     }
     if (*v.U32(0, true) != 1 || *v.U16(28, true) != 0xFFD8) {
-        out.Notes.push_back("thumbnail resource not in JPEG form");
+        Note(out, "thumbnail resource not in JPEG form");
         return;
     }
     out.Previews.push_back({"Thumbnail", "JPEG", {data + 28, size - 28}, *v.U32(4, true), *v.U32(8, true)});
@@ -41,8 +51,7 @@ void Resources(TByteSource& source, uint64_t start, uint64_t length, TContainerS
     uint64_t pos = start;
     for (int count = 0; end - pos >= 12; ++count) {
         if (count >= kMaxBoxes) {
-            out.Notes.push_back("more than " + std::to_string(kMaxBoxes) +
-                                " image resources: the rest not read");
+            Note(out, "more than " + std::to_string(kMaxBoxes) + " image resources: the rest not read");
             return;
         }
         // Signature, id, the Pascal name (its length byte and the name, padded to even), size. Names
@@ -52,7 +61,7 @@ void Resources(TByteSource& source, uint64_t start, uint64_t length, TContainerS
         const std::string_view signature = h.Data().substr(0, 4);
         if (!h.Holds(0, 12) || (signature != "8BIM" && signature != "MeSa" && signature != "AgHg" &&
                                 signature != "PHUT" && signature != "DCSR")) {
-            out.Notes.push_back("image resource without a signature at offset " + std::to_string(pos));
+            Note(out, "image resource without a signature at offset " + std::to_string(pos));
             return;
         }
         const uint16_t id = *h.U16(4, true);
@@ -66,19 +75,19 @@ void Resources(TByteSource& source, uint64_t start, uint64_t length, TContainerS
             size = TByteView(ReadSome(source, pos + 6 + nameSpan, 4)).U32(0, true);
         }
         if (!size) {
-            out.Notes.push_back("image resource header cut short at offset " + std::to_string(pos));
+            Note(out, "image resource header cut short at offset " + std::to_string(pos));
             return;
         }
         const uint64_t data = pos + 6 + nameSpan + 4;
         if (*size > end - data) {
             char name[8];
             std::snprintf(name, sizeof name, "0x%04X", id);
-            out.Notes.push_back(std::string("image resource ") + name + " runs past the resource section");
+            Note(out, std::string("image resource ") + name + " runs past the resource section");
             return;
         }
         const bool block = id == 0x0422 || id == 0x0404 || id == 0x0424 || id == 0x040F;
         if (block && *size > kMaxBlockBytes) {
-            out.Notes.push_back("image resource of " + std::to_string(*size) + " bytes: not read");
+            Note(out, "image resource of " + std::to_string(*size) + " bytes: not read");
         } else if (block) {
             std::string bytes = ReadSome(source, data, *size);
             if (id == 0x0422) {
@@ -87,7 +96,7 @@ void Resources(TByteSource& source, uint64_t start, uint64_t length, TContainerS
                     (mark == std::string_view("II*\0", 4) || mark == std::string_view("MM\0*", 4)))
                     out.Exif.push_back({std::move(bytes), data, tgIFD0});
                 else
-                    out.Notes.push_back("EXIF resource holds no TIFF header");
+                    Note(out, "EXIF resource holds no TIFF header");
             } else if (id == 0x0404) {
                 if (out.Iptc.empty()) out.Iptc = std::move(bytes);
             } else if (id == 0x0424) {
@@ -114,26 +123,30 @@ bool ScanPsd(TByteSource& source, uint64_t fileSize, TContainerScan& out) {
         if (version != 1 && version != 2) return false;
         out.Format = version == 1 ? "PSD" : "PSB";
         if (!h.Holds(0, 30)) {
-            out.Notes.push_back("header cut short");
+            Note(out, "header cut short");
             return true;
         }
         out.Height = *h.U32(14, true);
         out.Width = *h.U32(18, true);
         const uint64_t colourData = *h.U32(26, true);
         if (colourData > fileSize - std::min<uint64_t>(fileSize, 30 + 4)) {
-            out.Notes.push_back("colour-mode data runs past the end of the file");
+            Note(out, "colour-mode data runs past the end of the file");
             return true;
         }
         const uint64_t at = 30 + colourData;
         const std::string lengthBytes = ReadSome(source, at, 4);
         const auto length = TByteView(lengthBytes).U32(0, true);
         if (!length || *length > fileSize - (at + 4)) {
-            out.Notes.push_back("image resources run past the end of the file");
+            Note(out, "image resources run past the end of the file");
             return true;
         }
         Resources(source, at + 4, *length, out);
     } catch (const std::exception& e) {
-        out.Notes.push_back(std::string("PSD scan stopped: ") + e.what());
+        // Only memory running out can throw here; what was found stays.
+        try {
+            Note(out, std::string("PSD scan stopped: ") + e.what());
+        } catch (...) {
+        }
     }
     return true;
 }

@@ -7,10 +7,20 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 namespace quillmark {
 
 namespace {
+
+// Damage is noted, a few times at most: a file of ten thousand broken records says so once.
+void Note(TContainerScan& out, std::string text) {
+    constexpr size_t kMaxNotes = 32;
+    if (out.Notes.size() < kMaxNotes)
+        out.Notes.push_back(std::move(text));
+    else if (out.Notes.size() == kMaxNotes)
+        out.Notes.push_back("more damage not listed");
+}
 
 constexpr std::string_view kMagic = "FUJIFILMCCD-RAW ";
 
@@ -30,23 +40,27 @@ bool ScanRaf(TByteSource& source, uint64_t fileSize, TContainerScan& out) {
         out.Format = "RAF";
         const TByteView h(header);
         if (!h.Holds(0, 92)) {
-            out.Notes.push_back("header cut short");
+            Note(out, "header cut short");
             return true;
         }
         const uint64_t offset = *h.U32(84, true), length = *h.U32(88, true);
         if (offset > fileSize || length > fileSize - offset || length < 4) {
-            out.Notes.push_back("embedded JPEG lies outside the file");
+            Note(out, "embedded JPEG lies outside the file");
             return true;
         }
         const std::string start = ReadSome(source, offset, 2);
         if (start != "\xFF\xD8") {
-            out.Notes.push_back("embedded JPEG at offset " + std::to_string(offset) + " is not a JPEG");
+            Note(out, "embedded JPEG at offset " + std::to_string(offset) + " is not a JPEG");
             return true;
         }
         out.EmbeddedJpeg = TFileRegion{offset, length};
         out.Previews.push_back({"Preview", "JPEG", {offset, length}, 0, 0});
     } catch (const std::exception& e) {
-        out.Notes.push_back(std::string("RAF scan stopped: ") + e.what());
+        // Only memory running out can throw here; what was found stays.
+        try {
+            Note(out, std::string("RAF scan stopped: ") + e.what());
+        } catch (...) {
+        }
     }
     return true;
 }

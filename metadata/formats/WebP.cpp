@@ -7,10 +7,20 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 namespace quillmark {
 
 namespace {
+
+// Damage is noted, a few times at most: a file of ten thousand broken records says so once.
+void Note(TContainerScan& out, std::string text) {
+    constexpr size_t kMaxNotes = 32;
+    if (out.Notes.size() < kMaxNotes)
+        out.Notes.push_back(std::move(text));
+    else if (out.Notes.size() == kMaxNotes)
+        out.Notes.push_back("more damage not listed");
+}
 
 constexpr std::string_view kExifPrefix("Exif\0\0", 6);
 
@@ -31,14 +41,14 @@ void FrameSize(std::string_view type, const TByteView& v, TContainerScan& out) {
     if (type == "VP8 ") {
         // A key frame (bit 0 of the frame tag clear) has its start code and then 14-bit sizes.
         if (!v.Holds(0, 10) || (*v.U8(0) & 1) != 0 || v.Data().substr(3, 3) != "\x9d\x01\x2a") {
-            out.Notes.push_back("VP8 chunk without a key frame header");
+            Note(out, "VP8 chunk without a key frame header");
             return;
         }
         out.Width = *v.U16(6, false) & 0x3FFF;
         out.Height = *v.U16(8, false) & 0x3FFF;
     } else {
         if (!v.Holds(0, 5) || *v.U8(0) != 0x2F) {
-            out.Notes.push_back("VP8L chunk without its signature");
+            Note(out, "VP8L chunk without its signature");
             return;
         }
         const uint32_t bits = *v.U32(1, false);
@@ -52,23 +62,22 @@ void Walk(TByteSource& source, uint64_t riffEnd, TContainerScan& out) {
     uint64_t pos = 12;
     for (int count = 0; pos < riffEnd; ++count) {
         if (count >= kMaxBoxes) {
-            out.Notes.push_back("more than " + std::to_string(kMaxBoxes) + " chunks: the rest not read");
+            Note(out, "more than " + std::to_string(kMaxBoxes) + " chunks: the rest not read");
             return;
         }
         const std::string header = ReadSome(source, pos, 8);
         const TByteView h(header);
         if (!h.Holds(0, 8)) {
             // A lone pad byte after an odd last chunk is what some writers leave; anything else is a cut.
-            if (riffEnd - pos > 1)
-                out.Notes.push_back("chunk header cut short at offset " + std::to_string(pos));
+            if (riffEnd - pos > 1) Note(out, "chunk header cut short at offset " + std::to_string(pos));
             return;
         }
         const std::string_view type = h.Data().substr(0, 4);
         const uint64_t size = *h.U32(4, false);
         const uint64_t data = pos + 8;
         if (size > riffEnd - std::min(riffEnd, data)) {
-            out.Notes.push_back("'" + std::string(type) + "' chunk at offset " + std::to_string(pos) +
-                                " runs past the end of the file");
+            Note(out, "'" + std::string(type) + "' chunk at offset " + std::to_string(pos) +
+                          " runs past the end of the file");
             return;
         }
         const bool frame = type == "VP8 " || type == "VP8L";
@@ -80,7 +89,7 @@ void Walk(TByteSource& source, uint64_t riffEnd, TContainerScan& out) {
                 out.Height = U24(v, 7) + 1;
                 canvas = true;
             } else {
-                out.Notes.push_back("VP8X chunk cut short");
+                Note(out, "VP8X chunk cut short");
             }
         } else if (frame) {
             if (!canvas && out.Width == 0) {
@@ -89,8 +98,8 @@ void Walk(TByteSource& source, uint64_t riffEnd, TContainerScan& out) {
             }
         } else if (type == "EXIF" || type == "XMP " || type == "ICCP") {
             if (size > kMaxBlockBytes) {
-                out.Notes.push_back("'" + std::string(type) + "' chunk of " + std::to_string(size) +
-                                    " bytes: not read");
+                Note(out,
+                     "'" + std::string(type) + "' chunk of " + std::to_string(size) + " bytes: not read");
             } else {
                 std::string bytes = ReadSome(source, data, size);
                 if (type == "XMP ") {
@@ -108,7 +117,7 @@ void Walk(TByteSource& source, uint64_t riffEnd, TContainerScan& out) {
                         (mark == std::string_view("II*\0", 4) || mark == std::string_view("MM\0*", 4)))
                         out.Exif.push_back({std::move(bytes), at, tgIFD0});
                     else
-                        out.Notes.push_back("EXIF chunk holds no TIFF header");
+                        Note(out, "EXIF chunk holds no TIFF header");
                 }
             }
         }
@@ -128,12 +137,16 @@ bool ScanWebP(TByteSource& source, uint64_t fileSize, TContainerScan& out) {
         const uint64_t riffSize = *h.U32(4, false);
         uint64_t riffEnd = fileSize;
         if (riffSize > fileSize - std::min<uint64_t>(fileSize, 8))
-            out.Notes.push_back("RIFF size runs past the end of the file");
+            Note(out, "RIFF size runs past the end of the file");
         else
             riffEnd = 8 + riffSize;
         Walk(source, riffEnd, out);
     } catch (const std::exception& e) {
-        out.Notes.push_back(std::string("WebP scan stopped: ") + e.what());
+        // Only memory running out can throw here; what was found stays.
+        try {
+            Note(out, std::string("WebP scan stopped: ") + e.what());
+        } catch (...) {
+        }
     }
     return true;
 }
