@@ -87,7 +87,7 @@ struct TCrwScan {
     int Records = 0;
     bool Stopped = false;
 
-    std::string MakeModel, ShotInfo, CameraSettings, ImageInfo, TimeStamp, ExposureInfo;
+    std::string MakeModel, ShotInfo, CameraSettings, ImageInfo, TimeStamp, ExposureInfo, RawJpgInfo;
     std::optional<uint16_t> BaseIso;
 
     std::optional<uint16_t> U16(std::string_view b, uint64_t at) const {
@@ -188,6 +188,9 @@ struct TCrwScan {
             break;
         case 0x1818:
             if (ExposureInfo.empty()) ExposureInfo = Small(r, 12);
+            break;
+        case 0x10B5:
+            if (RawJpgInfo.empty()) RawJpgInfo = Small(r, 10);
             break;
         case 0x101C:
             if (!BaseIso) BaseIso = U16(Small(r, 2), 0);
@@ -301,6 +304,13 @@ struct TCrwScan {
             Field(tgExifIFD, 0xA003, kLong, BigEndian(*height, 4));
         }
         Exposure();
+        // The size of the JPEG preview: elements 3 and 4 of the raw JPEG record.
+        const auto jpgWidth = Element(RawJpgInfo, 3), jpgHeight = Element(RawJpgInfo, 4);
+        for (TPreview& p : Out.Previews)
+            if (p.Kind == "JpgFromRaw" && jpgWidth && jpgHeight) {
+                p.Width = static_cast<uint16_t>(*jpgWidth);
+                p.Height = static_cast<uint16_t>(*jpgHeight);
+            }
     }
 
     // Canon's editor appends a trailer that begins and ends with kTrailerMark; the footer gives the

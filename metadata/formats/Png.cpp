@@ -52,6 +52,11 @@ struct TPngScan {
     // A zlib stream inflated whole, or nothing when it is damaged or would pass the bound (the part
     // of a cut profile or packet is of no use to anyone).
     std::optional<std::string> Inflate(std::string_view compressed, const char* what) {
+        if (InflateLeft == 0) {
+            Note(Out, std::string(what) + " not inflated: the file's compressed chunks passed " +
+                          std::to_string(kInflateBudget) + " bytes");
+            return std::nullopt;
+        }
         const uint64_t limit = std::min<uint64_t>(kMaxBlockBytes, InflateLeft);
         z_stream z{};
         if (inflateInit(&z) != Z_OK) return std::nullopt;

@@ -245,6 +245,8 @@ TEST(ContainerScan, CrwFieldsMatchExiftool) {
     EXPECT_EQ(Field(c, 0x829A), Be32(1) + Be32(64));  // 1/64 s
     EXPECT_EQ(Field(c, 0x8827), Be16(100));
     EXPECT_EQ(c.Previews.at(0).Codec, ""); // the sample's preview is a placeholder text, not a JPEG
+    EXPECT_EQ(c.Previews.at(0).Width, 2048u);
+    EXPECT_EQ(c.Previews.at(0).Height, 1360u);
 }
 
 // Every prefix of every sample scans without fault; recognition needs only the first bytes.
@@ -319,6 +321,16 @@ TEST(ContainerScan, PngHostile) {
          kPngSignature + Ihdr(5, 6) + Chunk("zTXt", std::string("XML:com.adobe.xmp\0\0", 19) + bomb) +
              Chunk("IEND", ""),
          "inflates past", 5},
+        {"bombs past the file's budget",
+         kPngSignature + Ihdr(5, 6) +
+             [&] {
+                 std::string chunks;
+                 for (int i = 0; i < 5; ++i)
+                     chunks += Chunk("zTXt", std::string("XML:com.adobe.xmp\0\0", 19) + bomb);
+                 return chunks;
+             }() +
+             Chunk("IEND", ""),
+         "not inflated", 5},
         {"broken zlib", kPngSignature + Ihdr(5, 6) + Chunk("iCCP", std::string("x\0\0\x78\x9c\xff\xff", 7)),
          "not a whole zlib stream", 5},
         {"raw profile that lies",
