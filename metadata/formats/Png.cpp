@@ -32,6 +32,7 @@ constexpr std::string_view kXmpNamespace("http://ns.adobe.com/xap/1.0/\0", 29);
 // What all the compressed chunks of one file may inflate to together: a few bombs must not cost a
 // gigabyte of work even though each stays under kMaxBlockBytes.
 constexpr uint64_t kInflateBudget = 4 * kMaxBlockBytes;
+constexpr int kMaxPictureChunks = 250000;
 
 std::string ReadSome(TByteSource& source, uint64_t offset, uint64_t n) {
     std::string bytes(static_cast<size_t>(n), '\0');
@@ -269,9 +270,13 @@ struct TPngScan {
     void Walk(TByteSource& source, uint64_t fileSize) {
         uint64_t pos = kSignature.size();
         bool sawEnd = false;
-        for (int count = 0;; ++count) {
-            if (count >= kMaxBoxes) {
-                Note(Out, "more than " + std::to_string(kMaxBoxes) + " chunks: the rest not read");
+        // Encoders cut the picture data into IDAT chunks of a few kilobytes, so a large picture has tens
+        // of thousands of them before a late eXIf; they have a bound of their own.
+        int count = 0, pictureChunks = 0;
+        for (;;) {
+            if (count >= kMaxBoxes || pictureChunks >= kMaxPictureChunks) {
+                Note(Out,
+                     "more than " + std::to_string(count + pictureChunks) + " chunks: the rest not read");
                 return;
             }
             if (pos >= fileSize) break;
@@ -293,6 +298,7 @@ struct TPngScan {
                 sawEnd = true;
                 break;
             }
+            ++(type == "IDAT" ? pictureChunks : count);
             const bool text = type == "tEXt" || type == "zTXt" || type == "iTXt";
             const bool wanted = text || type == "IHDR" || type == "eXIf" || type == "iCCP";
             if (wanted && length > kMaxBlockBytes) {

@@ -300,6 +300,14 @@ TEST(ContainerScan, PngChunks) {
     EXPECT_EQ(c.Xmp[0], xmp);
     EXPECT_EQ(c.Icc, "icc profile bytes");
     EXPECT_LT(r.BytesRead, 2000u); // the IDAT was stepped over
+
+    // Picture data cut into more chunks than the bound on other chunks still lets a late eXIf be found.
+    std::string many = kPngSignature + Ihdr(1, 1);
+    for (int i = 0; i < kMaxBoxes + 10; ++i)
+        many += Chunk("IDAT", "");
+    const TScanResult m = Scan(ScanPng, many + Chunk("eXIf", kTiff) + Chunk("IEND", ""));
+    EXPECT_TRUE(m.Scan.Notes.empty());
+    EXPECT_EQ(m.Scan.Exif.size(), 1u);
 }
 
 TEST(ContainerScan, PngHostile) {
