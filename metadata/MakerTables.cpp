@@ -520,8 +520,8 @@ constexpr TTagRow kPanasonicTable[] = {
     {0x8000, "MakerNoteVersion", "Maker Note Version", "", "", MakerText},
 };
 
-// Pentax and Ricoh Imaging: "AOC\0" or "PENTAX \0" (and "RICOH\0" on the GR bodies), the note's own
-// byte order, offsets from the note's start.
+// Pentax and Ricoh Imaging: "AOC\0" (offsets from the EXIF block's TIFF header) or "PENTAX \0" (and
+// "RICOH\0" on the GR bodies; offsets from the note's start), in the note's own byte order.
 constexpr TTagRow kPentaxTable[] = {
     {0x0000, "PentaxVersion", "Pentax Version", "", "", DottedNumbers},
     {0x0006, "Date", "Date", "", "", PentaxDate},
@@ -745,14 +745,14 @@ bool MarkAt12(const TImageInfo& reader, bool) {
     return OrderMarkAt(reader.MakerNoteRaw, 12);
 }
 
-// Whether the note's first bytes read as a directory in one byte order: a count the note can hold
-// and entries of known field types.
+// Whether the note's first bytes read as a directory in one byte order: a count, and entries of
+// known field types as far as the note holds them (a count that overstates is the walk's matter).
 bool DirectoryIn(const std::string& note, bool bigEndian) {
     if (note.size() < 14) return false;
     const std::string_view v(note);
     const auto count = static_cast<uint32_t>(BytesToInt(v.substr(0, 2), bigEndian)) & 0xFFFFu;
-    if (count == 0 || 2 + 12 * uint64_t{count} > note.size()) return false;
-    for (uint32_t i = 0; i < count && i < 8; ++i) {
+    if (count == 0) return false;
+    for (uint32_t i = 0; i < count && i < 8 && 2 + 12 * size_t{i} + 12 <= note.size(); ++i) {
         const auto type = static_cast<uint32_t>(BytesToInt(v.substr(2 + 12 * i + 2, 2), bigEndian)) & 0xFFFFu;
         if (type < 1 || type > 13) return false;
     }
@@ -878,8 +878,8 @@ constexpr TMakerLayout kLayouts[] = {
      .Applies = MarkAt4,
      .Table = kPentaxTable,
      .S = 6,
-     .BFromPosition = false,
-     .BOffset = 7,
+     .BFromPosition = true,
+     .BOffset = -2,
      .LittleEndian = false,
      .OrderMark = 4,
      .OwnTiffHeader = false,
