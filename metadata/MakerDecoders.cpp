@@ -80,10 +80,11 @@ std::string SelfTimerLine(const std::string& text, int position) {
     return Line("Self Timer", seconds + " s");
 }
 
-// Canon's ISO element: a speed code, or the speed itself when bit 14 is set; 0x7FFF is "not set".
+// Canon's ISO element: a speed code, or the speed itself when bit 14 is set; 0x7FFF (not set, as
+// raw files write it) gives no line.
 std::string IsoLine(const std::string& text, int position) {
     const std::optional<int32_t> v = NumberAt(text, position);
-    if (v && *v == 0x7FFF) return Line("CCD ISO", "n/a");
+    if (v && *v == 0x7FFF) return {};
     if (v && (*v & 0x4000) && *v < 0x8000) return Line("CCD ISO", IntegerText(*v & 0x3FFF));
     return MappedLine(text, "CCD ISO", position,
                       "0:n/a,14:Auto High,15:Auto,16:50,17:100,18:200,19:400,20:800");
@@ -286,7 +287,9 @@ std::string PanasonicAfAreaMode(const std::string& text) {
 std::string AppleFocusDistanceRange(const std::string& text) {
     const std::string near = TrimText(ElementAt(text, ',', 1)), far = TrimText(ElementAt(text, ',', 2));
     if (near.empty() || far.empty()) return CleanText(text);
-    return FormatFixed(FractionValue(near), 0, 2) + " - " + FormatFixed(FractionValue(far), 0, 2) + " m";
+    // The phone writes the two ends in either order; the range reads from near to far.
+    const double a = FractionValue(near), b = FractionValue(far);
+    return FormatFixed(std::min(a, b), 0, 2) + " - " + FormatFixed(std::max(a, b), 0, 2) + " m";
 }
 
 std::string SigmaValue(const std::string& text) {
@@ -320,6 +323,7 @@ std::string NikonLensType(const std::string& text) {
     std::string out;
     for (int bit = 0; bit < 8; ++bit) {
         if ((*v & (1 << bit)) == 0) continue;
+        if (bit == 1 && (*v & 4)) continue; // every G lens reports distance, as D lenses do: named G alone
         if (!out.empty()) out += ' ';
         out += kFlags[bit];
     }
@@ -344,11 +348,11 @@ std::string DecodeCanonSettings(const std::string& text) {
                     "5:Continuous High");
     s +=
         MappedLine(text, "Focus Mode", 8, "0:One-Shot,1:AI Servo,2:AI Focus,3:MF,4:Single,5:Continuous,6:MF");
-    s +=
-        MappedLine(text, "Image Size", 11,
-                   "0:Large,1:Medium,2:Small,5:Medium 1,6:Medium 2,7:Medium 3,8:Postcard,9:Widescreen,"
-                   "10:Medium Widescreen,14:Small 1,15:Small 2,16:Small 3,128:640x480 Movie,129:Medium Movie,"
-                   "130:Small Movie,137:1280x720 Movie,142:1920x1080 Movie,143:4096x2160 Movie");
+    s += MappedLine(
+        text, "Image Size", 11,
+        "65535:n/a,0:Large,1:Medium,2:Small,5:Medium 1,6:Medium 2,7:Medium 3,8:Postcard,9:Widescreen,"
+        "10:Medium Widescreen,14:Small 1,15:Small 2,16:Small 3,128:640x480 Movie,129:Medium Movie,"
+        "130:Small Movie,137:1280x720 Movie,142:1920x1080 Movie,143:4096x2160 Movie");
     s += MappedLine(
         text, "Easy Shoot", 12,
         "0:Full Auto,1:Manual,2:Landscape,3:Fast Shutter,4:Slow Shutter,5:Night,6:B&W,7:Sepia,"
