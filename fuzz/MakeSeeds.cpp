@@ -146,6 +146,8 @@ LayoutSeed SeedFor(const TMakerLayout& layout, bool bigEndian) {
         prefix.resize(static_cast<size_t>(std::max(layout.S, 0)), '\0');
         if (layout.OrderMark >= 0 && static_cast<size_t>(layout.OrderMark) + 2 <= prefix.size())
             prefix.replace(static_cast<size_t>(layout.OrderMark), 2, bigEndian ? "MM" : "II");
+        if (layout.OwnTiffHeader && layout.OrderMark == 0)
+            prefix = (bigEndian ? "MM\0\x2A"s : "II\x2A\0"s) + craft::U32(8, bigEndian);
         seed = {prefix, 0};
     }
     return seed;

@@ -702,6 +702,16 @@ constexpr TTagRow kSigmaTable[] = {
     {0x002B, "LensMaxApertureRange", "Lens Max Aperture Range", "", "", DecimalValue},
 };
 
+// Newer Kodak bodies: a plain directory (or one behind a TIFF header of the note's own) of further
+// directories; the first keeps the body's serial number.
+constexpr TTagRow kKodakSubIfd0Table[] = {
+    {0xFA19, "SerialNumber", "Serial Number", "", "", MakerText},
+};
+constexpr TMakerSubDirectory kKodakSubDirectories[] = {{0xFC00, kKodakSubIfd0Table}};
+constexpr TTagRow kKodakTable[] = {
+    {0xFA19, "SerialNumber", "Serial Number", "", "", MakerText},
+};
+
 // DJI drones: a plain directory of the aircraft's and the gimbal's speed and attitude.
 constexpr TTagRow kDjiTable[] = {
     {0x0001, "Make", "Make", "", "", MakerText},
@@ -761,6 +771,13 @@ bool DirectoryIn(const std::string& note, bool bigEndian) {
 // A note with no header that is a directory (a phone maker's other note kinds are not).
 bool HeaderlessDirectory(const TImageInfo& reader, bool) {
     return DirectoryIn(reader.MakerNoteRaw, false) || DirectoryIn(reader.MakerNoteRaw, true);
+}
+
+// Kodak notes that begin with a TIFF header of their own (offsets from it).
+bool TiffHeaderAt0(const TImageInfo& reader, bool) {
+    const std::string& note = reader.MakerNoteRaw;
+    return note.size() >= 8 && (note.compare(0, 4, std::string_view("II*\0", 4)) == 0 ||
+                                note.compare(0, 4, std::string_view("MM\0*", 4)) == 0);
 }
 
 // Google's phones write no maker note: their camera data is in the XMP.
@@ -1069,6 +1086,48 @@ constexpr TMakerLayout kLayouts[] = {
      .BFromPosition = true,
      .BOffset = -8,
      .LittleEndian = false,
+     .OrderFromNote = true},
+    {.Key = "EASTMAN KODAK",
+     .Name = "Kodak (TIFF header)",
+     .Applies = TiffHeaderAt0,
+     .Table = kKodakTable,
+     .S = 8,
+     .BFromPosition = false,
+     .BOffset = 9,
+     .LittleEndian = false,
+     .OrderMark = 0,
+     .OwnTiffHeader = true,
+     .SubDirectories = kKodakSubDirectories},
+    {.Key = "EASTMAN KODAK",
+     .Name = "Kodak",
+     .Applies = HeaderlessDirectory,
+     .Table = kKodakTable,
+     .S = 0,
+     .BFromPosition = true,
+     .BOffset = -8,
+     .LittleEndian = false,
+     .SubDirectories = kKodakSubDirectories,
+     .OrderFromNote = true},
+    {.Key = "KODAK",
+     .Name = "Kodak (TIFF header)",
+     .Applies = TiffHeaderAt0,
+     .Table = kKodakTable,
+     .S = 8,
+     .BFromPosition = false,
+     .BOffset = 9,
+     .LittleEndian = false,
+     .OrderMark = 0,
+     .OwnTiffHeader = true,
+     .SubDirectories = kKodakSubDirectories},
+    {.Key = "KODAK",
+     .Name = "Kodak",
+     .Applies = HeaderlessDirectory,
+     .Table = kKodakTable,
+     .S = 0,
+     .BFromPosition = true,
+     .BOffset = -8,
+     .LittleEndian = false,
+     .SubDirectories = kKodakSubDirectories,
      .OrderFromNote = true},
     {.Key = "GOOGLE",
      .Name = "Google",

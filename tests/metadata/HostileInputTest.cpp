@@ -392,6 +392,9 @@ NoteLayout LayoutNeeds(const TMakerLayout& layout, bool bigEndian) {
     prefix.resize(static_cast<size_t>(layout.S), '\0');
     if (layout.OrderMark >= 0 && static_cast<size_t>(layout.OrderMark) + 2 <= prefix.size())
         prefix.replace(static_cast<size_t>(layout.OrderMark), 2, bigEndian ? "MM" : "II");
+    // A TIFF header of the note's own at its start, its directory right behind it.
+    if (layout.OwnTiffHeader && layout.OrderMark == 0)
+        prefix = (bigEndian ? "MM\0\x2A"s : "II\x2A\0"s) + craft::U32(8, bigEndian);
     return {"0220", prefix};
 }
 

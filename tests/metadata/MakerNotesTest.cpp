@@ -448,7 +448,7 @@ TEST(MakerTables, SizesAndOddRows) {
     EXPECT_EQ(MinoltaTable().size(), 2u);
     EXPECT_STREQ(CasioQvcTable()[static_cast<size_t>(IndexOfTag(0x0E00, CasioQvcTable()))].Caption,
                  "\tPrint Image Matching Info");
-    EXPECT_EQ(MakerLayouts().size(), 31u);
+    EXPECT_EQ(MakerLayouts().size(), 35u);
 }
 
 TEST(MakerNotes, RealCameraNotes) {

@@ -230,6 +230,39 @@ TEST(MakerNotes, NewMakersFromCraftedNotes) {
              },
              false),
          {"Make = DJI", "Pitch = -2.5", "Camera Yaw = 90.25"}},
+        // Kodak's serial number lies in the first of the directories its note points to.
+        {"EASTMAN KODAK COMPANY",
+         false,
+         Directory(
+             "",
+             [](TiffBlock& n) {
+                 const int sub = n.AddIfd();
+                 n.Ascii(sub, 0xFA19, "KCXGM12345678").Link(0, 0xFC00, sub);
+             },
+             false),
+         {"Serial Number = KCXGM12345678"}},
+        {"Kodak",
+         true,
+         [](uint32_t) {
+             TiffBlock own(true); // a TIFF header of the note's own; offsets from it
+             const int sub = own.AddIfd();
+             own.Ascii(sub, 0xFA19, "KJ123").Link(0, 0xFC00, sub);
+             return own.Build();
+         },
+         {"Serial Number = KJ123"}},
+        // Newer Olympus notes keep the body's and the lens's serial numbers and the lens under 0x2010.
+        {"OLYMPUS IMAGING CORP.",
+         false,
+         [](uint32_t) {
+             TiffBlock n(true);
+             n.WithoutHeader().Before(0, "OLYMPUS\0MM\3\0"s);
+             const int equipment = n.AddIfd();
+             n.Ascii(equipment, 0x0101, "BHP123456").Ascii(equipment, 0x0203, "OLYMPUS M.12-40mm F2.8");
+             n.Ascii(equipment, 0x0202, "ABC012345").Link(0, 0x2010, equipment);
+             return n.Build();
+         },
+         {"Serial Number = BHP123456", "Lens Model = OLYMPUS M.12-40mm F2.8",
+          "Lens Serial Number = ABC012345"}},
         // A mapped tag holding bytes is another kind of tag of an older body: left out.
         {"RICOH",
          true,
