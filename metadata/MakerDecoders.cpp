@@ -155,6 +155,17 @@ std::string TwoDigits(int32_t n) {
     return t;
 }
 
+// Minutes east of UTC as "+01:00" / "-05:30".
+std::string ZoneText(int32_t minutes) {
+    if (minutes < -24 * 60 || minutes > 24 * 60) return IntegerText(minutes);
+    const int32_t m = minutes < 0 ? -minutes : minutes;
+    std::string zone(minutes < 0 ? "-" : "+");
+    zone += TwoDigits(m / 60);
+    zone += ':';
+    zone += TwoDigits(m % 60);
+    return zone;
+}
+
 // The quoted value the walk hands over, without its quotes.
 std::string_view Unquoted(const std::string& text) {
     std::string_view v(text);
@@ -256,6 +267,54 @@ std::string PentaxFlashMode(const std::string& text) {
         ElementAt(text, ',', 1));
     std::replace(mode.begin(), mode.end(), '|', ',');
     return mode.empty() ? CleanText(ElementAt(text, ',', 1)) : mode;
+}
+
+std::string PanasonicSerial(const std::string& text) {
+    // "S000407190102": the factory's code, the date of manufacture and a number of that day.
+    const std::string serial = MakerText(text);
+    const bool digits = serial.size() == 13 && std::all_of(serial.begin() + 1, serial.end(),
+                                                           [](char c) { return c >= '0' && c <= '9'; });
+    if (!digits || serial[0] < 'A' || serial[0] > 'Z') return serial;
+    std::string out = "(";
+    out += serial.substr(0, 3);
+    out += ") 20";
+    out += serial.substr(3, 2) + ":" + serial.substr(5, 2) + ":" + serial.substr(7, 2);
+    out += " no. ";
+    out += serial.substr(9, 4);
+    return out;
+}
+
+std::string CanonTimeInfo(const std::string& text) {
+    // Canon's array starts with its own size in bytes: the zone is element 2 here.
+    ReaderSettings().MultiLine = true;
+    std::string s;
+    if (const std::optional<int32_t> zone = NumberAt(text, 2)) s += Line("Time Zone", ZoneText(*zone));
+    s += MappedLine(
+        text, "Time Zone City", 3,
+        "0:n/a,1:Chatham Islands,2:Wellington,3:Solomon Islands,4:Sydney,5:Adelaide,6:Tokyo,"
+        "7:Hong Kong,8:Bangkok,9:Yangon,10:Dhaka,11:Kathmandu,12:Delhi,13:Karachi,14:Kabul,15:Dubai,"
+        "16:Tehran,17:Moscow,18:Cairo,19:Paris,20:London,21:Azores,22:Fernando de Noronha,"
+        "23:Sao Paulo,24:Newfoundland,25:Santiago,26:Caracas,27:New York,28:Chicago,29:Denver,"
+        "30:Los Angeles,31:Anchorage,32:Honolulu,33:Samoa,32766:(not set)");
+    s += MappedLine(text, "Daylight Savings", 4, "0:Off,60:On");
+    return s;
+}
+
+std::string NikonWorldTime(const std::string& text) {
+    // Minutes from UTC in the note's byte order, then the daylight-saving flag and the date order:
+    // the zone is the entry's text, the other two are items of their own.
+    const std::string_view v = Unquoted(text);
+    if (v.size() < 4) return CleanText(text);
+    const TDecoderTarget& target = DecoderTarget();
+    const bool bigEndian = target.Reader ? target.Reader->BigEndian : false;
+    const auto zone = static_cast<int16_t>(BytesToInt(v.substr(0, 2), bigEndian));
+    Line("Daylight Savings", v[2] == 0   ? "No"
+                             : v[2] == 1 ? "Yes"
+                                         : IntegerText(static_cast<unsigned char>(v[2])));
+    const std::string order =
+        MapLookup("0:Y/M/D,1:M/D/Y,2:D/M/Y", IntegerText(static_cast<unsigned char>(v[3])));
+    if (!order.empty()) Line("Date Display Format", order);
+    return ZoneText(zone);
 }
 
 // "Rev0104" as "1.04".

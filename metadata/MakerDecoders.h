@@ -39,6 +39,12 @@ std::string PentaxLensType(const std::string& text);
 std::string PentaxFlashMode(const std::string& text);
 std::string PentaxDriveMode(const std::string& text);
 std::string RicohFirmware(const std::string& text);
+// "S000407190102" as "(S00) 2004:07:19 no. 0102".
+std::string PanasonicSerial(const std::string& text);
+// The time zone, its city and daylight saving: items of their own, as the Canon settings are.
+std::string CanonTimeInfo(const std::string& text);
+// Nikon's world time: the zone ("+01:00"), with daylight saving and the date order as items.
+std::string NikonWorldTime(const std::string& text);
 std::string PanasonicAfAreaMode(const std::string& text);
 std::string AppleFocusDistanceRange(const std::string& text);
 // Sigma's texts carry their own caption ("Expo:+0.8"); newer bodies write the number instead.

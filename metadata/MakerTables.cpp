@@ -36,6 +36,7 @@ constexpr TTagRow kNikonTable[] = {
      "0:Off,1:Low,3:Normal,5:High,7:Extra High,8:Extra High 1,9:Extra High 2,10:Extra High 3,11:Extra High 4,"
      "65535:Auto",
      "", nullptr},
+    {0x0024, "TimeZone", "Time Zone", "", "", NikonWorldTime},
     {0x002A, "VignetteControl", "Vignette Control", "0:Off,1:Low,3:Normal,5:High", "", nullptr},
     {0x0080, "ImageAdjustment", "Image Adjustment", "", "", nullptr},
     {0x0081, "ImageAdjustment", "Image Adjustment", "", "", nullptr},
@@ -64,7 +65,7 @@ constexpr TTagRow kNikonTable[] = {
      "0:Off,1:Minimal,2:Low,3:Medium Low,4:Normal,5:Medium High,6:High", "", nullptr},
     {0x0F00, "Skip", "Skip", "", "", nullptr},
 };
-static_assert(std::size(kNikonTable) == 41);
+static_assert(std::size(kNikonTable) == 42);
 
 constexpr TTagRow kNikonOldTable[] = {
     {0x0002, "FamilyID", "FamilyID", "", "", nullptr},
@@ -314,11 +315,12 @@ constexpr TTagRow kCanonTable[] = {
     {0x000E, "Skip", "Skip", "", "", nullptr},
     {0x000F, "CustomFunctions", "CustomFunctions", "", "", DecodeCanonCustomFunctions},
     {0x0010, "Skip", "Skip", "", "", nullptr},
+    {0x0035, "TimeInfo", "Time Info", "", "", CanonTimeInfo},
     {0x0095, "LensModel", "Lens Model", "", "", MakerText},
     {0x0096, "InternalSerialNumber", "Internal Serial Number", "", "", MakerText},
     {0x00B4, "ColorSpace", "Color Space", "1:sRGB,2:Adobe RGB,65535:n/a", "", nullptr},
 };
-static_assert(std::size(kCanonTable) == 19);
+static_assert(std::size(kCanonTable) == 20);
 
 constexpr TTagRow kSeikoTable[] = {
     {0x0200, "Special Mode", "Special Mode", "", "", nullptr},
@@ -479,7 +481,7 @@ constexpr TTagRow kPanasonicTable[] = {
     {0x0021, "Skip", "Skip", "", "", nullptr},
     {0x0023, "WhiteBalanceBias", "White Balance Bias", "", "", nullptr},
     {0x0024, "FlashBias", "Flash Bias", "", "", nullptr},
-    {0x0025, "InternalSerialNumber", "Internal Serial Number", "", "", MakerText},
+    {0x0025, "InternalSerialNumber", "Internal Serial Number", "", "", PanasonicSerial},
     {0x0026, "PanasonicExifVersion", "Panasonic Exif Version", "", "", MakerText},
     {0x0028, "ColorEffect", "Color Effect", "1:Off,2:Warm,3:Cool,4:Black & White,5:Sepia,6:Happy,8:Vivid", "",
      nullptr},

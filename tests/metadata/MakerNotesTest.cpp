@@ -436,13 +436,13 @@ TEST(MakerDecoders, NikonColorModeAndLens) {
 }
 
 TEST(MakerTables, SizesAndOddRows) {
-    EXPECT_EQ(NikonTable().size(), 41u);
+    EXPECT_EQ(NikonTable().size(), 42u);
     EXPECT_EQ(NikonOldTable().size(), 11u);
     EXPECT_EQ(OlympusTable().size(), 33u);
     EXPECT_EQ(CasioTable().size(), 26u);
     EXPECT_EQ(CasioQvcTable().size(), 45u);
     EXPECT_EQ(FujiTable().size(), 39u);
-    EXPECT_EQ(CanonTable().size(), 19u);
+    EXPECT_EQ(CanonTable().size(), 20u);
     EXPECT_EQ(SeikoTable().size(), 12u);
     EXPECT_EQ(SanyoTable().size(), 6u);
     EXPECT_EQ(MinoltaTable().size(), 2u);

@@ -164,6 +164,7 @@ TEST(MakerDecoders, SmallConversions) {
         {RicohFirmware, "\"Rev0104\"", "1.04"},
         {NikonLensType, "14", "G VR"},
         {NikonLensType, "2", "D"},
+        {PanasonicSerial, "\"S000407190102\"", "(S00) 2004:07:19 no. 0102"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.f(c.in), c.out) << c.in;
@@ -218,9 +219,11 @@ TEST(MakerNotes, NewMakersFromCraftedNotes) {
              "",
              [](TiffBlock& n) {
                  n.Byte(0, 0x0083, {14}).Long(0, 0x00A7, {12345}).Ascii(0, 0x001D, "3001234");
+                 n.Undefined(0, 0x0024, "\xFF\xC4\x01\x02"s); // UTC-01:00, daylight saving, D/M/Y
              },
              true),
-         {"Lens Type = G VR", "Shutter Count = 12345", "Serial Number = 3001234"}},
+         {"Lens Type = G VR", "Shutter Count = 12345", "Serial Number = 3001234", "Daylight Savings = Yes",
+          "Date Display Format = D/M/Y", "Time Zone = -01:00"}},
         {"DJI",
          false,
          Directory(
@@ -230,6 +233,16 @@ TEST(MakerNotes, NewMakersFromCraftedNotes) {
              },
              false),
          {"Make = DJI", "Pitch = -2.5", "Camera Yaw = 90.25"}},
+        {"Canon",
+         false,
+         Directory(
+             "",
+             [](TiffBlock& n) {
+                 n.Long(0, 0x0035, {16, 60, 19, 60});
+             },
+             false),
+         {"Time Zone = +01:00", "Time Zone City = Paris", "Daylight Savings = On",
+          "Time Info = 16, 60, 19, 60"}},
         // Kodak's serial number lies in the first of the directories its note points to.
         {"EASTMAN KODAK COMPANY",
          false,
@@ -309,6 +322,7 @@ TEST(MakerNotes, NewerMakersRealNotes) {
         {"Canon_IXUS_40_edited.jpg",
          {"Long focal = 17.4 mm", "Short focal = 5.8 mm", "Focal Units = 1000/mm", "Flash Details = (none)"}},
         {"Canon_PowerShot_S40.jpg", {"Long focal = 21.3125 mm", "Short focal = 7.09375 mm"}},
+        {"Panasonic.jpg", {"Internal Serial Number = (S00) 2004:07:19 no. 0102"}},
     };
     for (const Expect& c : cases) {
         SCOPED_TRACE(c.file);
