@@ -209,7 +209,8 @@ TEST(MakerNotes, NewMakersFromCraftedNotes) {
              [](TiffBlock& n) {
                  n.Long(0, 0xB027, {65535})
                      .Ascii(0, 0x2031, "04512345")
-                     .Undefined(0, 0x9050, "\x8a\x01\xff garbage"s);
+                     .Undefined(0, 0x9050, "\x8a\x01\xff garbage"s)
+                     .Undefined(0, 0x9416, "\x10\x20 ciphered"s);
              },
              false),
          {"Lens Type = E-Mount, T-Mount, Other Lens or no lens", "Serial Number = 04512345"}},
