@@ -84,10 +84,10 @@ inline bool ReadLikeTheWindow(const std::string& name, std::string_view bytes) {
 // The maker-note walk: the first byte chooses the file the rest is the maker note of
 // (MakerNoteHarness.h).
 inline bool ReadMakerNote(std::string_view input) {
-    if (input.empty()) return true;
-    const MakerChoice choice = ChooseMaker(static_cast<uint8_t>(input[0]));
+    if (input.size() < 2) return true;
+    const MakerChoice choice = ChooseMaker(static_cast<uint8_t>(input[0]), static_cast<uint8_t>(input[1]));
     std::string name;
-    const std::string file = MakerFile(choice, std::string(input.substr(1)), name);
+    const std::string file = MakerFile(choice, std::string(input.substr(2)), name);
     if (file.empty()) return true;
     // One size in eight reads with the detailed trace, which formats every maker value a second
     // way, its bytes in hexadecimal included.

@@ -4,7 +4,7 @@
 //   - fuzz_tiff_reader: the first kilobytes of each TIFF, and each JPEG's EXIF block as a TIFF file
 //     of its own (so the TIFF path meets maker notes, GPS and thumbnail directories too);
 //   - fuzz_maker_notes: the maker notes found in the photos, and a crafted note for every layout of
-//     the maker dispatch table in both byte orders, each with the selector byte that makes the
+//     the maker dispatch table in both byte orders, each with the two selector bytes that make the
 //     harness build the file that layout is read from (MakerNoteHarness.h);
 //   - fuzz_iptc: the APP13 sections of the photos and crafted ones;
 //   - fuzz_gif_frames: GIFs with several frames, extensions, local colour tables, and frame marks
@@ -16,6 +16,7 @@
 #include "ImgData.h"
 #include "MakerNoteHarness.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -59,21 +60,24 @@ std::string HeaderSections(const std::string& jpeg) {
     return jpeg.substr(0, std::min<size_t>(jpeg.size(), 65536));
 }
 
-// The harness's selector for a photo's own maker note; -1 for a maker without a layout.
-int SelectorFor(const TimgData& d, bool tiff) {
+// The harness's selector bytes and note for a photo's own maker note; empty for a maker without a
+// layout.
+std::string SelectedNote(const TimgData& d, bool tiff) {
     const TImageInfo& info = *d.ExifReader;
-    const auto& keys = fuzzing::MakerKeys();
-    const std::string key = Upper(info.CameraMake.substr(0, 5));
-    for (size_t i = 0; i < keys.size(); ++i) {
-        if (keys[i] != key) continue;
-        const std::string& v = info.ExifVersionText;
-        const int version = v.empty() ? 2 : v.compare("0210") > 0 ? 0 : 1;
-        const size_t blank = info.CameraModel.find(' ');
-        const size_t at = blank == std::string::npos ? 0 : blank + 1;
-        const bool dSeries = at < info.CameraModel.size() && info.CameraModel[at] == 'D';
-        return fuzzing::MakerSelector(static_cast<int>(i), dSeries, version, tiff, d.BigEndian);
-    }
-    return -1;
+    const TMakerLayout* layout = FindMakerLayout(info, tiff);
+    if (!layout) return {};
+    const auto layouts = MakerLayouts();
+    const auto index = static_cast<size_t>(layout - layouts.data());
+    const std::string& v = info.ExifVersionText;
+    const int version = v.empty() ? 2 : v.compare("0210") > 0 ? 0 : 1;
+    const size_t blank = info.CameraModel.find(' ');
+    const size_t at = blank == std::string::npos ? 0 : blank + 1;
+    const bool dSeries = at < info.CameraModel.size() && info.CameraModel[at] == 'D';
+    std::string note = info.MakerNoteRaw;
+    // The harness puts the layout's header back itself.
+    if (note.starts_with(layout->Header)) note.erase(0, layout->Header.size());
+    return std::string(1, static_cast<char>(index)) +
+           static_cast<char>(fuzzing::MakerFlags(dSeries, version, tiff, d.BigEndian)) + note;
 }
 
 // Entries for a maker directory taken from the maker's own table, in a mix of types and of values
@@ -125,41 +129,46 @@ struct LayoutSeed {
 
 LayoutSeed SeedFor(const TMakerLayout& layout, bool bigEndian) {
     const std::string name = layout.Name;
+    LayoutSeed seed;
     if (name == "Nikon (newer)")
-        return {"Nikon\0\2\x10\0\0"s + (bigEndian ? "MM\0\x2A"s : "II\x2A\0"s) + craft::U32(8, bigEndian), 0};
-    if (name == "Nikon (old)") return {"Nikon\0\1\0"s, 1};
-    if (name == "Olympus (newer)") return {"OLYMPUS\0"s + (bigEndian ? "MM" : "II") + "\3\0"s, 0};
-    if (name == "Nikon (headerless)") return {"", 2};
-    if (name == "Casio (QVC)") return {"QVC\0\0\0"s, 0};
-    if (name == "Fujifilm") return {"FUJIFILM\x0C\0\0\0"s, 0};
-    // Other layouts: a header of S bytes like the cameras' own ("OLYMP\0\1\0", "SANYO\0\1\0").
-    std::string prefix = std::string(layout.Key).substr(0, 5) + "\0\1\0"s;
-    prefix.resize(static_cast<size_t>(layout.S), '\0');
-    return {prefix, 0};
+        seed = {"Nikon\0\2\x10\0\0"s + (bigEndian ? "MM\0\x2A"s : "II\x2A\0"s) + craft::U32(8, bigEndian), 0};
+    else if (name == "Nikon (old)")
+        seed = {"Nikon\0\1\0"s, 1};
+    else if (name == "Nikon (headerless)")
+        seed = {"", 2};
+    else if (name == "Fujifilm")
+        seed = {"FUJIFILM\x0C\0\0\0"s, 0};
+    else {
+        // A header of S bytes like the cameras' own ("OLYMP\0\1\0", "SANYO\0\1\0", "AOC\0MM"), with the
+        // note's byte-order mark where the layout reads it.
+        std::string prefix = layout.Header.empty() ? std::string(layout.Key).substr(0, 5) + "\0\1\0"s
+                                                   : std::string(layout.Header);
+        prefix.resize(static_cast<size_t>(std::max(layout.S, 0)), '\0');
+        if (layout.OrderMark >= 0 && static_cast<size_t>(layout.OrderMark) + 2 <= prefix.size())
+            prefix.replace(static_cast<size_t>(layout.OrderMark), 2, bigEndian ? "MM" : "II");
+        if (layout.OwnTiffHeader && layout.OrderMark == 0)
+            prefix = (bigEndian ? "MM\0\x2A"s : "II\x2A\0"s) + craft::U32(8, bigEndian);
+        seed = {prefix, 0};
+    }
+    return seed;
 }
 
 void CraftedMakerNotes(const fs::path& dir) {
-    const auto& keys = fuzzing::MakerKeys();
     int variant = 0;
-    for (const TMakerLayout& layout : MakerLayouts()) {
-        int makerIndex = 0;
-        while (keys[static_cast<size_t>(makerIndex)] != layout.Key)
-            ++makerIndex;
-        // The selector names eight makers; a key past them shares its walk with an earlier one.
-        if (makerIndex > 7) continue;
+    const auto layouts = MakerLayouts();
+    for (size_t index = 0; index < layouts.size(); ++index) {
+        const TMakerLayout& layout = layouts[index];
         for (const bool bigEndian : {false, true}) {
             for (const bool tiff : {false, true}) {
                 LayoutSeed seed = SeedFor(layout, bigEndian);
                 // Only a D-series model's raw file without a version reads the newer Nikon layout.
                 bool dSeries = false;
-                if (tiff && seed.Version == 0 && layout.Applies &&
-                    std::string(layout.Name) == "Nikon (newer)") {
+                if (tiff && seed.Version == 0 && std::string(layout.Name) == "Nikon (newer)") {
                     seed.Version = 2;
                     dSeries = true;
                 }
-                const uint8_t selector =
-                    fuzzing::MakerSelector(makerIndex, dSeries, seed.Version, tiff, bigEndian);
-                const fuzzing::MakerChoice choice = fuzzing::ChooseMaker(selector);
+                const uint8_t flags = fuzzing::MakerFlags(dSeries, seed.Version, tiff, bigEndian);
+                const fuzzing::MakerChoice choice = fuzzing::ChooseMaker(static_cast<uint8_t>(index), flags);
                 const uint32_t at = fuzzing::MakerNoteOffset(choice);
                 // Offsets count from the block's TIFF header for layouts placed by the note's
                 // position, otherwise from B - 1 bytes into the note.
@@ -169,12 +178,14 @@ void CraftedMakerNotes(const fs::path& dir) {
                 inner.WithoutHeader().Origin(origin);
                 FillFromTable(inner, layout.Table, variant++);
                 inner.Trailer("trailing bytes of the note");
-                const std::string note = seed.Prefix + inner.Build();
+                std::string note = seed.Prefix + inner.Build();
+                // The harness puts the header back itself.
+                if (note.starts_with(layout.Header)) note.erase(0, layout.Header.size());
                 std::string file = std::string(layout.Name);
                 for (char& c : file)
                     if (!isalnum(static_cast<unsigned char>(c))) c = '-';
                 Write(dir, "crafted-" + file + (bigEndian ? "-mm" : "-ii") + (tiff ? "-tif" : "-jpg"),
-                      static_cast<char>(selector) + note);
+                      std::string(1, static_cast<char>(index)) + static_cast<char>(flags) + note);
             }
         }
     }
@@ -310,10 +321,8 @@ int main(int argc, char** argv) {
             Write(out / "fuzz_jpeg_header", name + ".exif", d.Section(d.ExifSection).Data.substr(2));
         }
         if (d.ExifReader && !d.ExifReader->MakerNoteRaw.empty()) {
-            const int selector = SelectorFor(d, tiff);
-            if (selector >= 0)
-                Write(out / "fuzz_maker_notes", name,
-                      static_cast<char>(selector) + d.ExifReader->MakerNoteRaw);
+            const std::string selected = SelectedNote(d, tiff);
+            if (!selected.empty()) Write(out / "fuzz_maker_notes", name, selected);
         }
         if (d.IptcSection) Write(out / "fuzz_iptc", name, d.Section(d.IptcSection).Data);
         ++n;

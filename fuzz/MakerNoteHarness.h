@@ -1,15 +1,15 @@
-// The file the maker-note harness wraps the fuzzer's bytes in, and the selector byte that chooses
-// it. Shared by the harness and the seed maker, so that a seed means to the harness exactly what
-// the seed maker meant.
+// The file the maker-note harness wraps the fuzzer's bytes in, and the two selector bytes that
+// choose it. Shared by the harness and the seed maker, so that a seed means to the harness exactly
+// what the seed maker meant.
 //
-// Selector byte (the input's first byte; the rest is the maker note):
-//   bits 0-2  the maker: the n-th distinct key of the maker dispatch table, used as the Make
+// First byte: the layout, modulo the number of rows of the maker dispatch table. Its key is the
+// Make, and a layout that names its writer in the note's first bytes gets them before the rest, so
+// every layout is reached however long the table grows.
+// Second byte (the rest of the input is the maker note):
 //   bit  3    the Model: "NIKON D70" (a D-series camera) or "E950"
 //   bits 4-5  ExifVersion: "0220", "0210", none, "0230"
 //   bit  6    a TIFF-structured file (".nef") instead of a JPEG
 //   bit  7    big-endian ("MM") instead of little-endian
-// Every layout of the first eight keys is reachable: the note's own first bytes choose between the
-// Nikon, Olympus and Casio layouts. ("KONIC", the ninth key, walks the Minolta table as "MINOL" does.)
 #pragma once
 
 #include "ExifBuilder.h"
@@ -22,44 +22,33 @@
 
 namespace quillmark::fuzzing {
 
-inline const std::vector<std::string>& MakerKeys() {
-    static const std::vector<std::string> keys = [] {
-        std::vector<std::string> k;
-        for (const TMakerLayout& layout : MakerLayouts()) {
-            bool known = false;
-            for (const std::string& key : k)
-                known = known || key == layout.Key;
-            if (!known) k.emplace_back(layout.Key);
-        }
-        return k;
-    }();
-    return keys;
-}
-
 inline constexpr const char* kMakerVersions[4] = {"0220", "0210", "", "0230"};
 
 struct MakerChoice {
     std::string Make;
     std::string Model;
     std::string Version;
+    std::string Header; // put before the fuzzer's note
     bool Tiff = false;
     bool BigEndian = false;
 };
 
-inline MakerChoice ChooseMaker(uint8_t selector) {
+inline MakerChoice ChooseMaker(uint8_t layoutByte, uint8_t flags) {
     MakerChoice c;
-    const auto& keys = MakerKeys();
-    c.Make = keys[(selector & 7u) % keys.size()];
-    c.Model = selector & 8u ? "NIKON D70" : "E950";
-    c.Version = kMakerVersions[(selector >> 4) & 3u];
-    c.Tiff = selector & 0x40u;
-    c.BigEndian = selector & 0x80u;
+    const auto layouts = MakerLayouts();
+    const TMakerLayout& layout = layouts[layoutByte % layouts.size()];
+    c.Make = layout.Key;
+    c.Header = std::string(layout.Header);
+    c.Model = flags & 8u ? "NIKON D70" : "E950";
+    c.Version = kMakerVersions[(flags >> 4) & 3u];
+    c.Tiff = flags & 0x40u;
+    c.BigEndian = flags & 0x80u;
     return c;
 }
 
-inline uint8_t MakerSelector(int makerIndex, bool dSeriesModel, int versionIndex, bool tiff, bool bigEndian) {
-    return static_cast<uint8_t>((makerIndex & 7) | (dSeriesModel ? 8 : 0) | ((versionIndex & 3) << 4) |
-                                (tiff ? 0x40 : 0) | (bigEndian ? 0x80 : 0));
+inline uint8_t MakerFlags(bool dSeriesModel, int versionIndex, bool tiff, bool bigEndian) {
+    return static_cast<uint8_t>((dSeriesModel ? 8 : 0) | ((versionIndex & 3) << 4) | (tiff ? 0x40 : 0) |
+                                (bigEndian ? 0x80 : 0));
 }
 
 // The EXIF block: IFD0 with Make, Model and the EXIF link; the EXIF directory with ExifVersion, the
@@ -83,6 +72,7 @@ inline uint32_t MakerNoteOffset(const MakerChoice& c) {
 
 // The file's name and bytes; empty bytes when the note is too long for a JPEG's EXIF section.
 inline std::string MakerFile(const MakerChoice& c, std::string note, std::string& name) {
+    note.insert(0, c.Header);
     if (c.Tiff) {
         name = "fuzz.nef";
         return MakerBlock(c, std::move(note)).Build();

@@ -80,6 +80,7 @@ void TImageInfo::ReadDirectory(int64_t position, int64_t base, int64_t length, i
         if (++EntriesRead > kMaxEntries) return;
         ReadEntry(position + 2 + 12 * i, base, length, kind);
     }
+    if (kind == dkMain && Depth == 0) TmsInfo::NoteMissingMakerNote(*this);
 }
 
 void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {

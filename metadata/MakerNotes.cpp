@@ -9,6 +9,9 @@
 #include "ValueFormat.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -68,6 +71,35 @@ std::optional<int64_t> ValueShift(const tEndInd& note, int64_t D, uint16_t count
     return std::nullopt;
 }
 
+// Floating-point values (a drone's speeds and attitude), up to 16 of them.
+std::string FloatsText(std::string_view raw, uint16_t type, bool bigEndian) {
+    const size_t size = type == ttFloat ? 4 : 8;
+    std::string text;
+    for (size_t at = 0; at + size <= raw.size() && at < 16 * size; at += size) {
+        uint64_t bits = 0;
+        for (size_t k = 0; k < size; ++k)
+            bits = bits << 8 | static_cast<unsigned char>(raw[at + (bigEndian ? k : size - 1 - k)]);
+        double value;
+        if (size == 4) {
+            const auto narrow = static_cast<uint32_t>(bits);
+            float f;
+            std::memcpy(&f, &narrow, 4);
+            value = f;
+        } else {
+            std::memcpy(&value, &bits, 8);
+        }
+        if (!text.empty()) text += ", ";
+        if (!std::isfinite(value) || std::fabs(value) > 1e15) {
+            text += "n/a";
+            continue;
+        }
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%.6g", value);
+        text += buffer;
+    }
+    return text;
+}
+
 } // namespace
 
 TmsInfo::TmsInfo(bool fromTiff, TImageInfo* reader)
@@ -77,35 +109,88 @@ TmsInfo::TmsInfo(bool fromTiff, TImageInfo* reader)
                                      (reader->Owner ? reader->Owner->BlockBase : 9))
                       : 0) {}
 
-bool TmsInfo::DecodeMakerNote(TImageInfo& reader) {
-    const std::string key = AsciiUpper(reader.CameraMake.substr(0, 5));
-    DecoderTargetScope scope(&reader);
-    for (const TMakerLayout& layout : MakerLayouts()) {
-        if (key != layout.Key) continue;
-        if (layout.Applies && !layout.Applies(reader, FromTiff)) continue;
-        // The note's place comes from the file: near the top of the 32-bit range, adding to it must
-        // not overflow.
-        int32_t S = layout.S;
-        int32_t B = layout.BFromPosition ? ClampToInt32(int64_t{Position} + layout.BOffset) : layout.BOffset;
-        const bool bigEndian = reader.BigEndian;
-        const std::string& note = reader.MakerNoteRaw;
-        if (layout.LittleEndian) reader.BigEndian = false;
-        const auto mark = static_cast<size_t>(layout.OrderMark);
-        if (layout.OrderMark >= 0 && note.size() >= mark + 2) {
-            reader.BigEndian = note[mark] == 'M';
-            if (layout.OwnTiffHeader && note.size() >= mark + 8) {
-                // The header's own directory offset; value offsets count from the header.
-                const auto ifd = static_cast<uint32_t>(
-                    BytesToInt(std::string_view(note).substr(mark + 4, 4), reader.BigEndian));
-                S = ClampToInt32(int64_t{layout.OrderMark} + ifd);
-                B = ClampToInt32(int64_t{S} + 1 - layout.OrderMark);
-            }
+namespace {
+
+// The byte order a note's directory is consistent in: the block's own, unless only the other one
+// gives a count the note can hold and entries of known types (a block rewritten in the other order
+// by software that left the note as the camera wrote it).
+bool ConsistentOrder(const std::string& note, int32_t S, bool blockBigEndian) {
+    const auto consistent = [&](bool bigEndian) {
+        if (S < 0 || note.size() < static_cast<size_t>(S) + 2) return false;
+        const std::string_view v = std::string_view(note).substr(static_cast<size_t>(S));
+        const auto count = static_cast<uint32_t>(BytesToInt(v.substr(0, 2), bigEndian)) & 0xFFFFu;
+        if (count == 0 || 2 + 12 * uint64_t{count} > v.size() + 12) return false;
+        for (uint32_t i = 0; i < count && i < 8 && 2 + 12 * size_t{i} + 4 <= v.size(); ++i) {
+            const auto type =
+                static_cast<uint32_t>(BytesToInt(v.substr(2 + 12 * i + 2, 2), bigEndian)) & 0xFFFFu;
+            if (type < 1 || type > 13) return false;
         }
-        reader.WalkMakerDirectory(note, layout.Table, S, B, layout.SubDirectories);
-        reader.BigEndian = bigEndian;
+        return true;
+    };
+    if (consistent(blockBigEndian) || !consistent(!blockBigEndian)) return blockBigEndian;
+    return !blockBigEndian;
+}
+
+// The one entry of a maker whose note is not a directory (or who writes none).
+void DescribeNote(TImageInfo& reader, const TMakerLayout& layout) {
+    const std::string text = layout.Describe(reader.MakerNoteRaw);
+    const std::string caption =
+        reader.MakerNoteRaw.empty() ? "Maker note" : std::string(layout.Name) + " note";
+    if (ReaderSettings().KeepTraces) {
+        const std::string line = "\r\n" + caption + " = " + text;
+        if (reader.KeepsTrace(line.size())) reader.MakerTrace += line;
+    }
+    reader.AddMakerItem(caption, text, ttAscii, 0x927C);
+}
+
+} // namespace
+
+bool TmsInfo::DecodeMakerNote(TImageInfo& reader) {
+    DecoderTargetScope scope(&reader);
+    const TMakerLayout* found = FindMakerLayout(reader, FromTiff);
+    if (!found) return false;
+    const TMakerLayout& layout = *found;
+    if (layout.Describe) {
+        DescribeNote(reader, layout);
         return true;
     }
-    return false;
+    // The note's place comes from the file: near the top of the 32-bit range, adding to it must
+    // not overflow.
+    int32_t S = layout.S;
+    int32_t B = layout.BFromPosition ? ClampToInt32(int64_t{Position} + layout.BOffset) : layout.BOffset;
+    const bool bigEndian = reader.BigEndian;
+    const std::string& note = reader.MakerNoteRaw;
+    if (layout.LittleEndian) reader.BigEndian = false;
+    if (layout.OrderFromNote) reader.BigEndian = ConsistentOrder(note, S, reader.BigEndian);
+    const auto mark = static_cast<size_t>(layout.OrderMark);
+    if (layout.OrderMark >= 0 && note.size() >= mark + 2) {
+        reader.BigEndian = note[mark] == 'M';
+        if (layout.OwnTiffHeader && note.size() >= mark + 8) {
+            // The header's own directory offset; value offsets count from the header.
+            const auto ifd = static_cast<uint32_t>(
+                BytesToInt(std::string_view(note).substr(mark + 4, 4), reader.BigEndian));
+            S = ClampToInt32(int64_t{layout.OrderMark} + ifd);
+            B = ClampToInt32(int64_t{S} + 1 - layout.OrderMark);
+        }
+    }
+    reader.WalkMakerDirectory(note, layout.Table, S, B, layout.SubDirectories);
+    reader.BigEndian = bigEndian;
+    return true;
+}
+
+void TmsInfo::NoteMissingMakerNote(TImageInfo& reader) {
+    if (reader.MakerNoteDecoded || !reader.MakerNoteRaw.empty() || reader.CameraMake.empty()) return;
+    const std::string make = NormalisedMake(reader.CameraMake);
+    for (const TMakerLayout& layout : MakerLayouts()) {
+        if (!layout.Describe || !layout.Header.empty() || !make.starts_with(layout.Key)) continue;
+        try {
+            DescribeNote(reader, layout);
+            reader.MakerNoteDecoded = true;
+        } catch (const std::exception&) {
+            // Only a note of what is missing; nothing is lost without it.
+        }
+        return;
+    }
 }
 
 void TImageInfo::WalkMakerDirectory(const std::string& makerNote, std::span<const TTagRow> table, int32_t S,
@@ -188,14 +273,26 @@ void TImageInfo::ListMakerEntry(uint16_t tag, uint16_t type, std::string_view ra
     if (!BuildsLists()) return;
     auto& settings = ReaderSettings();
     const auto byteCount = static_cast<int64_t>(raw.size());
+    // A row with a value map describes a number; the same tag holding text or bytes (older bodies
+    // of a maker keep binary blocks under tags newer ones use for settings) is not what it maps.
+    if (row && row->ValueMap[0] != '\0' && (type == ttAscii || type == ttUndefined)) row = nullptr;
     std::string valueText;
     if (type == ttAscii)
         valueText = "\"" + std::string(raw.substr(0, raw.find('\0')).substr(0, kTextInputLimit)) + "\"";
     else if (type == ttUndefined)
         valueText = "\"" + std::string(raw.substr(0, kTextInputLimit)) + "\"";
-    else
+    else if (type == ttFloat || type == ttDouble)
+        valueText = FloatsText(raw, type, BigEndian);
+    else {
         valueText = ValueText(raw, type, row && settings.DecodeValues ? row->ValueMap : "",
                               row ? row->FormatPattern : "", BigEndian);
+        // A code the map does not know is shown as the number it is, as such.
+        if (row && settings.DecodeValues && row->ValueMap[0] != '\0' && TrimText(valueText).empty() &&
+            !raw.empty())
+            valueText = "Unknown (" + ValueText(raw, type, "", "", BigEndian) + ")";
+        if (row && std::strchr(row->ValueMap, '|'))
+            std::replace(valueText.begin(), valueText.end(), '|', ',');
+    }
 
     settings.MultiLine = false;
     std::string display;

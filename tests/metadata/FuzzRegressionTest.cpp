@@ -67,7 +67,7 @@ TEST(FuzzRegression, OnlyKnownTargetsAreKept) {
 }
 
 TEST(FuzzRegression, EverySelectorOfTheMakerHarness) {
-    // Each maker, version, model, container and byte order the maker target can choose, with notes
+    // Each layout, version, model, container and byte order the maker target can choose, with notes
     // that end before, inside and after a directory: the target's own code runs here on every build.
     using namespace std::string_literals;
     const std::vector<std::string> notes = {
@@ -80,10 +80,16 @@ TEST(FuzzRegression, EverySelectorOfTheMakerHarness) {
         "OLYMP\0\1\0\x7F\x7F"s,
         std::string(12, '\xFF') + std::string(40, '\0'),
     };
-    for (int selector = 0; selector < 256; ++selector) {
-        for (const std::string& note : notes) {
-            SCOPED_TRACE(selector);
-            EXPECT_TRUE(fuzzing::ReadMakerNote(static_cast<char>(selector) + note));
+    // Every layout (and one past the last, which wraps to the first) with every model, version,
+    // container and byte order.
+    const size_t layouts = MakerLayouts().size();
+    for (size_t layout = 0; layout <= layouts; ++layout) {
+        for (const int flags : {0x00, 0x08, 0x10, 0x20, 0x30, 0x40, 0x80, 0xC8, 0xF8}) {
+            for (const std::string& note : notes) {
+                SCOPED_TRACE(std::to_string(layout) + " " + std::to_string(flags));
+                EXPECT_TRUE(fuzzing::ReadMakerNote(std::string(1, static_cast<char>(layout)) +
+                                                   static_cast<char>(flags) + note));
+            }
         }
     }
 }
