@@ -89,8 +89,8 @@ std::optional<TBox> TBoxWalker::ReadHeader(uint64_t offset, uint64_t end) {
     box.Payload = offset + headerSize; // headerSize <= 32 and got >= headerSize: inside the source
     if (size > room) {
         Note(TypeText(box.Type)
-                 .append(end >= SourceSize ? " box past the end of the file"
-                                           : " box past the end of its parent box")
+                 .append(end >= SourceSize && !Nested ? " box past the end of the file"
+                                                      : " box past the end of its parent box")
                  .append("; read as far as it goes"));
         box.End = end;
     } else {
@@ -124,8 +124,12 @@ std::optional<uint64_t> TiffAfterOffset(std::string_view bytes) {
     const auto skip = view.U32(0, true);
     if (!skip || !view.Holds(4, *skip)) return std::nullopt;
     const uint64_t at = 4 + uint64_t{*skip};
-    if (!IsTiffHeader(bytes.substr(static_cast<size_t>(at)))) return std::nullopt;
-    return at;
+    if (IsTiffHeader(bytes.substr(static_cast<size_t>(at)))) return at;
+    // Some writers give an offset of 0 and still put JPEG's "Exif\0\0" before the TIFF header.
+    if (bytes.size() > 10 && bytes.substr(4, 6) == std::string_view("Exif\0\0", 6) &&
+        IsTiffHeader(bytes.substr(10)))
+        return 10;
+    return std::nullopt;
 }
 
 void AddTiff(TContainerScan& out, std::string_view bytes, uint64_t at, uint64_t fileOffset, TTagGroup group) {

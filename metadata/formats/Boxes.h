@@ -47,7 +47,7 @@ public:
         : Source(source), SourceSize(sourceSize), Out(out) {}
     // A walk over other bytes (a box copied out) that counts against the same bound as `parent`.
     TBoxWalker(TByteSource& source, uint64_t sourceSize, TBoxWalker& parent)
-        : Source(source), SourceSize(sourceSize), Out(parent.Out), Count(parent.Count),
+        : Source(source), SourceSize(sourceSize), Out(parent.Out), Nested(true), Count(parent.Count),
           Stopped(parent.Stopped) {}
     TBoxWalker(const TBoxWalker&) = delete;
     TBoxWalker& operator=(const TBoxWalker&) = delete;
@@ -86,6 +86,7 @@ public:
     TContainerScan& Out;
 
 private:
+    bool Nested = false; // the source is a box's payload, not the file
     int OwnCount = 0;
     bool OwnStopped = false;
     int* Count = &OwnCount;

@@ -139,7 +139,9 @@ private:
     uint32_t Primary = 0;
     bool HasPrimary = false;
     std::map<uint32_t, TItem> Items;
-    std::vector<TProperty> Properties;
+    std::string Meta;
+    std::vector<TProperty> Properties; // views into Meta
+    TByteView Associations;            // ipma's payload, in Meta
     std::vector<uint32_t> Thumbnails;
     std::string Idat;
     uint64_t ExtentsRead = 0;
@@ -193,7 +195,9 @@ bool TIsoScan::Run() {
 // --- HEIF and AVIF -----------------------------------------------------------------------------
 
 void TIsoScan::ReadMeta(const TBox& box) {
-    const std::string bytes = Walker.ReadPayload(box, "meta box");
+    // Kept for the whole scan: the properties are views into it.
+    Meta = Walker.ReadPayload(box, "meta box");
+    const std::string& bytes = Meta;
     TMemorySource memory(bytes);
     TBoxWalker walker(memory, bytes.size(), Walker);
     const TByteView meta(bytes);
@@ -242,8 +246,9 @@ void TIsoScan::ReadMetaChild(TBoxWalker& walker, const TBox& box, TByteView meta
                         {property.Type, meta.Clip(property.Payload, property.PayloadSize())});
                     return true;
                 });
-            } else if (child.Type == FourCC("ipma")) {
-                ReadAssociations(meta.Clip(child.Payload, child.PayloadSize()));
+            } else if (child.Type == FourCC("ipma") && Associations.Empty()) {
+                // Read once every item is known: iinf and iloc may follow iprp.
+                Associations = meta.Clip(child.Payload, child.PayloadSize());
             }
             return true;
         });
@@ -443,6 +448,7 @@ std::string TIsoScan::ItemBytes(const TItem& item, bool& oneExtentInFile, uint64
 }
 
 void TIsoScan::Resolve() {
+    ReadAssociations(Associations);
     // A mif1 file whose primary picture is HEVC coded (alone or in tiles) is HEIC.
     if (Kind == EKind::Heif && HasPrimary) {
         const auto it = Items.find(Primary);

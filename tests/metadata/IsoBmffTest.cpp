@@ -280,11 +280,12 @@ TEST(IsoBmffTest, PrimaryItemPropertiesAndBrands) {
             properties += t;
             indices.push_back(static_cast<uint8_t>(indices.size() + 1));
         }
-        const TContainerScan scan = Scan(
-            ScanIsoBmff, Heif("",
-                              FullBox("pitm", 0, Be(7, 2)) + FullBox("iinf", 0, Be(1, 2) + Infe(7, "hvc1")) +
-                                  Iprp(properties, 7, indices),
-                              "mif1"));
+        const TContainerScan scan =
+            Scan(ScanIsoBmff, Heif("",
+                                   // iprp first: its associations wait for the items named after it
+                                   Iprp(properties, 7, indices) + FullBox("pitm", 0, Be(7, 2)) +
+                                       FullBox("iinf", 0, Be(1, 2) + Infe(7, "hvc1")),
+                                   "mif1"));
         EXPECT_EQ(scan.Orientation, c.Orientation) << c.Transforms.size();
         EXPECT_EQ(scan.Width, 640u);
         EXPECT_EQ(scan.Height, 480u);
