@@ -215,6 +215,40 @@ TEST(IsoBmffTest, RealSamplesAsExiftoolSeesThem) {
     EXPECT_NE(Notes(cr3).find("PRVW box past the end of its parent box"), std::string::npos) << Notes(cr3);
 }
 
+// Bytes in memory as a source that counts the reads asked of it and the bytes they ask for.
+class TCountingSource : public TByteSource {
+public:
+    explicit TCountingSource(std::string_view bytes) : Bytes(bytes) {}
+    size_t ReadAt(uint64_t offset, char* into, size_t n) override {
+        ++Reads;
+        BytesRead += n;
+        return TMemorySource(Bytes).ReadAt(offset, into, n);
+    }
+    std::string_view Bytes;
+    int Reads = 0;
+    uint64_t BytesRead = 0;
+};
+
+TEST(IsoBmffTest, ReadsHeadersAndMetadataOnly) {
+    // Each sample costs its metadata blocks and box headers: the AVIF's Exif item alone is 18040 bytes.
+    for (const char* name : {"iPhone_11_Pro.heic", "Canon_EOS_70D.avif", "CanonRaw.cr3"}) {
+        const std::string bytes = ReadAll(SamplePath(name));
+        TCountingSource source(bytes);
+        TContainerScan out;
+        EXPECT_TRUE(ScanIsoBmff(source, bytes.size(), out));
+        EXPECT_LT(source.BytesRead, 32u << 10) << name;
+        EXPECT_LT(source.Reads, 40) << name;
+    }
+    // A 50 MB mdat before meta is passed over by its header.
+    const std::string head = Ftyp("heic", "") + Be(50000000 + 8, 4) + "mdat";
+    std::string file = head + std::string(50000000, '\0') +
+                       FullBox("meta", 0, FullBox("iinf", 0, Be(1, 2) + Infe(2, "Exif")));
+    TCountingSource source(file);
+    TContainerScan out;
+    EXPECT_TRUE(ScanIsoBmff(source, file.size(), out));
+    EXPECT_LT(source.BytesRead, 4096u);
+}
+
 // --- crafted HEIF ------------------------------------------------------------------------------
 
 TEST(IsoBmffTest, ExifItemInIdatAndAcrossExtents) {
