@@ -132,8 +132,24 @@ std::optional<uint64_t> TiffAfterOffset(std::string_view bytes) {
     return std::nullopt;
 }
 
+namespace {
+void TooMany(TContainerScan& out, const char* what) {
+    const std::string text =
+        std::string("more than ") + std::to_string(kMaxBlocks) + " " + what + "; the rest are not read";
+    if (std::find(out.Notes.begin(), out.Notes.end(), text) == out.Notes.end() &&
+        out.Notes.size() < kMaxNotes)
+        out.Notes.push_back(text);
+}
+} // namespace
+
+void AddXmp(TContainerScan& out, std::string bytes) {
+    if (out.Xmp.size() >= kMaxBlocks) return TooMany(out, "XMP packets");
+    out.Xmp.push_back(std::move(bytes));
+}
+
 void AddTiff(TContainerScan& out, std::string_view bytes, uint64_t at, uint64_t fileOffset, TTagGroup group) {
     if (at >= bytes.size()) return;
+    if (out.Exif.size() >= kMaxBlocks) return TooMany(out, "EXIF blocks");
     TTiffStructure tiff;
     tiff.Bytes = std::string(bytes.substr(static_cast<size_t>(at)));
     tiff.FileOffset = fileOffset == TTiffStructure::kNotInFile || fileOffset > UINT64_MAX - at

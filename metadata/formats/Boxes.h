@@ -98,8 +98,12 @@ private:
 std::optional<uint64_t> TiffAfterOffset(std::string_view bytes);
 bool IsTiffHeader(std::string_view bytes);
 
+// EXIF structures, and XMP packets, that one scan keeps; no real file comes near.
+inline constexpr size_t kMaxBlocks = 16;
+
 // The TIFF structure beginning at `at` of `bytes` (which lie at `fileOffset` in the file, or nowhere),
-// added to the scan's Exif.
+// added to the scan's Exif; an XMP packet added to its Xmp. Both keep to kMaxBlocks.
 void AddTiff(TContainerScan& out, std::string_view bytes, uint64_t at, uint64_t fileOffset, TTagGroup group);
+void AddXmp(TContainerScan& out, std::string bytes);
 
 } // namespace quillmark::boxes

@@ -174,7 +174,7 @@ bool TIsoScan::Run() {
         } else if (box.Type == FourCC("moov") && Kind == EKind::Cr3) {
             ReadMovie(box, 1);
         } else if (box.Type == FourCC("uuid") && box.Uuid == kXmpUuid) {
-            if (Out.Xmp.size() < 16) Out.Xmp.push_back(Walker.ReadPayload(box, "XMP box"));
+            boxes::AddXmp(Out, Walker.ReadPayload(box, "XMP box"));
         } else if (box.Type == FourCC("uuid") && box.Uuid == kPreviewUuid && Kind == EKind::Cr3) {
             // Eight bytes, then the PRVW box.
             if (box.PayloadSize() >= 8)
@@ -531,12 +531,16 @@ void TIsoScan::Resolve() {
             break;
         }
         const TItem& item = Items[id];
+        if ((item.Type == FourCC("mime") ? Out.Xmp.size() : Out.Exif.size()) >= boxes::kMaxBlocks) {
+            Walker.Note("more metadata items than are kept; the rest are not read");
+            continue;
+        }
         bool inFile = false;
         uint64_t fileOffset = 0;
         const std::string bytes = ItemBytes(item, inFile, fileOffset);
         kept += bytes.size();
         if (item.Type == FourCC("mime")) {
-            if (!bytes.empty()) Out.Xmp.push_back(bytes);
+            if (!bytes.empty()) boxes::AddXmp(Out, bytes);
             continue;
         }
         const auto tiff = boxes::TiffAfterOffset(bytes);
@@ -571,8 +575,8 @@ void TIsoScan::ReadMovie(const TBox& box, int depth) {
     Walker.Walk(box.Payload, box.End, depth, [&](const TBox& child) {
         if (child.Type == FourCC("uuid") && child.Uuid == kCanonUuid) {
             ReadCanon(child, depth + 1);
-        } else if (child.Type == FourCC("uuid") && child.Uuid == kXmpUuid && Out.Xmp.size() < 16) {
-            Out.Xmp.push_back(Walker.ReadPayload(child, "XMP box"));
+        } else if (child.Type == FourCC("uuid") && child.Uuid == kXmpUuid) {
+            boxes::AddXmp(Out, Walker.ReadPayload(child, "XMP box"));
         }
         return true;
     });

@@ -16,7 +16,6 @@ using boxes::TBoxWalker;
 constexpr std::string_view kSignature("\0\0\0\x0cjP  \x0d\x0a\x87\x0a", 12);
 constexpr std::string_view kExifUuid("JpgTiffExif->JP2", 16);
 constexpr std::string_view kXmpUuid("\xbe\x7a\xcf\xcb\x97\xa9\x42\xe8\x9c\x71\x99\x94\x91\xe3\xaf\xac", 16);
-constexpr size_t kMaxPackets = 16;
 
 bool KnownBrand(TByteView ftyp) {
     const auto known = [](std::optional<uint32_t> b) {
@@ -73,10 +72,10 @@ bool ScanJpeg2000(TByteSource& source, uint64_t fileSize, TContainerScan& out) {
                     std::string_view(bytes).substr(0, 6) == std::string_view("Exif\0\0", 6) ? 6 : 0;
                 if (!boxes::IsTiffHeader(std::string_view(bytes).substr(static_cast<size_t>(at))))
                     walker.Note("EXIF box without a TIFF header");
-                else if (out.Exif.size() < kMaxPackets)
+                else
                     boxes::AddTiff(out, bytes, at, box.Payload, tgIFD0);
             } else if (box.Type == FourCC("uuid") && box.Uuid == kXmpUuid) {
-                if (out.Xmp.size() < kMaxPackets) out.Xmp.push_back(walker.ReadPayload(box, "XMP box"));
+                boxes::AddXmp(out, walker.ReadPayload(box, "XMP box"));
             }
             return true;
         });

@@ -21,7 +21,6 @@ using boxes::TBoxWalker;
 constexpr std::string_view kSignature("\0\0\0\x0cJXL \x0d\x0a\x87\x0a", 12);
 // Bytes decompressed from all brob boxes of a file together.
 constexpr uint64_t kMaxInflatedBytes = 4 * kMaxBlockBytes;
-constexpr size_t kMaxPackets = 16;
 
 // The codestream's bits, least significant first.
 class TBits {
@@ -120,7 +119,7 @@ private:
     // An Exif or XMP block, at `fileOffset` in the file (or nowhere when decompressed).
     void Keep(uint32_t type, const std::string& bytes, uint64_t fileOffset) {
         if (type == FourCC("xml ")) {
-            if (Out.Xmp.size() < kMaxPackets) Out.Xmp.push_back(bytes);
+            boxes::AddXmp(Out, bytes);
             return;
         }
         const auto tiff = boxes::TiffAfterOffset(bytes);
@@ -128,7 +127,7 @@ private:
             Walker.Note("Exif box without a TIFF header where its offset points");
             return;
         }
-        if (Out.Exif.size() < kMaxPackets) boxes::AddTiff(Out, bytes, *tiff, fileOffset, tgIFD0);
+        boxes::AddTiff(Out, bytes, *tiff, fileOffset, tgIFD0);
     }
 
     // A brob box: the real box type, then a Brotli stream of its payload. Only Exif and XMP are

@@ -447,6 +447,14 @@ TEST(IsoBmffTest, JpegXlBoxesAndBrotli) {
     EXPECT_EQ(scan.Width, 200u);
     EXPECT_EQ(scan.Height, 130u);
 
+    // Twenty Exif boxes: sixteen are kept, and the rest said.
+    std::string many = head;
+    for (int i = 0; i < 20; ++i)
+        many += Box("Exif", kExifPayload);
+    const TContainerScan crowded = Scan(ScanJpegXl, many);
+    EXPECT_EQ(crowded.Exif.size(), 16u);
+    EXPECT_NE(Notes(crowded).find("more than 16 EXIF blocks"), std::string::npos) << Notes(crowded);
+
     // A bare codestream: small SizeHeader, height (1+1)*8, ratio 7 (2:1).
     const TContainerScan bare = Scan(ScanJpegXl, std::string("\xff\x0a\xc3\x01", 4));
     EXPECT_EQ(bare.Format, "JXL");
