@@ -125,6 +125,7 @@ private:
     void ReadReferences(TBoxWalker& walker, const TBox& box, TByteView meta, int depth);
     void ReadAssociations(TByteView ipma);
     void Resolve();
+    uint32_t CodedType(const TItem& item) const;
     std::string ItemBytes(const TItem& item, bool& oneExtentInFile, uint64_t& fileOffset);
     void ReadCanon(const TBox& box, int depth);
     void ReadMovie(const TBox& box, int depth);
@@ -413,6 +414,13 @@ void TIsoScan::ReadAssociations(TByteView ipma) {
     }
 }
 
+// How a picture item is coded: its own type, or for a grid its first tile's.
+uint32_t TIsoScan::CodedType(const TItem& item) const {
+    if (item.Type != FourCC("grid") || item.Derives.empty()) return item.Type;
+    const auto tile = Items.find(item.Derives[0]);
+    return tile == Items.end() ? item.Type : tile->second.Type;
+}
+
 // The item's bytes joined from its extents, at most kMaxBlockBytes.
 std::string TIsoScan::ItemBytes(const TItem& item, bool& oneExtentInFile, uint64_t& fileOffset) {
     oneExtentInFile = false;
@@ -453,12 +461,7 @@ void TIsoScan::Resolve() {
     if (Kind == EKind::Heif && HasPrimary) {
         const auto it = Items.find(Primary);
         if (it != Items.end()) {
-            uint32_t type = it->second.Type;
-            if (type == FourCC("grid") && !it->second.Derives.empty()) {
-                const auto tile = Items.find(it->second.Derives[0]);
-                if (tile != Items.end()) type = tile->second.Type;
-            }
-            if (type == FourCC("hvc1")) {
+            if (CodedType(it->second) == FourCC("hvc1")) {
                 Kind = EKind::Heic;
                 Out.Format = "HEIC";
             }
@@ -557,10 +560,11 @@ void TIsoScan::Resolve() {
         const TItem& item = it->second;
         TPreview preview;
         preview.Kind = "Thumbnail";
-        preview.Codec = item.Type == FourCC("hvc1")   ? "HEVC"
-                        : item.Type == FourCC("av01") ? "AV1"
-                        : item.Type == FourCC("jpeg") ? "JPEG"
-                                                      : "";
+        const uint32_t type = CodedType(item);
+        preview.Codec = type == FourCC("hvc1")   ? "HEVC"
+                        : type == FourCC("av01") ? "AV1"
+                        : type == FourCC("jpeg") ? "JPEG"
+                                                 : "";
         if (item.Located && item.DataRef == 0 && item.Method == 0 && item.Extents.size() == 1 &&
             item.Extents[0].Length != 0)
             preview.Region = {item.Extents[0].Offset, item.Extents[0].Length};
