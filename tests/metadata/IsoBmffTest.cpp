@@ -276,6 +276,16 @@ TEST(IsoBmffTest, ExifItemInIdatAndAcrossExtents) {
     EXPECT_EQ(joined.Exif[0].Bytes, kExifPayload.substr(4));
     EXPECT_EQ(joined.Exif[0].FileOffset, TTiffStructure::kNotInFile);
 
+    // iloc version 2 (32-bit item ids, 8-byte offsets, 4-byte extent indices) and an infe of version 3.
+    const std::string iloc2 = FullBox("iloc", 2,
+                                      Be(0x8404, 2) + Be(1, 4) + Be(0x10002, 4) + Be(0, 2) + Be(0, 2) +
+                                          Be(1, 2) + Be(0, 4) + Be(kDataAt, 8) + Be(kExifPayload.size(), 4));
+    const std::string infe3 = FullBox("infe", 3, Be(0x10002, 4) + Be(0, 2) + "Exif" + std::string(1, '\0'));
+    const TContainerScan wide =
+        Scan(ScanIsoBmff, Heif(kExifPayload, FullBox("iinf", 1, Be(1, 4) + infe3) + iloc2));
+    ASSERT_EQ(wide.Exif.size(), 1u) << Notes(wide);
+    EXPECT_EQ(wide.Exif[0].FileOffset, kDataAt + 4);
+
     // One extent in the file: the TIFF header's own offset.
     const TContainerScan single =
         Scan(ScanIsoBmff,
