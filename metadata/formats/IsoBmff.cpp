@@ -566,8 +566,16 @@ void TIsoScan::Resolve() {
                         : type == FourCC("jpeg") ? "JPEG"
                                                  : "";
         if (item.Located && item.DataRef == 0 && item.Method == 0 && item.Extents.size() == 1 &&
-            item.Extents[0].Length != 0)
-            preview.Region = {item.Extents[0].Offset, item.Extents[0].Length};
+            item.Extents[0].Length != 0) {
+            const TExtent& extent = item.Extents[0];
+            if (extent.Offset >= FileSize) {
+                Walker.Note("thumbnail item past the end of the file");
+            } else {
+                if (extent.Length > FileSize - extent.Offset)
+                    Walker.Note("thumbnail item past the end of the file");
+                preview.Region = {extent.Offset, std::min(extent.Length, FileSize - extent.Offset)};
+            }
+        }
         size(item, preview.Width, preview.Height);
         Out.Previews.push_back(preview);
     }

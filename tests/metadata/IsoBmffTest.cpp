@@ -1,5 +1,6 @@
 // The box formats' scans: HEIF/HEIC, AVIF and CR3 (ScanIsoBmff), JPEG XL and JPEG 2000, on the real
 // samples (facts checked with exiftool -v3) and on crafted boxes that go wrong in every way a box can.
+#include "../../fuzz/IsoBmffBody.h"
 #include "TestFiles.h"
 #include "formats/Scans.h"
 
@@ -247,6 +248,30 @@ TEST(IsoBmffTest, ReadsHeadersAndMetadataOnly) {
     TContainerScan out;
     EXPECT_TRUE(ScanIsoBmff(source, file.size(), out));
     EXPECT_LT(source.BytesRead, 4096u);
+}
+
+// Every cut of the samples (a file copied in part) and every byte of their first kilobyte turned to
+// 0xFF keeps the promises the fuzz target checks. A cut through QuickTime.heic's mdat once left its
+// thumbnail's region past the end of the file.
+TEST(IsoBmffTest, CutAndDamagedSamplesKeepThePromises) {
+    for (const char* name :
+         {"QuickTime.heic", "JXL2.jxl", "CanonRaw.cr3", "Canon_EOS_70D.avif", "iPhone_11_Pro.heic"}) {
+        SCOPED_TRACE(name);
+        const std::string whole = ReadAll(SamplePath(name)).substr(0, 60000);
+        const size_t step = whole.size() / 500 + 1;
+        for (size_t cut = 0; cut < whole.size(); cut += step)
+            ASSERT_TRUE(fuzzing::ScanBoxFormats(std::string_view(whole).substr(0, cut))) << cut;
+        for (size_t at = 0; at < std::min<size_t>(whole.size(), 1024); ++at) {
+            std::string damaged = whole;
+            damaged[at] = '\xff';
+            ASSERT_TRUE(fuzzing::ScanBoxFormats(damaged)) << at;
+        }
+    }
+    const std::string cut = ReadAll(SamplePath("QuickTime.heic")).substr(0, 0x260);
+    const TContainerScan scan = Scan(ScanIsoBmff, cut);
+    ASSERT_EQ(scan.Previews.size(), 1u);
+    EXPECT_EQ(scan.Previews[0].Region.Length, 3u); // 0x25d..0x260 of 0x12
+    EXPECT_NE(Notes(scan).find("thumbnail item past the end of the file"), std::string::npos) << Notes(scan);
 }
 
 // --- crafted HEIF ------------------------------------------------------------------------------
