@@ -76,6 +76,11 @@ bool ScanJpeg2000(TByteSource& source, uint64_t fileSize, TContainerScan& out) {
                     boxes::AddTiff(out, bytes, at, box.Payload, tgIFD0);
             } else if (box.Type == FourCC("uuid") && box.Uuid == kXmpUuid) {
                 boxes::AddXmp(out, walker.ReadPayload(box, "XMP box"));
+            } else if (box.Type == FourCC("xml ")) {
+                // Some writers keep XMP in an XML box; other XML (GML, for one) stays out.
+                std::string xml = walker.ReadPayload(box, "XML box");
+                if (xml.find("<x:xmpmeta") != std::string::npos || xml.find("<?xpacket") != std::string::npos)
+                    boxes::AddXmp(out, std::move(xml));
             }
             return true;
         });

@@ -510,7 +510,8 @@ TEST(IsoBmffTest, Jpeg2000HeaderAndUuidBoxes) {
                         Box("colr", std::string("\x02\x00\x00", 3) + icc)) +
         Box("uuid", "JpgTiffExif->JP2" + tiff) +
         Box("uuid", "JpgTiffExif->JP2Exif" + std::string(2, '\0') + tiff) +
-        Box("uuid", xmpUuid + "<?xpacket begin?>") + Box("jp2c", std::string("\xff\x4f\xff\x51", 4));
+        Box("uuid", xmpUuid + "<?xpacket begin?>") + Box("xml ", "<gml:FeatureCollection/>") +
+        Box("xml ", "<x:xmpmeta/>") + Box("jp2c", std::string("\xff\x4f\xff\x51", 4));
     const TContainerScan scan = Scan(ScanJpeg2000, file);
     EXPECT_EQ(scan.Format, "JP2");
     EXPECT_EQ(scan.Width, 400u);
@@ -520,8 +521,9 @@ TEST(IsoBmffTest, Jpeg2000HeaderAndUuidBoxes) {
     EXPECT_EQ(scan.Exif[0].Bytes, tiff);
     EXPECT_EQ(scan.Exif[0].FileOffset, file.find(tiff));
     EXPECT_EQ(scan.Exif[1].Bytes, tiff);
-    ASSERT_EQ(scan.Xmp.size(), 1u);
+    ASSERT_EQ(scan.Xmp.size(), 2u);
     EXPECT_EQ(scan.Xmp[0], "<?xpacket begin?>");
+    EXPECT_EQ(scan.Xmp[1], "<x:xmpmeta/>");
     EXPECT_TRUE(scan.Notes.empty()) << Notes(scan);
 
     // Another brand (Motion JPEG 2000), and no ftyp at all, are not this scan's.
