@@ -44,7 +44,7 @@ struct TItem {
     std::string ContentType;
     bool Located = false;
     unsigned Method = 0;  // 0 file offsets, 1 idat, 2 another item
-    uint32_t DataRef = 0; // 0: this file
+    uint32_t DataRef = 0; // 0: this file; else an entry of dref, which may say "this file" too
     std::vector<TExtent> Extents;
     std::vector<uint16_t> Properties; // ipco indices (1-based) in association order
     std::vector<uint32_t> Describes;  // cdsc
@@ -126,6 +126,9 @@ private:
     void ReadAssociations(TByteView ipma);
     void Resolve();
     uint32_t CodedType(const TItem& item) const;
+    bool InThisFile(const TItem& item) const {
+        return item.DataRef == 0 || (item.DataRef <= SelfContained.size() && SelfContained[item.DataRef - 1]);
+    }
     std::string ItemBytes(const TItem& item, bool& oneExtentInFile, uint64_t& fileOffset);
     void ReadCanon(const TBox& box, int depth);
     void ReadMovie(const TBox& box, int depth);
@@ -145,6 +148,7 @@ private:
     TByteView Associations;            // ipma's payload, in Meta
     std::vector<uint32_t> Thumbnails;
     std::string Idat;
+    std::vector<bool> SelfContained; // dref's entries, 1-based in iloc
     uint64_t ExtentsRead = 0;
 };
 
@@ -235,6 +239,18 @@ void TIsoScan::ReadMetaChild(TBoxWalker& walker, const TBox& box, TByteView meta
         break;
     case FourCC("iref"):
         ReadReferences(walker, box, meta, depth);
+        break;
+    case FourCC("dinf"):
+        // dref's entries: a 'url ' whose flag 1 is set means the file itself.
+        walker.Walk(box.Payload, box.End, depth + 1, [&](const TBox& dref) {
+            if (dref.Type == FourCC("dref") && dref.PayloadSize() >= 8 && SelfContained.empty())
+                walker.Walk(dref.Payload + 8, dref.End, depth + 2, [&](const TBox& entry) {
+                    const auto flags = meta.U32(entry.Payload, true);
+                    SelfContained.push_back(entry.Type == FourCC("url ") && flags && (*flags & 1));
+                    return true;
+                });
+            return true;
+        });
         break;
     case FourCC("idat"):
         if (Idat.empty()) Idat = std::string(payload.Data());
@@ -425,7 +441,7 @@ uint32_t TIsoScan::CodedType(const TItem& item) const {
 std::string TIsoScan::ItemBytes(const TItem& item, bool& oneExtentInFile, uint64_t& fileOffset) {
     oneExtentInFile = false;
     std::string bytes;
-    if (!item.Located || item.DataRef != 0 || item.Method > 1) {
+    if (!item.Located || !InThisFile(item) || item.Method > 1) {
         Walker.Note("item whose bytes lie elsewhere (another file or item); not read");
         return bytes;
     }
@@ -565,7 +581,7 @@ void TIsoScan::Resolve() {
                         : type == FourCC("av01") ? "AV1"
                         : type == FourCC("jpeg") ? "JPEG"
                                                  : "";
-        if (item.Located && item.DataRef == 0 && item.Method == 0 && item.Extents.size() == 1 &&
+        if (item.Located && InThisFile(item) && item.Method == 0 && item.Extents.size() == 1 &&
             item.Extents[0].Length != 0) {
             const TExtent& extent = item.Extents[0];
             if (extent.Offset >= FileSize) {

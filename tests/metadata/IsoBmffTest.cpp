@@ -311,6 +311,17 @@ TEST(IsoBmffTest, ExifItemInIdatAndAcrossExtents) {
     ASSERT_EQ(wide.Exif.size(), 1u) << Notes(wide);
     EXPECT_EQ(wide.Exif[0].FileOffset, kDataAt + 4);
 
+    // Data reference 1 names a self-contained 'url ' entry of dref: this file. Reference 2 names
+    // another file, and is not read.
+    const std::string dinf =
+        Box("dinf", FullBox("dref", 0, Be(2, 4) + FullBox("url ", 0, "", 1) + FullBox("url ", 0, "x.heic")));
+    for (const uint16_t reference : {1, 2}) {
+        std::string iloc = Iloc1({{2, 0, {{at, static_cast<uint32_t>(kExifPayload.size())}}}});
+        iloc.replace(8 + 4 + 4 + 2 + 2, 2, Be(reference, 2)); // header, version, sizes, count, id, method
+        const TContainerScan scan = Scan(ScanIsoBmff, Heif(kExifPayload, dinf + iinf + iloc));
+        EXPECT_EQ(scan.Exif.size(), reference == 1 ? 1u : 0u) << Notes(scan);
+    }
+
     // One extent in the file: the TIFF header's own offset.
     const TContainerScan single =
         Scan(ScanIsoBmff,
