@@ -339,7 +339,11 @@ bool TImageInfo::KeepsTrace(size_t bytes) const {
 
 void TImageInfo::AppendTrace(std::string& trace, std::string_view line) {
     if (TraceCut) return;
-    if (!KeepsTrace(line.size())) {
+    // What the trace will grow by: its text, or a new allocation twice its size.
+    const size_t needed = trace.size() + line.size();
+    const size_t growth =
+        needed <= trace.capacity() ? 0 : std::max(needed, 2 * trace.capacity()) - trace.capacity();
+    if (!KeepsTrace(growth)) {
         // The traces stop: what they would show next is left out, and the main trace says so.
         TraceCut = true;
         Budget().NoteCut();

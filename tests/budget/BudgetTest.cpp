@@ -19,8 +19,9 @@ std::atomic<int64_t> gHeld{0};
 std::atomic<int64_t> gPeak{0};
 
 void* Counted(size_t size, size_t align = 0) {
-    void* p = align > alignof(std::max_align_t) ? std::aligned_alloc(align, (size + align - 1) / align * align)
-                                                : std::malloc(size ? size : 1);
+    void* p = align > alignof(std::max_align_t)
+                  ? std::aligned_alloc(align, (size + align - 1) / align * align)
+                  : std::malloc(size ? size : 1);
     if (!p) throw std::bad_alloc();
     const int64_t held = gHeld += static_cast<int64_t>(malloc_usable_size(p));
     int64_t peak = gPeak.load();
@@ -122,9 +123,11 @@ TEST(ReadBudget, CraftedFilesCostAtMost64TimesTheirSize) {
             });
             EXPECT_LE(peak, Allowed(file.Bytes.size())) << c.What << " " << file.Name;
             // What the readers hold once read is what the budget allows, beside the bytes read.
-            EXPECT_LE(held, 2 * limit + static_cast<int64_t>(file.Bytes.size()) + kMb) << c.What << " " << file.Name;
-            std::printf("%-6s %-32s %9zu bytes: peak %7.1f MB (allowed %6.1f MB)\n", c.What, file.Name.c_str(),
-                        file.Bytes.size(), double(peak) / kMb, double(Allowed(file.Bytes.size())) / kMb);
+            EXPECT_LE(held, 2 * limit + static_cast<int64_t>(file.Bytes.size()) + kMb)
+                << c.What << " " << file.Name;
+            std::printf("%-6s %-32s %9zu bytes: peak %7.1f MB (allowed %6.1f MB)\n", c.What,
+                        file.Name.c_str(), file.Bytes.size(), double(peak) / kMb,
+                        double(Allowed(file.Bytes.size())) / kMb);
         }
     }
     ReaderSettings().KeepTraces = true;

@@ -41,7 +41,9 @@ inline std::string MakerSubDirectoryFanOut(int pointers, int entries) {
 // holding multi-byte characters, a right-to-left override and a line separator among them.
 inline std::string TextFanOut(int entries, size_t textBytes, bool tiff) {
     using namespace craft;
-    std::string text = Utf16Le("\xE2\x80\xAE" "Caf\xC3\xA9 \xE2\x80\xA8", false);
+    std::string text = Utf16Le("\xE2\x80\xAE"
+                               "Caf\xC3\xA9 \xE2\x80\xA8",
+                               false);
     const std::string unit = Utf16Le("\xC3\xA9t\xC3\xA9 ", false);
     while (text.size() + unit.size() <= textBytes)
         text += unit;
@@ -74,7 +76,7 @@ inline std::string MakerNoteFanOut(int pointers, int entries, size_t noteBytes) 
     TiffBlock note(false);
     note.WithoutHeader();
     for (int i = 0; i < entries; ++i)
-        note.Long(0, static_cast<uint16_t>(0x0010 + i % 4), {static_cast<uint32_t>(i)});
+        note.Long(0, i % 2 ? 0x000C : 0x0008, {static_cast<uint32_t>(i)}); // image and serial numbers
     std::string bytes = note.Build();
     if (bytes.size() < noteBytes) bytes.resize(noteBytes, '\0');
     if (bytes.size() % 2) bytes += '\0';
