@@ -96,23 +96,25 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
     TTagEntry row = LookupTagEntry(tag, kind);
     const auto& settings = ReaderSettings();
 
+    // Beyond half the budget a text keeps only a short head: no more of the value is decoded, so that
+    // thousands of entries pointing at one long text cost no more than their number.
+    const size_t textLimit = Budget().KeepsWholeValues() ? kTextInputLimit : kOverBudgetKeep;
     std::string text;
     if (IsEncodedText(row.Tag)) {
         // Texts whose bytes say how they are written: read by that, never cleaned into dots.
-        const std::string_view value = bytes.substr(0, 2 * kTextInputLimit);
-        text =
-            CutText(row.Tag == 0x9286 ? UserCommentBody(value, BigEndian) : WideText(value), kTextInputLimit);
+        const std::string_view value = bytes.substr(0, 2 * textLimit);
+        text = CutText(row.Tag == 0x9286 ? UserCommentBody(value, BigEndian) : WideText(value), textLimit);
     } else {
         if (type == ttAscii) {
             // What pads the value at its end (zero bytes, blanks) is no part of it.
-            text = CutText(AsciiValue(bytes.substr(0, kTextInputLimit + 1)), kTextInputLimit);
+            text = CutText(AsciiValue(bytes.substr(0, textLimit + 1)), textLimit);
         } else if (type == ttUndefined && !row.ValueMap.empty()) {
             // A code held in a single byte (FileSource, SceneType): mapped as a BYTE would be.
             text = ValueText(bytes, ttByte, row.ValueMap, row.FormatPattern, BigEndian);
         } else if (type == ttUndefined) {
             // Only the head that can be shown is looked at for its closing zero.
-            const std::string_view head = bytes.substr(0, kTextInputLimit + 1);
-            const std::string v = CutText(head.substr(0, head.find('\0')), kTextInputLimit);
+            const std::string_view head = bytes.substr(0, textLimit + 1);
+            const std::string v = CutText(head.substr(0, head.find('\0')), textLimit);
             text.reserve(v.size() + 2);
             text.append(1, '"').append(v).append(1, '"');
         } else {

@@ -195,13 +195,15 @@ void TImageInfo::ListMakerEntry(uint16_t tag, uint16_t type, std::string_view ra
     if (!BuildsLists()) return;
     auto& settings = ReaderSettings();
     const auto byteCount = static_cast<int64_t>(raw.size());
+    // Beyond half the budget only a short head of a text is read, as the directory walk does.
+    const size_t textLimit = Budget().KeepsWholeValues() ? kTextInputLimit : kOverBudgetKeep;
     std::string valueText;
     if (type == ttAscii) {
         // Only the head that can be shown is looked at for its closing zero.
-        const std::string_view head = raw.substr(0, kTextInputLimit);
+        const std::string_view head = raw.substr(0, textLimit);
         valueText = "\"" + std::string(head.substr(0, head.find('\0'))) + "\"";
     } else if (type == ttUndefined)
-        valueText = "\"" + std::string(raw.substr(0, kTextInputLimit)) + "\"";
+        valueText = "\"" + std::string(raw.substr(0, textLimit)) + "\"";
     else
         valueText = ValueText(raw, type, row && settings.DecodeValues ? row->ValueMap : "",
                               row ? row->FormatPattern : "", BigEndian);

@@ -93,7 +93,7 @@ inline std::string MakerNoteFanOut(int pointers, int entries, size_t noteBytes) 
 // The crafted files, the TIFF ones near `tiffBytes` bytes each (at least the size their layout
 // needs); the JPEG ones are as large as a JPEG's EXIF section allows at most.
 inline std::vector<TCraftedFile> CraftedFiles(size_t tiffBytes) {
-    const size_t iptcDatasets = std::max<size_t>(tiffBytes / 5, 1000);
+    const size_t iptcDatasets = std::max<size_t>((tiffBytes - std::min<size_t>(tiffBytes, 64)) / 5, 1000);
     const size_t xpText = tiffBytes > 786432 + 8192 ? tiffBytes - 786432 : 8192;
     const size_t note = tiffBytes / 2 > 786436 ? tiffBytes / 2 : 786436;
     return {
