@@ -131,7 +131,7 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
             text = CleanText(text);
         }
     }
-    if (BuildsTrace()) {
+    if (BuildsTrace() && !TraceCut) {
         std::string& trace = kind == dkThumbnail ? ThumbTrace : Trace;
         AppendTrace(trace, TraceLine(tag, row.Caption, text, size, valuePos));
     }

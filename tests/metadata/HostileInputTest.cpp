@@ -566,6 +566,8 @@ TEST(HostileInput, TextsOverTheBudgetAreReallyShortened) {
     EXPECT_GT(cut, 50u);
     EXPECT_LE(d.ExifReader->KeptTotal(), d.Budget.LimitBytes());
     EXPECT_EQ(d.ExifReader->Entries.back().Caption, TReadBudget::kCutNote);
+    // The trace of the same entries stops first, and says so.
+    EXPECT_TRUE(d.ExifReader->Trace.ends_with(TReadBudget::kCutNote));
     // The text's right-to-left override and line separator never reach the report as they are.
     const TFileReport report = RenderReport(d, true);
     EXPECT_EQ(report.Text.find("\xE2\x80\xAE"), std::string::npos);
