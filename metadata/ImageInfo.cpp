@@ -292,14 +292,15 @@ void TImageInfo::HandOffMakerNote(std::string_view bytes, int64_t valuePos) {
 
 bool TImageInfo::ReadThumbnailDirectory() {
     // Its entries, once read, stay: another look (a second report of the same photo) reads nothing.
-    if (std::exchange(ThumbnailRead, true)) return true;
+    if (ThumbnailRead) return *ThumbnailRead;
     try {
         ReadDirectory(static_cast<int64_t>(ThumbnailStart) + 9, 9, static_cast<int64_t>(ThumbnailLength) - 12,
                       dkThumbnail);
-        return true;
+        ThumbnailRead = true;
     } catch (const std::exception&) {
-        return false;
+        ThumbnailRead = false;
     }
+    return *ThumbnailRead;
 }
 
 int TImageInfo::AddMakerItem(const std::string& name, const std::string& value, uint16_t fieldType,

@@ -8,6 +8,7 @@
 #include "TagEntry.h"
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
@@ -183,7 +184,7 @@ private:
     // point at is walked once.
     std::set<int64_t> MakerNotesWalked;
     std::set<std::pair<int64_t, int64_t>> MakerVisited;
-    bool ThumbnailRead = false;
+    std::optional<bool> ThumbnailRead; // set once the thumbnail directory was read: whether it could be
     bool TraceCut = false;
     bool CutNoted[2] = {false, false};
     TReadBudget OwnBudget; // for a reader without a container

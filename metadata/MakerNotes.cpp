@@ -202,11 +202,12 @@ void TImageInfo::ListMakerEntry(uint16_t tag, uint16_t type, std::string_view ra
         // Only the head that can be shown is looked at for its closing zero.
         const std::string_view head = raw.substr(0, textLimit);
         valueText = "\"" + std::string(head.substr(0, head.find('\0'))) + "\"";
-    } else if (type == ttUndefined)
+    } else if (type == ttUndefined) {
         valueText = "\"" + std::string(raw.substr(0, textLimit)) + "\"";
-    else
+    } else {
         valueText = ValueText(raw, type, row && settings.DecodeValues ? row->ValueMap : "",
                               row ? row->FormatPattern : "", BigEndian);
+    }
 
     settings.MultiLine = false;
     std::string display;
