@@ -122,8 +122,9 @@ TEST(ReadBudget, CraftedFilesCostAtMost64TimesTheirSize) {
                 }
             });
             EXPECT_LE(peak, Allowed(file.Bytes.size())) << c.What << " " << file.Name;
-            // What the readers hold once read is what the budget allows, beside the bytes read.
-            EXPECT_LE(held, 2 * limit + static_cast<int64_t>(file.Bytes.size()) + kMb)
+            // What the readers hold once read is what the budget allows, beside the bytes read (a
+            // TIFF's block is kept by its section, the container and the directory walk).
+            EXPECT_LE(held, 2 * limit + 3 * static_cast<int64_t>(file.Bytes.size()) + kMb)
                 << c.What << " " << file.Name;
             std::printf("%-6s %-32s %9zu bytes: peak %7.1f MB (allowed %6.1f MB)\n", c.What,
                         file.Name.c_str(), file.Bytes.size(), double(peak) / kMb,
