@@ -67,7 +67,8 @@ void TImageInfo::ReadDirectory(int64_t position, int64_t base, int64_t length, i
     if (++DirectoriesRead > kMaxDirectories) return;
     const uint16_t n = Read16(position);
     if (ReaderSettings().TraceDetail > 0 && ReaderSettings().KeepTraces)
-        Trace += "\r\nDirectory: Start, entries = " + std::to_string(position) + ", " + std::to_string(n);
+        AppendTrace(Trace,
+                    "\r\nDirectory: Start, entries = " + std::to_string(position) + ", " + std::to_string(n));
     if (position + 2 + 12 * static_cast<int64_t>(n) > position + base + length) {
         if (Owner) Owner->ErrorText = "Illegally sized directory";
         return;
@@ -77,7 +78,7 @@ void TImageInfo::ReadDirectory(int64_t position, int64_t base, int64_t length, i
         ThumbnailLength = ClampToInt32(base + length - ThumbnailStart);
     }
     for (int64_t i = 0; i < n; ++i) {
-        if (++EntriesRead > kMaxEntries) return;
+        if (++EntriesRead > kMaxEntries || !Budget().Step()) return;
         ReadEntry(position + 2 + 12 * i, base, length, kind);
     }
     if (kind == dkMain && Depth == 0) TmsInfo::NoteMissingMakerNote(*this);
@@ -96,21 +97,25 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
     TTagEntry row = LookupTagEntry(tag, kind);
     const auto& settings = ReaderSettings();
 
+    // Beyond half the budget a text keeps only a short head: no more of the value is decoded, so that
+    // thousands of entries pointing at one long text cost no more than their number.
+    const size_t textLimit = Budget().KeepsWholeValues() ? kTextInputLimit : kOverBudgetKeep;
     std::string text;
     if (IsEncodedText(row.Tag)) {
         // Texts whose bytes say how they are written: read by that, never cleaned into dots.
-        const std::string_view value = bytes.substr(0, 2 * kTextInputLimit);
-        text =
-            CutText(row.Tag == 0x9286 ? UserCommentBody(value, BigEndian) : WideText(value), kTextInputLimit);
+        const std::string_view value = bytes.substr(0, 2 * textLimit);
+        text = CutText(row.Tag == 0x9286 ? UserCommentBody(value, BigEndian) : WideText(value), textLimit);
     } else {
         if (type == ttAscii) {
             // What pads the value at its end (zero bytes, blanks) is no part of it.
-            text = CutText(AsciiValue(bytes.substr(0, kTextInputLimit + 1)), kTextInputLimit);
+            text = CutText(AsciiValue(bytes.substr(0, textLimit + 1)), textLimit);
         } else if (type == ttUndefined && !row.ValueMap.empty()) {
             // A code held in a single byte (FileSource, SceneType): mapped as a BYTE would be.
             text = ValueText(bytes, ttByte, row.ValueMap, row.FormatPattern, BigEndian);
         } else if (type == ttUndefined) {
-            const std::string v = CutText(bytes.substr(0, bytes.find('\0')), kTextInputLimit);
+            // Only the head that can be shown is looked at for its closing zero.
+            const std::string_view head = bytes.substr(0, textLimit + 1);
+            const std::string v = CutText(head.substr(0, head.find('\0')), textLimit);
             text.reserve(v.size() + 2);
             text.append(1, '"').append(v).append(1, '"');
         } else {
@@ -127,9 +132,9 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
             text = CleanText(text);
         }
     }
-    if (BuildsTrace()) {
+    if (BuildsTrace() && !TraceCut) {
         std::string& trace = kind == dkThumbnail ? ThumbTrace : Trace;
-        trace += TraceLine(tag, row.Caption, text, size, valuePos);
+        AppendTrace(trace, TraceLine(tag, row.Caption, text, size, valuePos));
     }
 
     // The stored copy is taken now: the maker-note hand-off below may swap the buffer being read.
@@ -188,7 +193,7 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
             UserCommentLength = ClampToInt32(size - 9);
             break;
         case 0x927C:
-            HandOffMakerNote(std::string(bytes), valuePos);
+            HandOffMakerNote(bytes, valuePos);
             break;
         default:
             break;
@@ -260,8 +265,19 @@ void TImageInfo::ReadSubDirectory(int64_t valuePos, int64_t base, int64_t length
     }
 }
 
-void TImageInfo::HandOffMakerNote(std::string bytes, int64_t valuePos) {
-    MakerNoteRaw = std::move(bytes);
+void TImageInfo::HandOffMakerNote(std::string_view bytes, int64_t valuePos) {
+    // A note that several entries point at is walked once: its entries are the same each time.
+    if (!MakerNotesWalked.insert(valuePos).second) return;
+    // The walk reads a copy of its own (the block may be swapped while it runs): charged like any
+    // value kept, and left unwalked when the budget has no room for it.
+    if (!Budget().Allows(static_cast<int64_t>(bytes.size()), TReadBudget::kSidePercent)) {
+        NoteCut(1);
+        return;
+    }
+    Budget().Release(TReadBudget::HeapOf(MakerNoteRaw));
+    MakerNoteRaw.assign(bytes);
+    MakerNoteRaw.shrink_to_fit();
+    Budget().Charge(TReadBudget::HeapOf(MakerNoteRaw));
     MakerNotePos = ClampToInt32(valuePos);
     const bool bigEndian = BigEndian;
     try {
@@ -276,13 +292,16 @@ void TImageInfo::HandOffMakerNote(std::string bytes, int64_t valuePos) {
 }
 
 bool TImageInfo::ReadThumbnailDirectory() {
+    // Its entries, once read, stay: another look (a second report of the same photo) reads nothing.
+    if (ThumbnailRead) return *ThumbnailRead;
     try {
         ReadDirectory(static_cast<int64_t>(ThumbnailStart) + 9, 9, static_cast<int64_t>(ThumbnailLength) - 12,
                       dkThumbnail);
-        return true;
+        ThumbnailRead = true;
     } catch (const std::exception&) {
-        return false;
+        ThumbnailRead = false;
     }
+    return *ThumbnailRead;
 }
 
 int TImageInfo::AddMakerItem(const std::string& name, const std::string& value, uint16_t fieldType,
@@ -302,26 +321,87 @@ int TImageInfo::AddMakerItem(const std::string& name, const std::string& value, 
     return AddEntry(std::move(e));
 }
 
+TReadBudget& TImageInfo::Budget() {
+    return Owner ? Owner->Budget : OwnBudget;
+}
+
+const TReadBudget& TImageInfo::Budget() const {
+    return Owner ? Owner->Budget : OwnBudget;
+}
+
+int64_t TImageInfo::KeptTotal() const {
+    return Budget().HeldBytes();
+}
+
 std::string_view TImageInfo::KeptBytes(std::string_view bytes) const {
-    return RawStored < kRawBudget ? bytes : bytes.substr(0, kOverBudgetKeep);
+    return Budget().KeepsWholeValues() ? bytes : bytes.substr(0, kOverBudgetKeep);
 }
 
-bool TImageInfo::KeepsTrace(size_t bytes) {
-    if (RawStored >= kRawBudget) return false;
-    RawStored += static_cast<int64_t>(bytes);
-    return true;
+bool TImageInfo::KeepsTrace(size_t bytes) const {
+    return !TraceCut && Budget().Allows(static_cast<int64_t>(bytes), TReadBudget::kSidePercent);
 }
 
-// The one storing step of every walk: the limits on entries and kept bytes are applied here.
-bool TImageInfo::Admits(TTagEntry& entry) {
-    if (entry.Tag == 0) return false;
-    if (static_cast<int64_t>(Entries.size() + ThumbEntries.size()) >= kMaxEntries) return false;
-    if (RawStored >= kRawBudget) {
-        if (entry.Raw.size() > kOverBudgetKeep) entry.Raw.resize(kOverBudgetKeep);
-        if (entry.Text.size() > kOverBudgetKeep) entry.Text.resize(kOverBudgetKeep);
+void TImageInfo::AppendTrace(std::string& trace, std::string_view line) {
+    if (TraceCut) return;
+    // What the trace will grow by: its text, or a new allocation twice its size.
+    const size_t needed = trace.size() + line.size();
+    const size_t growth =
+        needed <= trace.capacity() ? 0 : std::max(needed, 2 * trace.capacity()) - trace.capacity();
+    if (!KeepsTrace(growth)) {
+        // The traces stop: what they would show next is left out, and the main trace says so.
+        TraceCut = true;
+        Budget().NoteCut();
+        Trace.append("\r\n").append(TReadBudget::kCutNote);
+        return;
+    }
+    const int64_t before = TReadBudget::HeapOf(trace);
+    trace += line;
+    Budget().Charge(TReadBudget::HeapOf(trace) - before);
+}
+
+void TImageInfo::NoteCut(int32_t listId) {
+    Budget().NoteCut();
+    const bool maker = listId == 1;
+    if (std::exchange(CutNoted[maker ? 1 : 0], true) || !BuildsLists()) return;
+    // The note is the one entry stored beyond the budget, once in each list: the lists and the
+    // report then say why they end where they do.
+    TTagEntry e;
+    e.ListId = maker ? 1 : 0;
+    e.Tag = 0xFFFF;
+    e.Name = "MetadataCut";
+    e.Caption = std::string(TReadBudget::kCutNote);
+    e.Text = maker ? "the rest of the maker note left out" : "the entries that follow left out";
+    e.Group = maker ? tgMakerNotes : WalkGroup;
+    Entries.push_back(std::move(e));
+}
+
+// The one storing step of every walk: the limits on entries and the bytes they hold are applied
+// here, charged as allocated: the entry itself, the strings it owns, and what the list grows by.
+bool TImageInfo::Admits(TTagEntry& entry, const std::vector<TTagEntry>& list) {
+    // Once a list was cut, it ends with the note that says so.
+    if (entry.Tag == 0 || CutNoted[entry.ListId == 1 ? 1 : 0]) return false;
+    TReadBudget& budget = Budget();
+    if (static_cast<int64_t>(Entries.size() + ThumbEntries.size()) >= kMaxEntries) {
+        NoteCut(entry.ListId);
+        return false;
+    }
+    if (!budget.KeepsWholeValues()) {
+        // Really shortened: a new string of the kept size, not the old allocation with a shorter end.
+        if (entry.Raw.size() > kOverBudgetKeep) entry.Raw = std::string(entry.Raw, 0, kOverBudgetKeep);
+        if (entry.Text.size() > kOverBudgetKeep) entry.Text = CutToBytes(entry.Text, kOverBudgetKeep);
         entry.RawSize = std::min(entry.RawSize, static_cast<int32_t>(entry.Raw.size()));
     }
-    RawStored += static_cast<int64_t>(entry.Raw.size() + entry.Text.size());
+    for (std::string* s : {&entry.Raw, &entry.Text})
+        if (s->capacity() > s->size() + s->size() / 4 + 16) s->shrink_to_fit();
+    const size_t growth = list.size() < list.capacity() ? 0 : std::max<size_t>(list.capacity(), 1);
+    const int64_t cost = static_cast<int64_t>(growth * sizeof(TTagEntry)) + TReadBudget::HeapOf(entry.Name) +
+                         TReadBudget::HeapOf(entry.Caption) + TReadBudget::HeapOf(entry.Text) +
+                         TReadBudget::HeapOf(entry.Raw);
+    if (!budget.Allows(cost, entry.ListId == 1 ? TReadBudget::kSidePercent : 100)) {
+        NoteCut(entry.ListId);
+        return false;
+    }
+    budget.Charge(cost);
     return true;
 }
 
@@ -329,13 +409,13 @@ int TImageInfo::AddEntry(TTagEntry entry) {
     // Stored while the walk that made the entry still reads in its block's byte order.
     entry.RawBigEndian = BigEndian;
     if (entry.ListId == 1) entry.Group = tgMakerNotes;
-    if (Admits(entry)) Entries.push_back(std::move(entry));
+    if (Admits(entry, Entries)) Entries.push_back(std::move(entry));
     return static_cast<int>(Entries.size()) - 1;
 }
 
 int TImageInfo::AddThumbEntry(TTagEntry entry) {
     entry.RawBigEndian = BigEndian;
-    if (Admits(entry)) ThumbEntries.push_back(std::move(entry));
+    if (Admits(entry, ThumbEntries)) ThumbEntries.push_back(std::move(entry));
     return static_cast<int>(ThumbEntries.size()) - 1;
 }
 
@@ -410,7 +490,7 @@ void TImageInfo::ComputeFocalLength35() {
     e.FormatPattern = "%s mm";
     e.FieldType = ttSRational;
     e.Group = tgExifIFD;
-    if (BuildsTrace()) Trace += TraceLine(e.Tag, e.Caption, e.Text, 0, 0);
+    if (BuildsTrace()) AppendTrace(Trace, TraceLine(e.Tag, e.Caption, e.Text, 0, 0));
     if (BuildsLists()) AddEntry(std::move(e));
 }
 

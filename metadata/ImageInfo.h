@@ -4,9 +4,11 @@
 
 #include "ByteOrder.h"
 #include "MakerTables.h"
+#include "ReadBudget.h"
 #include "TagEntry.h"
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
@@ -64,12 +66,20 @@ public:
     // copying its seven strings. Every walk stores through these, so one budget holds for all.
     int AddEntry(TTagEntry entry);
     int AddThumbEntry(TTagEntry entry);
-    // The part of a value worth copying for an entry about to be stored: all of it while the kept
-    // bytes are within budget, a short head beyond it (AddEntry cuts to the same).
+    // The part of a value worth copying for an entry about to be stored: all of it while the
+    // budget keeps whole values, a short head beyond it (AddEntry cuts to the same).
     std::string_view KeptBytes(std::string_view bytes) const;
-    // Trace text counts against the same budget: beyond it, traces stop growing.
-    bool KeepsTrace(size_t bytes);
-    int64_t KeptTotal() const { return RawStored; }
+    // Trace text counts against the same budget: whether `bytes` more would fit.
+    bool KeepsTrace(size_t bytes) const;
+    // Appends a line to one of the traces, charging what the trace grows by; once the budget is
+    // spent the trace ends with the note that it was cut, and grows no more.
+    void AppendTrace(std::string& trace, std::string_view line);
+    // The bytes this photo's readers hold, as charged to the budget.
+    int64_t KeptTotal() const;
+    // The budget every reader of the photo charges: the container's, or the reader's own when it
+    // has none.
+    TReadBudget& Budget();
+    const TReadBudget& Budget() const;
 
     void ResetEntryCursor() { EntryCursor = 0; }
     bool NextEntry(int32_t listId, TTagEntry& entry);
@@ -142,10 +152,9 @@ public:
     static constexpr int kMaxDirectories = 256;
     // Entries read and entries stored per photo, maker-note entries and decoded items included.
     static constexpr int64_t kMaxEntries = 100000;
-    // Value and text bytes kept per photo (entries and the maker trace). A camera photo keeps a few
-    // tens of kilobytes; beyond the budget each further entry keeps only a short head.
-    static constexpr int64_t kRawBudget = 4 << 20;
-    static constexpr size_t kOverBudgetKeep = 64;
+    // Beyond half the budget (ReadBudget.h) each further entry keeps only a short head of its
+    // value and text.
+    static constexpr size_t kOverBudgetKeep = TReadBudget::kOverBudgetKeep;
 
 private:
     bool BuildsTrace() const;
@@ -155,8 +164,11 @@ private:
     void RecordDimension(int32_t& value, int32_t& position, uint16_t& fieldType,
                          std::vector<TDimensionField>& fields, int64_t fieldPos, uint16_t type,
                          std::string_view bytes);
-    void HandOffMakerNote(std::string bytes, int64_t valuePos);
-    bool Admits(TTagEntry& entry);
+    void HandOffMakerNote(std::string_view bytes, int64_t valuePos);
+    bool Admits(TTagEntry& entry, const std::vector<TTagEntry>& list);
+    // Notes once per list (0: the directory walk's, 1: the maker note's), as an entry of that list,
+    // that the budget cut what follows.
+    void NoteCut(int32_t listId);
     std::string TraceLine(uint16_t tag, const std::string& caption, const std::string& text, int64_t size,
                           int64_t start) const;
 
@@ -167,7 +179,15 @@ private:
     TTagGroup WalkGroup = tgIFD0; // the directory being walked, for the entries' Group
     int DirectoriesRead = 0;
     int64_t EntriesRead = 0;
-    int64_t RawStored = 0;
+    // Maker notes already walked, by their position in the block; and the maker directories read,
+    // as (note position, directory position in the note): a note or directory that many entries
+    // point at is walked once.
+    std::set<int64_t> MakerNotesWalked;
+    std::set<std::pair<int64_t, int64_t>> MakerVisited;
+    std::optional<bool> ThumbnailRead; // set once the thumbnail directory was read: whether it could be
+    bool TraceCut = false;
+    bool CutNoted[2] = {false, false};
+    TReadBudget OwnBudget; // for a reader without a container
 };
 
 } // namespace quillmark

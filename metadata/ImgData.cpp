@@ -241,6 +241,7 @@ void TimgData::Reset() {
     IccProfile.clear();
     Previews.clear();
     ContainerNotes.clear();
+    Budget.SetFileSize(0);
 }
 
 std::string TimgData::CommentText() const {
@@ -279,6 +280,7 @@ bool TimgData::ProcessBytes(const std::string& fileName, std::string_view bytes,
 
 bool TimgData::ProcessSource(const std::string& fileName, TByteSource* memory) {
     ErrorText = "Not an EXIF file";
+    Budget.SetFileSize(FileLength);
     bool ok = false;
     try {
         std::unique_ptr<TByteSource> file;
@@ -527,9 +529,16 @@ bool TimgData::ScanTiff(TByteSource& source) {
 }
 
 void TimgData::ReadTiffIptc(std::string_view datasets) {
+    // The block is copied into a section of its own: no more of it than the budget has room for.
+    const auto room = static_cast<size_t>(Budget.Room() / 2);
+    if (datasets.size() > room) {
+        datasets = datasets.substr(0, room);
+        Budget.NoteCut();
+    }
     tSection& s = AddSection();
     s.Marker = 0xED;
     s.Data = App13FromDatasets(datasets);
+    Budget.Charge(TReadBudget::HeapOf(s.Data));
     s.Size = static_cast<int32_t>(s.Data.size());
     IptcSection = SectionCount;
     IptcReader = std::make_unique<TIPTCdata>(this);

@@ -4,9 +4,9 @@
 
 #include "ByteOrder.h"
 #include "ByteSource.h"
-#include "formats/Container.h"
 #include "ImageInfo.h"
 #include "IptcData.h"
+#include "formats/Container.h"
 
 #include <cstdint>
 #include <memory>
@@ -82,6 +82,8 @@ public:
     double FileStamp = 0;   // days since 1899-12-30, local time
     int64_t FileLength = 0; // bytes
     std::string ErrorText;
+    // What the readers of this photo may hold and do, set from the file's size when it is read.
+    TReadBudget Budget;
     std::unique_ptr<TImageInfo> ExifReader;
     std::unique_ptr<TIPTCdata> IptcReader;
     // What the container layer found beside the EXIF: the format's short name ("JPEG", "TIFF", "HEIC",

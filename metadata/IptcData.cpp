@@ -1,4 +1,5 @@
 #include "IptcData.h"
+#include "ImgData.h"
 #include "ValueFormat.h"
 
 #include "TagTables.h"
@@ -274,7 +275,11 @@ std::vector<std::string> TIPTCdata::ListAsLines(const std::string& app13Data) co
         TDatasetScanner scan(app13Data);
         uint8_t record = 0, dataset = 0;
         std::string_view value;
-        while (scan.Next(record, dataset, value)) {
+        for (int read = 0; scan.Next(record, dataset, value); ++read) {
+            if (read == kMaxDatasets) {
+                lines.emplace_back(kDatasetsCut);
+                break;
+            }
             const TTagEntry e = DecodeDataset(record, dataset, value);
             if (!e.Name.empty()) lines.push_back(e.Caption + " = " + e.Text);
         }
@@ -299,11 +304,25 @@ bool TIPTCdata::ReadIptc(const std::string& app13Data) {
         TDatasetScanner scan(app13Data);
         uint8_t record = 0, dataset = 0;
         std::string_view value;
-        while (scan.Next(record, dataset, value)) {
+        TReadBudget* budget = Owner ? &Owner->Budget : nullptr;
+        for (int read = 0; scan.Next(record, dataset, value); ++read) {
+            if (read == kMaxDatasets || (budget && !budget->Step())) {
+                complete = false;
+                break;
+            }
             TTagEntry e = DecodeDataset(record, dataset, value);
             if (e.Tag == 0) continue;
+            // What the entry or item holds is charged where it is kept.
+            const int64_t cost = static_cast<int64_t>(sizeof(TTagEntry)) + TReadBudget::HeapOf(e.Name) +
+                                 TReadBudget::HeapOf(e.Text);
+            if (budget && !budget->Allows(cost)) {
+                budget->NoteCut();
+                complete = false;
+                break;
+            }
+            if (budget) budget->Charge(cost);
             if (!RepeatableDatasets.test(dataset)) {
-                AddIptcEntry(e);
+                Entries.push_back(std::move(e));
                 continue;
             }
             TMerged* target = nullptr;

@@ -53,15 +53,22 @@ std::string App13FromDatasets(std::string_view datasets);
 
 class TIPTCdata {
 public:
+    // Datasets read per section at most: a JPEG's largest APP13 section, all of it five-byte
+    // datasets, is read whole; a larger block (a TIFF's IPTC tag) is read that far.
+    static constexpr int kMaxDatasets = 16384;
+    // The line (and entry caption) that ends the datasets read when more were left out.
+    static constexpr const char* kDatasetsCut = "IPTC datasets cut at the limit";
+
     explicit TIPTCdata(TimgData* owner) : Owner(owner) {}
     virtual ~TIPTCdata() = default;
 
     // The datasets of an APP13 section's data (length bytes first) as "Caption = value" lines, in
-    // file order; repeated datasets give repeated lines. Never throws; the entry list is untouched.
+    // file order; repeated datasets give repeated lines. Beyond kMaxDatasets a last line says that
+    // the rest was left out. Never throws; the entry list is untouched.
     std::vector<std::string> ListAsLines(const std::string& app13Data) const;
     // Replaces the entry list by the section's datasets; repeated keywords and supplemental
-    // categories become one entry each. False when the read was cut short (out of memory); what
-    // was read stays.
+    // categories become one entry each. False when the read was cut short (out of memory, more
+    // than kMaxDatasets, or beyond the container's budget); what was read stays.
     bool ReadIptc(const std::string& app13Data);
 
     // Index of the first entry with that name (letter case ignored); -1 if none.

@@ -44,6 +44,7 @@ std::optional<int64_t> ValueShift(const tEndInd& note, int64_t D, uint16_t count
         int64_t Start, Size;
     };
     std::vector<Value> values;
+    values.reserve(count);
     const int64_t end = D + 2 + 12 * int64_t{count}; // just past the entries
     for (int64_t i = 0; i < count; ++i) {
         const int64_t E = D + 2 + 12 * i;
@@ -205,16 +206,19 @@ void TImageInfo::WalkMakerDirectory(const std::string& makerNote, std::span<cons
         const int64_t D = static_cast<int64_t>(S) + 1;
         const uint16_t count = note.Read16(D);
         if (count == 0) return;
+        // The check of where the values lie reads every entry once more: it counts as work.
+        if (!Budget().Step(count)) return;
         const std::optional<int64_t> shift = ValueShift(note, D, count, B);
         if (!shift) {
-            if (detail && KeepsTrace(96))
-                MakerTrace += "\r\nMaker note: its values lie outside the note wherever its offsets are "
-                              "taken to count from; no entries shown";
+            if (detail)
+                AppendTrace(MakerTrace,
+                            "\r\nMaker note: its values lie outside the note wherever its offsets "
+                            "are taken to count from; no entries shown");
             return;
         }
-        if (*shift != 0 && detail && KeepsTrace(96))
-            MakerTrace += "\r\nMaker note: moved without its offsets; each value read " +
-                          std::to_string(*shift) + " bytes from where its offset points";
+        if (*shift != 0 && detail)
+            AppendTrace(MakerTrace, "\r\nMaker note: moved without its offsets; each value read " +
+                                        std::to_string(*shift) + " bytes from where its offset points");
         WalkMakerEntries(note, D, D - B + 1 + *shift, table, subDirectories, false);
     } catch (const std::exception& failure) {
         if (Owner) Owner->ErrorText = std::string("Error Detected = ") + failure.what();
@@ -228,9 +232,11 @@ void TImageInfo::WalkMakerEntries(const tEndInd& note, int64_t D, int64_t base,
     const bool detail = settings.KeepTraces && settings.TraceDetail > 0;
     const std::string_view bytesOfNote = note.GetData();
     const auto noteSize = static_cast<int64_t>(bytesOfNote.size());
+    // Each directory of the note is read once, however many entries point at it.
+    if (!MakerVisited.insert({MakerNotePos, D}).second) return;
     const uint16_t count = note.Read16(D);
     for (int64_t i = 0; i < count; ++i) {
-        if (++EntriesRead > kMaxEntries) break;
+        if (++EntriesRead > kMaxEntries || !Budget().Step()) break;
         const int64_t E = D + 2 + 12 * i;
         const uint16_t tag = note.Read16(E);
         const uint16_t type = note.Read16(E + 2);
@@ -245,8 +251,9 @@ void TImageInfo::WalkMakerEntries(const tEndInd& note, int64_t D, int64_t base,
         if (caption.size() == 4 && AsciiUpper(caption) == "SKIP") continue;
         // Values are read inside the note only. One that lies (partly) outside it is left out.
         if (V < 1 || V + byteCount - 1 > noteSize) {
-            if (detail && KeepsTrace(64))
-                MakerTrace += "\r\ntag[$" + HexWord(tag) + "]: value outside the maker note, left out";
+            if (detail)
+                AppendTrace(MakerTrace,
+                            "\r\ntag[$" + HexWord(tag) + "]: value outside the maker note, left out");
             continue;
         }
         const std::string_view raw =
@@ -260,9 +267,9 @@ void TImageInfo::WalkMakerEntries(const tEndInd& note, int64_t D, int64_t base,
             try {
                 WalkMakerEntries(note, offset + base, base, sub.Table, {}, true);
             } catch (const ReadError&) {
-                if (detail && KeepsTrace(64))
-                    MakerTrace +=
-                        "\r\ntag[$" + HexWord(tag) + "]: directory outside the maker note, left out";
+                if (detail)
+                    AppendTrace(MakerTrace,
+                                "\r\ntag[$" + HexWord(tag) + "]: directory outside the maker note, left out");
             }
         }
     }
@@ -276,14 +283,18 @@ void TImageInfo::ListMakerEntry(uint16_t tag, uint16_t type, std::string_view ra
     // A row with a value map describes a number; the same tag holding text or bytes (older bodies
     // of a maker keep binary blocks under tags newer ones use for settings) is not what it maps.
     if (row && row->ValueMap[0] != '\0' && (type == ttAscii || type == ttUndefined)) row = nullptr;
+    // Beyond half the budget only a short head of a text is read, as the directory walk does.
+    const size_t textLimit = Budget().KeepsWholeValues() ? kTextInputLimit : kOverBudgetKeep;
     std::string valueText;
-    if (type == ttAscii)
-        valueText = "\"" + std::string(raw.substr(0, raw.find('\0')).substr(0, kTextInputLimit)) + "\"";
-    else if (type == ttUndefined)
-        valueText = "\"" + std::string(raw.substr(0, kTextInputLimit)) + "\"";
-    else if (type == ttFloat || type == ttDouble)
+    if (type == ttAscii) {
+        // Only the head that can be shown is looked at for its closing zero.
+        const std::string_view head = raw.substr(0, textLimit);
+        valueText = "\"" + std::string(head.substr(0, head.find('\0'))) + "\"";
+    } else if (type == ttUndefined) {
+        valueText = "\"" + std::string(raw.substr(0, textLimit)) + "\"";
+    } else if (type == ttFloat || type == ttDouble) {
         valueText = FloatsText(raw, type, BigEndian);
-    else {
+    } else {
         valueText = ValueText(raw, type, row && settings.DecodeValues ? row->ValueMap : "",
                               row ? row->FormatPattern : "", BigEndian);
         // A code the map does not know is shown as the number it is, as such.
@@ -308,7 +319,7 @@ void TImageInfo::ListMakerEntry(uint16_t tag, uint16_t type, std::string_view ra
     }
     const bool multi = settings.MultiLine;
 
-    if (settings.KeepTraces) {
+    if (settings.KeepTraces && KeepsTrace(0)) {
         std::string line;
         if (settings.TraceDetail > 0) {
             line = "\r\ntag[$" + HexWord(tag) + "]: " + caption + " = " + (multi ? "" : display) +
@@ -319,7 +330,7 @@ void TImageInfo::ListMakerEntry(uint16_t tag, uint16_t type, std::string_view ra
         } else {
             line = "\r\n" + caption + " = " + display;
         }
-        if (KeepsTrace(line.size())) MakerTrace += line;
+        AppendTrace(MakerTrace, line);
     }
 
     if (row) {

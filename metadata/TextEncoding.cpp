@@ -37,6 +37,11 @@ bool IsControl(uint32_t cp, TControls keep) {
         if (keep == TControls::LineBreaks) return cp != '\t' && cp != '\n' && cp != '\r';
         return true;
     }
+    // Bidirectional embeddings, overrides and isolates reorder what follows them on the screen, and
+    // the Unicode line and paragraph separators split a line: a file must not do either. JSON
+    // strings keep them, escaped by the writer.
+    if (keep != TControls::C0 && ((cp >= 0x2028 && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069)))
+        return true;
     return cp >= 0x7F && cp <= 0x9F;
 }
 

@@ -42,7 +42,9 @@ public:
         char buf[32];
         Raw(std::string_view(buf, static_cast<size_t>(std::to_chars(buf, buf + sizeof buf, v).ptr - buf)));
     }
-    // A string that is valid UTF-8 already: quotes, backslashes and C0 controls are escaped.
+    // A string that is valid UTF-8 already: quotes, backslashes and C0 controls are escaped, and
+    // so are the bidirectional controls and the line and paragraph separators (U+202A..U+202E,
+    // U+2066..U+2069, U+2028, U+2029), which would otherwise turn or split the text where it is shown.
     void String(std::string_view utf8) {
         Separate();
         static constexpr char kHex[] = "0123456789abcdef";
@@ -50,6 +52,23 @@ public:
         size_t plain = 0;
         for (size_t i = 0; i < utf8.size(); ++i) {
             const auto c = static_cast<unsigned char>(utf8[i]);
+            if (c == 0xE2 && utf8.size() - i >= 3) {
+                const auto b1 = static_cast<unsigned char>(utf8[i + 1]);
+                const auto b2 = static_cast<unsigned char>(utf8[i + 2]);
+                const unsigned cp = 0x2000u | (b1 & 0x3Fu) << 6 | (b2 & 0x3Fu);
+                if ((b1 == 0x80 || b1 == 0x81) &&
+                    ((cp >= 0x2028 && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069))) {
+                    Out.append(utf8.substr(plain, i - plain));
+                    Out.append("\\u")
+                        .append(1, '2')
+                        .append(1, '0')
+                        .append(1, kHex[(cp >> 4) & 15])
+                        .append(1, kHex[cp & 15]);
+                    i += 2;
+                    plain = i + 1;
+                }
+                continue;
+            }
             if (c >= 0x20 && c != '"' && c != '\\') continue;
             Out.append(utf8.substr(plain, i - plain));
             plain = i + 1;

@@ -1,12 +1,16 @@
 // Files built to break a reader: lying counts, offsets outside the block, truncation, random
 // damage. Each must give a clear outcome, never a crash, a hang or unbounded memory.
+#include "HostileFiles.h"
 #include "ImgData.h"
 #include "MakerTables.h"
 #include "PhotoReport.h"
+#include "PhotoReportText.h"
 #include "TestFiles.h"
+#include "TextEncoding.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -177,9 +181,12 @@ TEST(HostileInput, ManyLargeValuesStayWithinAMemoryBudget) {
     ASSERT_TRUE(d.ProcessBytes("big.tif", t.Build()));
     size_t stored = 0;
     for (const auto& e : d.ExifReader->Entries)
-        stored += e.Raw.size();
-    EXPECT_EQ(d.ExifReader->Entries.size(), 20000u);
-    EXPECT_LE(stored, static_cast<size_t>(TImageInfo::kRawBudget) + 20000u * 64u + 300000u);
+        stored += e.Raw.capacity() + e.Text.capacity() + sizeof e;
+    // Entries are kept while the budget lasts, beyond half of it with a short head of their value;
+    // the last one says that the rest was left out.
+    EXPECT_GT(d.ExifReader->Entries.size(), 1000u);
+    EXPECT_EQ(d.ExifReader->Entries.back().Caption, TReadBudget::kCutNote);
+    EXPECT_LE(stored, static_cast<size_t>(d.Budget.LimitBytes()) + 4096u);
 }
 
 TEST(HostileInput, MakerNoteEntriesShareTheMemoryBudget) {
@@ -215,8 +222,14 @@ TEST(HostileInput, MakerNoteEntriesShareTheMemoryBudget) {
         kept += static_cast<int64_t>(e.Raw.size() + e.Text.size());
         makerEntries += e.ListId == 1;
     }
-    EXPECT_GT(makerEntries, static_cast<size_t>(kEntries)); // every entry read, with its decoded items
-    EXPECT_LE(info.KeptTotal(), TImageInfo::kRawBudget + (1 << 20));
+    // The note's entries, with their decoded items, fill the share of the budget a maker note may
+    // take and say where they were cut; the photo's own entries after the note are all kept.
+    EXPECT_GT(makerEntries, 100u);
+    const auto cut = FindEntry(info, 0xFFFF, 1);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->ListId, 1);
+    EXPECT_EQ(cut->Caption, TReadBudget::kCutNote);
+    EXPECT_LE(info.KeptTotal(), d.Budget.LimitBytes());
     EXPECT_LE(kept, info.KeptTotal());
     EXPECT_EQ(FindEntry(info, 0xA408)->Text, "Hard");
 }
@@ -525,4 +538,74 @@ TEST(HostileInput, MakerNotesPlacedAtTheTopOfThe32BitRange) {
             }
         }
     }
+}
+
+TEST(HostileInput, WhatManyEntriesPointAtIsReadOnce) {
+    // One directory of the maker note, one maker note, for every pointer at it.
+    struct Case {
+        const char* What;
+        std::string Once, Many;
+        uint16_t Tag; // of the entries read from what is pointed at
+    };
+    const Case cases[] = {
+        {"maker sub-directory", hostile::MakerSubDirectoryFanOut(1, 40),
+         hostile::MakerSubDirectoryFanOut(300, 40), 0x0300},
+        {"maker note", hostile::MakerNoteFanOut(1, 40, 0), hostile::MakerNoteFanOut(300, 40, 0), 0x0008},
+    };
+    const auto count = [](const std::string& bytes, uint16_t tag) {
+        TimgData d;
+        EXPECT_TRUE(d.ProcessBytes("fan.tif", bytes));
+        return std::count_if(d.ExifReader->Entries.begin(), d.ExifReader->Entries.end(),
+                             [&](const TTagEntry& e) { return e.ListId == 1 && e.Tag == tag; });
+    };
+    for (const Case& c : cases) {
+        EXPECT_GT(count(c.Once, c.Tag), 0) << c.What;
+        EXPECT_EQ(count(c.Many, c.Tag), count(c.Once, c.Tag)) << c.What;
+    }
+}
+
+TEST(HostileInput, TextsOverTheBudgetAreReallyShortened) {
+    // Thousands of XP comments pointing at one text: beyond half the budget each keeps a short head,
+    // in a string of that size, cut between characters.
+    TimgData d;
+    ASSERT_TRUE(d.ProcessBytes("xp.jpg", hostile::TextFanOut(4700, 8192, false)));
+    size_t cut = 0;
+    for (const TTagEntry& e : d.ExifReader->Entries) {
+        if (e.Tag != 0x9C9C) continue;
+        EXPECT_TRUE(IsValidUtf8(e.Text));
+        if (e.Raw.size() > TImageInfo::kOverBudgetKeep) continue;
+        ++cut;
+        EXPECT_LE(e.Text.size(), TImageInfo::kOverBudgetKeep);
+        EXPECT_LT(e.Text.capacity(), 2 * TImageInfo::kOverBudgetKeep);
+        EXPECT_LT(e.Raw.capacity(), 2 * TImageInfo::kOverBudgetKeep);
+    }
+    EXPECT_GT(cut, 50u);
+    EXPECT_LE(d.ExifReader->KeptTotal(), d.Budget.LimitBytes());
+    EXPECT_EQ(d.ExifReader->Entries.back().Caption, TReadBudget::kCutNote);
+    // The trace of the same entries stops first, and says so.
+    EXPECT_TRUE(d.ExifReader->Trace.ends_with(TReadBudget::kCutNote));
+    // The text's right-to-left override and line separator never reach the report as they are.
+    const TFileReport report = RenderReport(d, true);
+    EXPECT_EQ(report.Text.find("\xE2\x80\xAE"), std::string::npos);
+    EXPECT_EQ(report.Text.find("\xE2\x80\xA8"), std::string::npos);
+    EXPECT_NE(report.Json.find("\\u202e"), std::string::npos);
+    EXPECT_EQ(report.Json.find("\xE2\x80\xAE"), std::string::npos);
+}
+
+TEST(HostileInput, IptcDatasetsAreCappedAndSaySo) {
+    const std::string tiff = hostile::IptcDatasetsTiff(TIPTCdata::kMaxDatasets + 500);
+    TimgData d;
+    ASSERT_TRUE(d.ProcessBytes("iptc.tif", tiff));
+    ASSERT_TRUE(d.IptcReader);
+    const std::string& app13 = d.Section(d.IptcSection).Data;
+    const auto lines = d.IptcReader->ListAsLines(app13);
+    ASSERT_EQ(lines.size(), static_cast<size_t>(TIPTCdata::kMaxDatasets) + 1);
+    EXPECT_EQ(lines.back(), TIPTCdata::kDatasetsCut);
+    // The photo's reader stops at its budget, one without a container at the cap.
+    EXPECT_FALSE(d.IptcReader->ReadIptc(app13));
+    EXPECT_GT(d.IptcReader->Count(), 1000);
+    EXPECT_LE(d.IptcReader->Count(), TIPTCdata::kMaxDatasets);
+    TIPTCdata alone(nullptr);
+    EXPECT_FALSE(alone.ReadIptc(app13));
+    EXPECT_EQ(alone.Count(), TIPTCdata::kMaxDatasets);
 }

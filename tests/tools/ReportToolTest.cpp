@@ -1,4 +1,5 @@
 // The command-line report tool as a user runs it: output, exit status, encodings, errors, folders.
+#include "JsonWriter.h"
 #include "PhotoReportText.h"
 #include "TestFiles.h"
 #include "TextEncoding.h"
@@ -358,9 +359,35 @@ TEST(TextEncoding, Utf8StaysAndTheRestIsWindows1252) {
         {"12345678\x01"
          "2345678",
          "12345678" + kFffd + "2345678"}, // past the eight-byte fast path
+        // Bidirectional controls and the line and paragraph separators, in lists and lines alike;
+        // JSON keeps them for its writer to escape.
+        {"a\xE2\x80\xAE"
+         "b\xE2\x81\xA6"
+         "c\xE2\x80\xA8"
+         "d\xE2\x80\xA9",
+         "a" + kFffd + "b" + kFffd + "c" + kFffd + "d" + kFffd},
+        {"\xE2\x80\xAA\xE2\x81\xA9\xE2\x80\xA7\xE2\x80\xAF\xE2\x81\xA5",
+         kFffd + kFffd + "\xE2\x80\xA7\xE2\x80\xAF\xE2\x81\xA5", TControls::LineBreaks},
+        {"a\xE2\x80\xAE", "a\xE2\x80\xAE", TControls::C0},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(DisplayUtf8(c.in, c.keep), c.out) << c.in;
         EXPECT_EQ(quillmark::IsDisplaySafe(c.in, c.keep), c.in == c.out) << c.in;
+    }
+}
+
+TEST(JsonWriter, EscapesWhatWouldTurnOrSplitTheText) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\xE2\x80\xAE"
+         "b",
+         R"("a\u202eb")"},
+        {"\xE2\x80\xA8\xE2\x80\xA9\xE2\x81\xA6\xE2\x81\xA9", R"("\u2028\u2029\u2066\u2069")"},
+        {"\xE2\x80\xA7\xE2\x80\xAF\xE2\x82\xAC\xE2\x80", "\"\xE2\x80\xA7\xE2\x80\xAF\xE2\x82\xAC\xE2\x80\""},
+        {"q\"\n", R"("q\"\n")"},
+    };
+    for (const auto& [in, out] : cases) {
+        std::string json;
+        quillmark::TJsonWriter(json).String(in);
+        EXPECT_EQ(json, out) << in;
     }
 }
