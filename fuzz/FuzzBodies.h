@@ -137,7 +137,7 @@ inline bool RenderLikeTheReportTool(std::string_view bytes) {
     };
     if (!lines(r.Text) || !lines(r.Csv) || !IsDisplaySafe(r.Json)) return false;
     const nlohmann::json j = nlohmann::json::parse(r.Json, nullptr, false);
-    if (j.is_discarded() || !j.is_object() || j["summary"].size() > 15) return false;
+    if (j.is_discarded() || !j.is_object() || j["summary"].size() > std::size(kSummaryRows)) return false;
     const nlohmann::json& t = j["thumbnail"];
     if (t.is_object() && t["imageOffset"].is_number()) {
         const auto offset = t["imageOffset"].get<int64_t>(), length = t["imageLength"].get<int64_t>();
