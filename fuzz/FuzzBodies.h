@@ -4,6 +4,7 @@
 // exception is a failure of its own.
 #pragma once
 
+#include "IccProfile.h"
 #include "ImgData.h"
 #include "IptcData.h"
 #include "JpegWriter.h"
@@ -12,6 +13,7 @@
 #include "PhotoReportText.h"
 #include "ReaderSettings.h"
 #include "TextEncoding.h"
+#include "Xmp.h"
 
 #include <nlohmann/json.hpp>
 
@@ -113,6 +115,25 @@ inline bool ReadIptcSection(std::string_view input) {
     (void)iptc.SetValueByName("SuppCategory", keywords);
     (void)SplitCommaText(keywords);
     return true;
+}
+
+// The XMP reader over any packet: the properties it keeps stay within its limits, every one has a name
+// and as many languages as values, and the display texts can be made. Also the ICC profile reader and
+// the extended XMP join over the same bytes.
+inline bool ReadXmpPacketBody(std::string_view input) {
+    const TXmpData d = ReadXmp(input);
+    if (d.Properties.size() > kXmpMaxProperties || d.Notes.size() > 1) return false;
+    size_t kept = 0;
+    for (const auto& p : d.Properties) {
+        if (p.Name.empty() || p.Values.size() != p.Langs.size()) return false;
+        kept += XmpDisplayText(p).size();
+    }
+    if (kept > 4 * kXmpMaxKeptBytes + d.Properties.size() * 64) return false;
+    (void)ReadIccProfile(input);
+    TXmpExtension extension;
+    extension.Add(input);
+    extension.Add(input.substr(std::min<size_t>(input.size(), 7)));
+    return input.size() < 32 || extension.Join(input.substr(0, 32)).size() <= kXmpMaxPacket;
 }
 
 // The writer's skipping of the header sections of an encoded stream: never past its end.

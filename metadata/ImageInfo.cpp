@@ -20,8 +20,16 @@ namespace {
 constexpr size_t kTextInputLimit = 4096;
 
 // The user comment (character code in its first eight bytes) and the Windows XP texts (UTF-16LE).
+// A tag of the table the walk looked its entry up in (GPS tags are below 0x20, where the main table
+// has no rows).
 bool IsEncodedText(uint16_t tag) {
-    return tag == 0x9286 || (tag >= 0x9C9B && tag <= 0x9C9F);
+    return tag == 0x9286 || (tag >= 0x9C9B && tag <= 0x9C9F) || tag == 0x001B || tag == 0x001C;
+}
+
+// The texts that begin with an 8-byte character code: the user comment, and GPSProcessingMethod
+// and GPSAreaInformation. The others are the Windows XP texts.
+bool HasCharacterCode(uint16_t tag) {
+    return tag == 0x9286 || tag == 0x001B || tag == 0x001C;
 }
 
 } // namespace
@@ -94,17 +102,22 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
 
     TTagEntry row = LookupTagEntry(tag, kind);
     const auto& settings = ReaderSettings();
+    // Tag 0 stands for "no row" everywhere but in GPS directories, whose GPSVersionID it is.
+    const bool known = row.Tag != 0 || (kind == dkGps && tag == 0);
 
     std::string text;
     if (IsEncodedText(row.Tag)) {
         // Texts whose bytes say how they are written: read by that, never cleaned into dots.
         const std::string_view value = bytes.substr(0, 2 * kTextInputLimit);
-        text =
-            CutText(row.Tag == 0x9286 ? UserCommentBody(value, BigEndian) : WideText(value), kTextInputLimit);
+        text = CutText(HasCharacterCode(row.Tag) ? UserCommentBody(value, BigEndian) : WideText(value),
+                       kTextInputLimit);
     } else {
         if (type == ttAscii) {
             // What pads the value at its end (zero bytes, blanks) is no part of it.
             text = CutText(AsciiValue(bytes.substr(0, kTextInputLimit + 1)), kTextInputLimit);
+        } else if (type == ttUndefined && row.Formatter == CfaPatternText) {
+            // Colour codes, zero among them: the formatter reads them as numbers.
+            text = ValueText(bytes, ttByte, "", "", BigEndian);
         } else if (type == ttUndefined && !row.ValueMap.empty()) {
             // A code held in a single byte (FileSource, SceneType): mapped as a BYTE would be.
             text = ValueText(bytes, ttByte, row.ValueMap, row.FormatPattern, BigEndian);
@@ -115,7 +128,7 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
         } else {
             text = ValueText(bytes, type, row.ValueMap, row.FormatPattern, BigEndian);
         }
-        if (row.Tag != 0 && row.Formatter && settings.DecodeValues) {
+        if (known && row.Formatter && settings.DecodeValues) {
             try {
                 text = row.Formatter(text);
             } catch (const FormatError&) {
@@ -133,7 +146,7 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
 
     // The stored copy is taken now: the maker-note hand-off below may swap the buffer being read.
     std::string raw;
-    if (BuildsLists() && row.Tag != 0) raw = std::string(KeptBytes(bytes));
+    if (BuildsLists() && known) raw = std::string(KeptBytes(bytes));
 
     // Values other parts need directly. Only the photo's own directories record the photo: the
     // thumbnail's directory (and a reduced-resolution image's) records its own size and date, which
@@ -217,7 +230,7 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
         break;
     }
 
-    if (BuildsLists() && row.Tag != 0) {
+    if (BuildsLists() && known) {
         row.Text = std::move(text);
         row.Raw = std::move(raw);
         row.RawSize = static_cast<int32_t>(row.Raw.size());
@@ -313,7 +326,7 @@ bool TImageInfo::KeepsTrace(size_t bytes) {
 
 // The one storing step of every walk: the limits on entries and kept bytes are applied here.
 bool TImageInfo::Admits(TTagEntry& entry) {
-    if (entry.Tag == 0) return false;
+    if (entry.Tag == 0 && !(entry.Group == tgGPS && entry.Name == "GPSVersionID")) return false;
     if (static_cast<int64_t>(Entries.size() + ThumbEntries.size()) >= kMaxEntries) return false;
     if (RawStored >= kRawBudget) {
         if (entry.Raw.size() > kOverBudgetKeep) entry.Raw.resize(kOverBudgetKeep);
@@ -391,13 +404,22 @@ void TImageInfo::ComputeFocalLength35() {
     const double mmPerUnit = unit == 2 ? 25.4 : unit == 3 ? 10.0 : 0.0;
     const double focal = NumberOf("FocalLength");
     if (mmPerUnit == 0 || focal == 0) return;
-    const int32_t xRes = RoundedNumberOf("FocalPlaneXResolution");
-    const int32_t yRes = RoundedNumberOf("FocalPlaneYResolution");
+    // The focal-plane resolution is the camera's, given for the picture it took; the stored size may
+    // be a reduced copy's (an editor that shrinks the picture keeps the resolution), which would make
+    // the sensor tiny and the factor huge. A sensor whose diagonal no camera has tells that apart:
+    // then no number is better than a wrong one.
+    constexpr double kSmallestDiagonal = 3.5, kLargestDiagonal = 90.0; // mm: phone to medium format
+    const double xRes = NumberOf("FocalPlaneXResolution");
+    const double yRes = NumberOf("FocalPlaneYResolution");
     const double sensorWidth = xRes > 0 ? Width * mmPerUnit / xRes : 0.0;
     const double sensorHeight = yRes > 0 ? Height * mmPerUnit / yRes : 0.0;
     double factor;
     if (sensorWidth * sensorHeight > 0) {
-        factor = 43.26661531 / std::sqrt(sensorWidth * sensorWidth + sensorHeight * sensorHeight);
+        const double diagonal = std::sqrt(sensorWidth * sensorWidth + sensorHeight * sensorHeight);
+        if (diagonal < kSmallestDiagonal || diagonal > kLargestDiagonal) return;
+        factor = 43.26661531 / diagonal;
+    } else if (xRes > 0 || yRes > 0) {
+        return;
     } else {
         if (!ReaderSettings().EstimateCropFactor) return;
         factor = 4.5;
