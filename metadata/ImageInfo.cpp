@@ -409,8 +409,8 @@ void TImageInfo::ComputeFocalLength35() {
     // the sensor tiny and the factor huge. A sensor whose diagonal no camera has tells that apart:
     // then no number is better than a wrong one.
     constexpr double kSmallestDiagonal = 3.5, kLargestDiagonal = 90.0; // mm: phone to medium format
-    const double xRes = NumberOf("FocalPlaneXResolution");
-    const double yRes = NumberOf("FocalPlaneYResolution");
+    const int32_t xRes = RoundedNumberOf("FocalPlaneXResolution");
+    const int32_t yRes = RoundedNumberOf("FocalPlaneYResolution");
     const double sensorWidth = xRes > 0 ? Width * mmPerUnit / xRes : 0.0;
     const double sensorHeight = yRes > 0 ? Height * mmPerUnit / yRes : 0.0;
     double factor;

@@ -493,6 +493,8 @@ std::string ReadXmpSidecar(const std::string& photoPath) {
         names.push_back(photoPath + ext);
     }
     for (const auto& name : names) {
+        // An XMP file opened as a photo is not its own sidecar.
+        if (name == photoPath) continue;
         const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) continue;
         struct stat st {};

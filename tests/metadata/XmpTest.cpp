@@ -1,6 +1,7 @@
 #include "Xmp.h"
 #include "IccProfile.h"
 #include "PhotoReport.h"
+#include "PhotoReportText.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -224,6 +225,88 @@ TEST(Xmp, RatingStars) {
     EXPECT_EQ(RatingStars("-1"), "Rejected");
     EXPECT_EQ(RatingStars("7"), "");
     EXPECT_EQ(RatingStars("3.5"), "");
+}
+
+} // namespace
+} // namespace quillmark
+
+namespace quillmark {
+namespace {
+
+// A profile of the given header and one "desc" tag: its description as multiLocalizedUnicodeType.
+std::string IccWithMluc(const std::string& text) {
+    std::string utf16;
+    for (char c : text)
+        utf16 += std::string("\0", 1) + c;
+    std::string tag = "mluc" + std::string(4, '\0') + craft::U32(1, true) + craft::U32(12, true) + "enUS" +
+                      craft::U32(uint32_t(utf16.size()), true) + craft::U32(28, true) + utf16;
+    std::string header(128, '\0');
+    header.replace(8, 2, "\x04\x30");
+    header.replace(12, 8, "mntrRGB ");
+    header.replace(36, 4, "acsp");
+    std::string profile = header + craft::U32(1, true) + "desc" + craft::U32(128 + 4 + 12, true) +
+                          craft::U32(uint32_t(tag.size()), true) + tag;
+    profile.replace(0, 4, craft::U32(uint32_t(profile.size()), true));
+    return profile;
+}
+
+TEST(IccProfile, NamedFromItsHeaderAndDescription) {
+    const std::string profile = IccWithMluc("Display P3");
+    std::string facts;
+    for (const auto& e : ReadIccProfile(profile))
+        facts += e.Name + "=" + e.Text + ";";
+    EXPECT_EQ(facts, "ProfileDescription=Display P3;ColorSpaceData=RGB;ProfileClass=Display Device Profile;"
+                     "ProfileVersion=4.3.0;ProfileSize=" +
+                         std::to_string(profile.size()) + " bytes;");
+    // Cut anywhere, it never reads outside its bytes.
+    for (size_t n = 0; n < profile.size(); ++n)
+        (void)ReadIccProfile(std::string_view(profile).substr(0, n));
+    EXPECT_EQ(ReadIccProfile("short").front().Text, "Not a readable ICC profile (5 bytes)");
+
+    // In a JPEG: APP2 chunks joined by their sequence numbers, whatever their order.
+    const std::string chunk = std::string(kIccSignature);
+    const std::string jpeg = craft::JpegFile()
+                                 .Soi()
+                                 .Segment(0xE2, chunk + "\x02\x02" + profile.substr(100))
+                                 .Segment(0xE2, chunk + "\x01\x02" + profile.substr(0, 100))
+                                 .Comment("c")
+                                 .ScanAndEnd()
+                                 .Bytes();
+    TimgData data;
+    ASSERT_TRUE(data.ProcessBytes("icc.jpg", jpeg));
+    EXPECT_EQ(data.IccProfile, profile);
+}
+
+// The report tool's JSON: XMP entries of group "XMP", a list as an array; ICC entries of group ICC_Profile.
+TEST(Xmp, JsonEntries) {
+    const std::string jpeg =
+        craft::JpegFile()
+            .Soi()
+            .Segment(0xE2, std::string(kIccSignature) + "\x01\x01" + IccWithMluc("sRGB"))
+            .Segment(0xE1,
+                     std::string(kXmpSignature) +
+                         Packet("xmp:Rating='4'", "<dc:subject><rdf:Bag><rdf:li>a</rdf:li><rdf:li>b</rdf:li>"
+                                                  "</rdf:Bag></dc:subject>"))
+            .ScanAndEnd()
+            .Bytes();
+    TimgData data;
+    ASSERT_TRUE(data.ProcessBytes("j.jpg", jpeg));
+    const std::string json = RenderReport(data, true, TReportParts::Json).Json;
+    EXPECT_NE(
+        json.find(R"({"list":3,"tag":0,"name":"xmp:Rating","caption":"xmp:Rating","text":"4","type":null,)"
+                  R"("group":"XMP","value":"4"})"),
+        std::string::npos)
+        << json;
+    EXPECT_NE(
+        json.find(R"("name":"dc:subject","caption":"dc:subject","text":"a, b","type":null,"group":"XMP",)"
+                  R"("value":["a","b"]})"),
+        std::string::npos);
+    EXPECT_NE(
+        json.find(R"("name":"ProfileDescription","caption":"Profile Description","text":"sRGB","type":null,)"
+                  R"("group":"ICC_Profile","value":"sRGB"})"),
+        std::string::npos);
+    EXPECT_NE(json.find("{\"caption\":\"Rating\",\"value\":\"\u2605\u2605\u2605\u2605\u2606\"}"),
+              std::string::npos);
 }
 
 } // namespace
