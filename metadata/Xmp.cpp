@@ -184,22 +184,47 @@ private:
                                  const XML_Char*, const XML_Char*, const XML_Char*) {
         static_cast<TXmpReader*>(self)->Stop("an entity declaration is not allowed");
     }
+    // No exception may pass through expat's C frames: one stops the parse instead.
     static void XMLCALL OnStart(void* self, const XML_Char* name, const XML_Char** attrs) {
-        static_cast<TXmpReader*>(self)->Start(name, attrs);
+        auto* r = static_cast<TXmpReader*>(self);
+        try {
+            r->Start(name, attrs);
+        } catch (...) {
+            r->Stop("out of memory");
+        }
     }
-    static void XMLCALL OnEnd(void* self, const XML_Char*) { static_cast<TXmpReader*>(self)->End(); }
+    static void XMLCALL OnEnd(void* self, const XML_Char*) {
+        auto* r = static_cast<TXmpReader*>(self);
+        try {
+            r->End();
+        } catch (...) {
+            r->Stop("out of memory");
+        }
+    }
     static void XMLCALL OnText(void* self, const XML_Char* s, int len) {
         auto* r = static_cast<TXmpReader*>(self);
-        if (r->Stack.empty() || len <= 0) return;
-        TFrame& f = r->Stack.back();
+        try {
+            r->Text(s, len);
+        } catch (...) {
+            r->Stop("out of memory");
+        }
+    }
+    void Text(const XML_Char* s, int len) {
+        if (Stack.empty() || len <= 0) return;
+        TFrame& f = Stack.back();
         if (f.Kind != TKind::Property && f.Kind != TKind::Item) return;
         const auto n = static_cast<size_t>(len);
-        if (r->Kept + f.Text.size() + n > kXmpMaxKeptBytes) return r->Stop("more text than the reader keeps");
+        if (Kept + f.Text.size() + n > kXmpMaxKeptBytes) return Stop("more text than the reader keeps");
         f.Text.append(s, n);
     }
 
-    void Stop(const char* why) {
-        if (Stopped.empty()) Stopped = why;
+    void Stop(const char* why) noexcept {
+        if (Stopped.empty()) {
+            try {
+                Stopped = why;
+            } catch (...) {
+            }
+        }
         XML_StopParser(Parser, XML_FALSE);
     }
 
@@ -225,10 +250,10 @@ private:
         TXmpProperty& p = PropertyNamed(name);
         p.IsList = p.IsList || list;
         // A language alternative's default goes first, whatever its place in the packet.
-        if (lang == "x-default") {
-            const auto at = static_cast<ptrdiff_t>(std::count(p.Langs.begin(), p.Langs.end(), "x-default"));
-            p.Values.insert(p.Values.begin() + at, std::move(value));
-            p.Langs.insert(p.Langs.begin() + at, std::move(lang));
+        // Only the first: a packet of a million defaults must not move a million values each time.
+        if (lang == "x-default" && (p.Langs.empty() || p.Langs.front() != "x-default")) {
+            p.Values.insert(p.Values.begin(), std::move(value));
+            p.Langs.insert(p.Langs.begin(), std::move(lang));
         } else {
             p.Values.push_back(std::move(value));
             p.Langs.push_back(std::move(lang));
