@@ -181,6 +181,14 @@ void RenderJson(TimgData& data, const TPhotoReport& report, int64_t tiffHeaderOf
         IccEntryJson(json, e);
     for (const auto& p : report.Xmp.Properties)
         XmpEntryJson(json, p);
+    // A damaged packet's reason, as an entry of its own.
+    for (const auto& note : report.Xmp.Notes) {
+        TXmpProperty damaged;
+        damaged.Name = "XMPDamaged";
+        damaged.Values = {note};
+        damaged.Langs = {""};
+        XmpEntryJson(json, damaged);
+    }
     json.Close(']');
     if (reader && data.HasThumbnail())
         ThumbnailJson(json.Key("thumbnail"), data, *reader, tiffHeaderOffset);

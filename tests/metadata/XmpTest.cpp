@@ -305,6 +305,15 @@ TEST(Xmp, JsonEntries) {
         json.find(R"("name":"ProfileDescription","caption":"Profile Description","text":"sRGB","type":null,)"
                   R"("group":"ICC_Profile","value":"sRGB"})"),
         std::string::npos);
+    const std::string damaged = craft::JpegFile()
+                                    .Soi()
+                                    .Segment(0xE1, std::string(kXmpSignature) + "<x:xmpmeta>")
+                                    .ScanAndEnd()
+                                    .Bytes();
+    ASSERT_TRUE(data.ProcessBytes("d.jpg", damaged));
+    EXPECT_NE(RenderReport(data, true, TReportParts::Json)
+                  .Json.find(R"("name":"XMPDamaged","caption":"XMPDamaged","text":"XMP packet damaged: )"),
+              std::string::npos);
     EXPECT_NE(json.find("{\"caption\":\"Rating\",\"value\":\"\u2605\u2605\u2605\u2605\u2606\"}"),
               std::string::npos);
 }
