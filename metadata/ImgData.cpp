@@ -425,7 +425,7 @@ bool TimgData::ScanJpegSections(TByteSource& source) {
     }
     // The extended XMP joins the packets only under the GUID the main packet names: pieces of another
     // GUID are left over from an earlier edit.
-    if (mainXmp != SIZE_MAX) {
+    if (mainXmp != SIZE_MAX && !xmpExtension.Empty()) {
         const std::string guid = XmpValue(ReadXmp(XmpPackets[mainXmp]), "xmpNote:HasExtendedXMP");
         if (guid.size() == 32)
             if (std::string extended = xmpExtension.Join(guid); !extended.empty())

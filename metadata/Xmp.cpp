@@ -422,9 +422,15 @@ std::string_view TrimPacket(std::string_view packet) {
 } // namespace
 
 std::string_view XmpPrefixOf(std::string_view uri) {
-    for (const auto& ns : kNamespaces)
-        if (ns.Uri == uri) return ns.Prefix;
-    return {};
+    // Looked up for every element and attribute of a packet: hashed, not searched.
+    static const std::unordered_map<std::string_view, std::string_view> prefixes = [] {
+        std::unordered_map<std::string_view, std::string_view> m;
+        for (const auto& ns : kNamespaces)
+            m.emplace(ns.Uri, ns.Prefix);
+        return m;
+    }();
+    const auto it = prefixes.find(uri);
+    return it == prefixes.end() ? std::string_view() : it->second;
 }
 
 void ReadXmpPacket(std::string_view packet, TXmpData& into, bool sidecar) {

@@ -66,6 +66,7 @@ public:
     bool Add(std::string_view afterSignature);
     // The joined packet of that GUID, empty when there is none or pieces are missing.
     std::string Join(std::string_view guid) const;
+    bool Empty() const { return Pieces.empty(); }
 
 private:
     struct TPiece {
