@@ -19,9 +19,9 @@ namespace {
 // 50 characters and the callbacks for such fields look at their first few.
 constexpr size_t kTextInputLimit = 4096;
 
-// The user comment (character code in its first eight bytes) and the Windows XP texts (UTF-16LE).
-// A tag of the table the walk looked its entry up in (GPS tags are below 0x20, where the main table
-// has no rows).
+// The user comment, GPSProcessingMethod and GPSAreaInformation (a character code in their first
+// eight bytes) and the Windows XP texts (UTF-16LE). The tag is the row's: GPS tags lie below 0x20,
+// where the main table has no rows.
 bool IsEncodedText(uint16_t tag) {
     return tag == 0x9286 || (tag >= 0x9C9B && tag <= 0x9C9F) || tag == 0x001B || tag == 0x001C;
 }
