@@ -153,6 +153,7 @@ void TForm1::ShowPhoto(const QString& fileName, bool addToStrip) {
     ClearRows(ValueListEditor1);
     ClearRows(ValueListEditor2);
     ClearRows(ValueListEditor3);
+    ClearRows(ValueListEditor4);
     ClearPicture();
     ReaderSettings().TraceDetail = Verbose ? 1 : 0;
     Memo1->clear();
@@ -200,7 +201,8 @@ void TForm1::ShowPhoto(const QString& fileName, bool addToStrip) {
     // The lists and the report, read once from what the container has just read.
     const TPhotoReport report = BuildPhotoReport(*ImageData);
     AppendRows(ValueListEditor1, report.ExifRows);
-    if (!ImageData->HasMetadata()) return;
+    AppendRows(ValueListEditor4, report.XmpRows);
+    if (!ImageData->HasMetadata() && report.MemoLines.empty()) return;
     AppendRows(ValueListEditor2, report.MakerRows);
     if (!report.MemoLines.empty()) {
         QStringList lines;
@@ -209,8 +211,8 @@ void TForm1::ShowPhoto(const QString& fileName, bool addToStrip) {
             lines << ToDisplay(line);
         Memo1->appendPlainText(lines.join(QLatin1Char('\n')));
     }
-    if (!ImageData->HasExif()) return;
     AppendRows(ValueListEditor3, report.SummaryRows);
+    if (!ImageData->HasExif()) return;
     Memo1->moveCursor(QTextCursor::Start);
     Memo1->verticalScrollBar()->setValue(0);
 }

@@ -69,6 +69,7 @@ void SetAccessibleNames(TForm1& form) {
     form.ValueListEditor1->setAccessibleName(TForm1::tr("Exif Properties"));
     form.ValueListEditor2->setAccessibleName(TForm1::tr("Maker Data"));
     form.ValueListEditor3->setAccessibleName(TForm1::tr("Summary"));
+    form.ValueListEditor4->setAccessibleName(TForm1::tr("XMP"));
     form.Memo1->setAccessibleName(TForm1::tr("Report"));
     form.ProgressBar1->setAccessibleName(TForm1::tr("Folder scan"));
 }
@@ -214,6 +215,8 @@ void TForm1::BuildWindow() {
     Memo1->setVisible(false);
     summaryLayout->addWidget(Memo1);
     PageControl2->addTab(summary, tr("Summary"));
+    ValueListEditor4 = MakeValueList(PageControl2, "ValueListEditor4");
+    PageControl2->addTab(ValueListEditor4, tr("XMP"));
 
     Splitter1->addWidget(ThumbnailList1);
     Splitter1->addWidget(ScrollBox1);

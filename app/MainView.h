@@ -1,5 +1,5 @@
 // TForm1: the viewer's main window. It shows one photo, a strip of thumbnails of a folder's photos and
-// three lists of the photo's metadata ("Exif Properties", "Maker Data", "Summary"), and runs every
+// four lists of the photo's metadata ("Exif Properties", "Maker Data", "Summary", "XMP"), and runs every
 // command of the menus, the toolbar and the keyboard.
 //
 // Every command is declared once, in the command table (MainCommands.cpp): its menu entry, its toolbar
@@ -177,6 +177,7 @@ public:
     QTableWidget* ValueListEditor1 = nullptr;
     QTableWidget* ValueListEditor2 = nullptr;
     QTableWidget* ValueListEditor3 = nullptr;
+    QTableWidget* ValueListEditor4 = nullptr; // "XMP"
     QPlainTextEdit* Memo1 = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;

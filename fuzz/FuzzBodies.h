@@ -4,6 +4,7 @@
 // exception is a failure of its own.
 #pragma once
 
+#include "IccProfile.h"
 #include "ImgData.h"
 #include "IptcData.h"
 #include "JpegWriter.h"
@@ -12,6 +13,7 @@
 #include "PhotoReportText.h"
 #include "ReaderSettings.h"
 #include "TextEncoding.h"
+#include "Xmp.h"
 
 #include <nlohmann/json.hpp>
 
@@ -115,6 +117,25 @@ inline bool ReadIptcSection(std::string_view input) {
     return true;
 }
 
+// The XMP reader over any packet: the properties it keeps stay within its limits, every one has a name
+// and as many languages as values, and the display texts can be made. Also the ICC profile reader and
+// the extended XMP join over the same bytes.
+inline bool ReadXmpPacketBody(std::string_view input) {
+    const TXmpData d = ReadXmp(input);
+    if (d.Properties.size() > kXmpMaxProperties || d.Notes.size() > 1) return false;
+    size_t kept = 0;
+    for (const auto& p : d.Properties) {
+        if (p.Name.empty() || p.Values.size() != p.Langs.size()) return false;
+        kept += XmpDisplayText(p).size();
+    }
+    if (kept > 4 * kXmpMaxKeptBytes + d.Properties.size() * 64) return false;
+    (void)ReadIccProfile(input);
+    TXmpExtension extension;
+    extension.Add(input);
+    extension.Add(input.substr(std::min<size_t>(input.size(), 7)));
+    return input.size() < 32 || extension.Join(input.substr(0, 32)).size() <= kXmpMaxPacket;
+}
+
 // The writer's skipping of the header sections of an encoded stream: never past its end.
 inline bool SkipWriterSections(std::string_view encoded) {
     return SkipEncoderHeaderSections(encoded) <= encoded.size();
@@ -137,7 +158,7 @@ inline bool RenderLikeTheReportTool(std::string_view bytes) {
     };
     if (!lines(r.Text) || !lines(r.Csv) || !IsDisplaySafe(r.Json)) return false;
     const nlohmann::json j = nlohmann::json::parse(r.Json, nullptr, false);
-    if (j.is_discarded() || !j.is_object() || j["summary"].size() > 15) return false;
+    if (j.is_discarded() || !j.is_object() || j["summary"].size() > std::size(kSummaryRows)) return false;
     const nlohmann::json& t = j["thumbnail"];
     if (t.is_object() && t["imageOffset"].is_number()) {
         const auto offset = t["imageOffset"].get<int64_t>(), length = t["imageLength"].get<int64_t>();

@@ -7,6 +7,7 @@
 //     the maker dispatch table in both byte orders, each with the two selector bytes that make the
 //     harness build the file that layout is read from (MakerNoteHarness.h);
 //   - fuzz_iptc: the APP13 sections of the photos and crafted ones;
+//   - fuzz_xmp: the XMP packets of the photos (and their sidecars) and their ICC profiles;
 //   - fuzz_gif_frames: GIFs with several frames, extensions, local colour tables, and frame marks
 //     where they should not be;
 //   - fuzz_writer_skip: encoded JPEG streams with and without the header sections the writer skips;
@@ -15,6 +16,7 @@
 #include "ExifBuilder.h"
 #include "ImgData.h"
 #include "MakerNoteHarness.h"
+#include "Xmp.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -325,6 +327,11 @@ int main(int argc, char** argv) {
             if (!selected.empty()) Write(out / "fuzz_maker_notes", name, selected);
         }
         if (d.IptcSection) Write(out / "fuzz_iptc", name, d.Section(d.IptcSection).Data);
+        for (size_t k = 0; k < d.XmpPackets.size(); ++k)
+            Write(out / "fuzz_xmp", name + ".xmp" + std::to_string(k), d.XmpPackets[k]);
+        if (!d.IccProfile.empty()) Write(out / "fuzz_xmp", name + ".icc", d.IccProfile);
+        if (const std::string sidecar = ReadXmpSidecar(photo.string()); !sidecar.empty())
+            Write(out / "fuzz_xmp", name + ".sidecar.xmp", sidecar);
         ++n;
     }
 

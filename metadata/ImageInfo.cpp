@@ -19,9 +19,17 @@ namespace {
 // 50 characters and the callbacks for such fields look at their first few.
 constexpr size_t kTextInputLimit = 4096;
 
-// The user comment (character code in its first eight bytes) and the Windows XP texts (UTF-16LE).
+// The user comment, GPSProcessingMethod and GPSAreaInformation (a character code in their first
+// eight bytes) and the Windows XP texts (UTF-16LE). The tag is the row's: GPS tags lie below 0x20,
+// where the main table has no rows.
 bool IsEncodedText(uint16_t tag) {
-    return tag == 0x9286 || (tag >= 0x9C9B && tag <= 0x9C9F);
+    return tag == 0x9286 || (tag >= 0x9C9B && tag <= 0x9C9F) || tag == 0x001B || tag == 0x001C;
+}
+
+// The texts that begin with an 8-byte character code: the user comment, and GPSProcessingMethod
+// and GPSAreaInformation. The others are the Windows XP texts.
+bool HasCharacterCode(uint16_t tag) {
+    return tag == 0x9286 || tag == 0x001B || tag == 0x001C;
 }
 
 } // namespace
@@ -96,6 +104,8 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
 
     TTagEntry row = LookupTagEntry(tag, kind);
     const auto& settings = ReaderSettings();
+    // Tag 0 stands for "no row" everywhere but in GPS directories, whose GPSVersionID it is.
+    const bool known = row.Tag != 0 || (kind == dkGps && tag == 0);
 
     // Beyond half the budget a text keeps only a short head: no more of the value is decoded, so that
     // thousands of entries pointing at one long text cost no more than their number.
@@ -104,11 +114,15 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
     if (IsEncodedText(row.Tag)) {
         // Texts whose bytes say how they are written: read by that, never cleaned into dots.
         const std::string_view value = bytes.substr(0, 2 * textLimit);
-        text = CutText(row.Tag == 0x9286 ? UserCommentBody(value, BigEndian) : WideText(value), textLimit);
+        text = CutText(HasCharacterCode(row.Tag) ? UserCommentBody(value, BigEndian) : WideText(value),
+                       textLimit);
     } else {
         if (type == ttAscii) {
             // What pads the value at its end (zero bytes, blanks) is no part of it.
             text = CutText(AsciiValue(bytes.substr(0, textLimit + 1)), textLimit);
+        } else if (type == ttUndefined && row.Formatter == CfaPatternText) {
+            // Colour codes, zero among them: the formatter reads them as numbers.
+            text = ValueText(bytes, ttByte, "", "", BigEndian);
         } else if (type == ttUndefined && !row.ValueMap.empty()) {
             // A code held in a single byte (FileSource, SceneType): mapped as a BYTE would be.
             text = ValueText(bytes, ttByte, row.ValueMap, row.FormatPattern, BigEndian);
@@ -121,7 +135,7 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
         } else {
             text = ValueText(bytes, type, row.ValueMap, row.FormatPattern, BigEndian);
         }
-        if (row.Tag != 0 && row.Formatter && settings.DecodeValues) {
+        if (known && row.Formatter && settings.DecodeValues) {
             try {
                 text = row.Formatter(text);
             } catch (const FormatError&) {
@@ -139,7 +153,7 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
 
     // The stored copy is taken now: the maker-note hand-off below may swap the buffer being read.
     std::string raw;
-    if (BuildsLists() && row.Tag != 0) raw = std::string(KeptBytes(bytes));
+    if (BuildsLists() && known) raw = std::string(KeptBytes(bytes));
 
     // Values other parts need directly. Only the photo's own directories record the photo: the
     // thumbnail's directory (and a reduced-resolution image's) records its own size and date, which
@@ -223,7 +237,7 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
         break;
     }
 
-    if (BuildsLists() && row.Tag != 0) {
+    if (BuildsLists() && known) {
         row.Text = std::move(text);
         row.Raw = std::move(raw);
         row.RawSize = static_cast<int32_t>(row.Raw.size());
@@ -379,7 +393,8 @@ void TImageInfo::NoteCut(int32_t listId) {
 // here, charged as allocated: the entry itself, the strings it owns, and what the list grows by.
 bool TImageInfo::Admits(TTagEntry& entry, const std::vector<TTagEntry>& list) {
     // Once a list was cut, it ends with the note that says so.
-    if (entry.Tag == 0 || CutNoted[entry.ListId == 1 ? 1 : 0]) return false;
+    if (entry.Tag == 0 && !(entry.Group == tgGPS && entry.Name == "GPSVersionID")) return false;
+    if (CutNoted[entry.ListId == 1 ? 1 : 0]) return false;
     TReadBudget& budget = Budget();
     if (static_cast<int64_t>(Entries.size() + ThumbEntries.size()) >= kMaxEntries) {
         NoteCut(entry.ListId);
@@ -472,13 +487,22 @@ void TImageInfo::ComputeFocalLength35() {
     const double mmPerUnit = unit == 2 ? 25.4 : unit == 3 ? 10.0 : 0.0;
     const double focal = NumberOf("FocalLength");
     if (mmPerUnit == 0 || focal == 0) return;
+    // The focal-plane resolution is the camera's, given for the picture it took; the stored size may
+    // be a reduced copy's (an editor that shrinks the picture keeps the resolution), which would make
+    // the sensor tiny and the factor huge. A sensor whose diagonal no camera has tells that apart:
+    // then no number is better than a wrong one.
+    constexpr double kSmallestDiagonal = 3.5, kLargestDiagonal = 90.0; // mm: phone to medium format
     const int32_t xRes = RoundedNumberOf("FocalPlaneXResolution");
     const int32_t yRes = RoundedNumberOf("FocalPlaneYResolution");
     const double sensorWidth = xRes > 0 ? Width * mmPerUnit / xRes : 0.0;
     const double sensorHeight = yRes > 0 ? Height * mmPerUnit / yRes : 0.0;
     double factor;
     if (sensorWidth * sensorHeight > 0) {
-        factor = 43.26661531 / std::sqrt(sensorWidth * sensorWidth + sensorHeight * sensorHeight);
+        const double diagonal = std::sqrt(sensorWidth * sensorWidth + sensorHeight * sensorHeight);
+        if (diagonal < kSmallestDiagonal || diagonal > kLargestDiagonal) return;
+        factor = 43.26661531 / diagonal;
+    } else if (xRes > 0 || yRes > 0) {
+        return;
     } else {
         if (!ReaderSettings().EstimateCropFactor) return;
         factor = 4.5;

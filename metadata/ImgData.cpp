@@ -1,9 +1,11 @@
 #include "ImgData.h"
 
 #include "FileKind.h"
+#include "IccProfile.h"
 #include "JpegMarkers.h"
 #include "ReaderSettings.h"
 #include "TagTables.h"
+#include "Xmp.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -105,6 +107,7 @@ public:
     std::vector<TRange> Ranges; // in the order found, IFD0 first
     std::vector<uint64_t> Chain;
     TRange Iptc{0, 0}; // the value of IPTC tag 0x83BB in IFD0, if any
+    TRange Xmp{0, 0};  // the value of XMLPacket tag 0x02BC in IFD0, if any
     uint16_t Ifd0Entries = 0;
     bool Ifd0Whole = false; // IFD0's entries all lie inside the file
 
@@ -152,6 +155,8 @@ private:
             if (size > 4) Add(value, size);
             if (tag == 0x83BB && depth == 0 && Iptc.End == 0 && size > 4 && value < FileSize)
                 Iptc = Ranges.back();
+            if (tag == 0x02BC && depth == 0 && Xmp.End == 0 && size > 4 && value < FileSize)
+                Xmp = Ranges.back();
             if (tag == 0x014A || tag == 0x8769 || tag == 0xA005 || tag == 0x8825) {
                 // As the walk does: the first offset the value holds.
                 char first[4];
@@ -238,6 +243,7 @@ void TimgData::Reset() {
     BlockBase = 9;
     FormatName.clear();
     XmpPackets.clear();
+    XmpSidecar.clear();
     IccProfile.clear();
     Previews.clear();
     ContainerNotes.clear();
@@ -266,7 +272,9 @@ bool TimgData::ProcessFile(const std::string& fileName) {
     FileLength = st.st_size;
     if (fd < 0) return ProcessSource(fileName, nullptr); // fails to open again, with the same outcome
     FileSource file(fd);
-    return ProcessSource(fileName, &file);
+    const bool ok = ProcessSource(fileName, &file);
+    XmpSidecar = ReadXmpSidecar(fileName);
+    return ok;
 }
 
 bool TimgData::ProcessBytes(const std::string& fileName, std::string_view bytes, double stamp) {
@@ -346,6 +354,9 @@ bool TimgData::ScanJpegSections(TByteSource& source) {
     TJpegMarkers markers(
         [&source](uint64_t offset, char* into, size_t n) { return source.ReadAt(offset, into, n); },
         kMaxSections);
+    TXmpExtension xmpExtension;
+    TIccChunks icc;
+    size_t mainXmp = SIZE_MAX;
     while (const auto marker = markers.Next()) {
         tSection& s = AddSection();
         s.Size = static_cast<int32_t>(marker->Length);
@@ -353,7 +364,7 @@ bool TimgData::ScanJpegSections(TByteSource& source) {
         s.Data.assign({static_cast<char>(marker->Length >> 8), static_cast<char>(marker->Length & 0xFF)});
         const size_t body = marker->ContentLength();
         const int code = marker->Code;
-        if (code != 0xE0 && code != 0xE1 && code != 0xED && code != 0xFE && code != 0xDA) {
+        if (code != 0xE0 && code != 0xE1 && code != 0xE2 && code != 0xED && code != 0xFE && code != 0xDA) {
             // Of the frame header only the picture's size is kept, which the summaries need when the
             // directories do not record it.
             unsigned char head[5];
@@ -381,8 +392,21 @@ bool TimgData::ScanJpegSections(TByteSource& source) {
                 SetData(s.Data);
                 ReadExifHeader();
             } else {
+                // XMP and its extension are kept as packets, not as sections.
+                const std::string_view body = std::string_view(s.Data).substr(2);
+                if (body.starts_with(kXmpSignature)) {
+                    if (mainXmp == SIZE_MAX) mainXmp = XmpPackets.size();
+                    XmpPackets.emplace_back(body.substr(kXmpSignature.size()));
+                } else if (body.starts_with(kXmpExtensionSignature)) {
+                    xmpExtension.Add(body.substr(kXmpExtensionSignature.size()));
+                }
                 DropBody(s);
             }
+            break;
+        case 0xE2:
+            if (std::string_view(s.Data).substr(2).starts_with(kIccSignature))
+                icc.Add(std::string_view(s.Data).substr(2 + kIccSignature.size()));
+            DropBody(s);
             break;
         case 0xED:
             if (!IptcSection) {
@@ -401,6 +425,15 @@ bool TimgData::ScanJpegSections(TByteSource& source) {
             break;
         }
     }
+    // The extended XMP joins the packets only under the GUID the main packet names: pieces of another
+    // GUID are left over from an earlier edit.
+    if (mainXmp != SIZE_MAX && !xmpExtension.Empty()) {
+        const std::string guid = XmpValue(ReadXmp(XmpPackets[mainXmp]), "xmpNote:HasExtendedXMP");
+        if (guid.size() == 32)
+            if (std::string extended = xmpExtension.Join(guid); !extended.empty())
+                XmpPackets.push_back(std::move(extended));
+    }
+    IccProfile = icc.Join();
     switch (markers.End()) {
     case TJpegMarkerEnd::NotJpeg:
     case TJpegMarkerEnd::BadLength:
@@ -497,6 +530,14 @@ bool TimgData::ScanTiff(TByteSource& source) {
         ReadTiffIptc(
             std::string_view(s.Data).substr(static_cast<size_t>(layout.Iptc.Begin - start),
                                             static_cast<size_t>(layout.Iptc.End - layout.Iptc.Begin)));
+
+    if (layout.Xmp.End > layout.Xmp.Begin) {
+        // Read from the file itself: the block may have left a far-away packet out.
+        const uint64_t size = std::min<uint64_t>(layout.Xmp.End - layout.Xmp.Begin, kXmpMaxPacket + 1);
+        std::string packet(static_cast<size_t>(size), '\0');
+        packet.resize(source.ReadAt(layout.Xmp.Begin, packet.data(), packet.size()));
+        XmpPackets.push_back(std::move(packet));
+    }
 
     const tSection& block = Section(ExifSection);
     ExifReader = std::make_unique<TImageInfo>(this, BuildMode);

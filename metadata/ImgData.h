@@ -45,7 +45,7 @@ public:
     // by the name's extension only when they show neither), and `stamp` stands for the file's date.
     bool ProcessBytes(const std::string& fileName, std::string_view bytes, double stamp = 0);
 
-    bool HasMetadata() const { return ExifSection || CommentSection || IptcSection; }
+    bool HasMetadata() const { return ExifSection || CommentSection || IptcSection || !XmpPackets.empty(); }
     bool HasExif() const { return ExifSection != 0; }
     bool HasThumbnail() const { return ExifSection && ExifReader && ExifReader->HasThumbnail(); }
     // The comment's bytes, without the two length bytes; empty with no comment section.
@@ -90,6 +90,8 @@ public:
     // ...), XMP packets in file order, the ICC profile, embedded previews, and the container's notes.
     std::string FormatName;
     std::vector<std::string> XmpPackets;
+    // The XMP sidecar beside the file ("name.xmp" or "name.ext.xmp"), read by ProcessFile only.
+    std::string XmpSidecar;
     std::string IccProfile;
     std::vector<TPreview> Previews;
     std::vector<std::string> ContainerNotes;

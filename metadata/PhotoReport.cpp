@@ -1,10 +1,12 @@
 #include "PhotoReport.h"
 
+#include "IccProfile.h"
 #include "ImgData.h"
+#include "ValueFormat.h"
 
 namespace quillmark {
 
-const TSummaryRow kSummaryRows[15] = {
+const TSummaryRow kSummaryRows[17] = {
     {"Make", "Make"},
     {"Model", "Model"},
     {"Title", "Title"},
@@ -20,7 +22,23 @@ const TSummaryRow kSummaryRows[15] = {
     {"MaxApertureValue", "Max Aperture"},
     {"ShutterSpeedValue", "Shutter Speed"},
     {"MeteringMode", "Mettering Mode"},
+    {"Lens", "Lens"},
+    {"Rating", "Rating"},
 };
+
+std::string RatingStars(std::string_view rating) {
+    const std::string t = TrimText(rating);
+    if (t == "-1") return "Rejected";
+    // Ratings are whole stars; a writer that gives "3.0" means three.
+    if (t.empty() || t[0] < '0' || t[0] > '5' ||
+        (t.size() > 1 && t.find_first_not_of('0', 2) != std::string::npos) || (t.size() > 1 && t[1] != '.'))
+        return {};
+    const int stars = t[0] - '0';
+    std::string s;
+    for (int i = 0; i < 5; ++i)
+        s += i < stars ? "\u2605" : "\u2606";
+    return s;
+}
 
 void AddReportLines(std::vector<std::string>& lines, std::string_view text) {
     // A plain loop: find_first_of with a set of two searches the set once per byte of the text,
@@ -49,9 +67,93 @@ void ListEntries(const TImageInfo& reader, int32_t listId, std::vector<TReportRo
     }
 }
 
-void AddSummaryRows(const TImageInfo& reader, std::vector<TReportRow>& rows) {
-    for (const auto& row : kSummaryRows)
-        rows.push_back({row.Caption, reader.ExifValue(row.TagName)});
+// The XMP property standing in for a Summary row when EXIF has nothing for it.
+const char* XmpStandIn(std::string_view tagName) {
+    if (tagName == "Title") return "dc:title";
+    if (tagName == "Subject") return "dc:description";
+    if (tagName == "Keywords") return "dc:subject";
+    if (tagName == "Author") return "dc:creator";
+    if (tagName == "Copyright") return "dc:rights";
+    return nullptr;
+}
+
+// The IPTC dataset standing in for a Summary row when EXIF has nothing for it.
+const char* IptcStandIn(std::string_view tagName) {
+    if (tagName == "Title") return "ObjectName";
+    if (tagName == "Subject") return "ImageCaption";
+    if (tagName == "Keywords") return "Keywords";
+    if (tagName == "Author") return "ByLine";
+    if (tagName == "Copyright") return "Copyright";
+    return nullptr;
+}
+
+// The embedded XMP's value, else the sidecar's.
+const TXmpProperty* FindXmpOf(const TXmpData& xmp, std::string_view name) {
+    const TXmpProperty* sidecar = nullptr;
+    for (const auto& p : xmp.Properties)
+        if (p.Name == name && !p.Values.empty()) {
+            if (!p.Sidecar) return &p;
+            if (!sidecar) sidecar = &p;
+        }
+    return sidecar;
+}
+
+std::string LensOf(const TImageInfo* reader) {
+    if (!reader) return {};
+    if (std::string lens = reader->ExifValue("LensModel"); !TrimText(lens).empty()) return lens;
+    for (const char* name : {"LensModel", "Lens", "LensType"})
+        if (std::string lens = reader->LookupTagValue(name, 1); !TrimText(lens).empty()) return lens;
+    return {};
+}
+
+void AddSummaryRows(const TimgData& data, const TImageInfo* reader, const TXmpData& xmp,
+                    std::vector<TReportRow>& rows) {
+    TIPTCdata iptc(nullptr);
+    if (data.IptcSection) iptc.ReadIptc(data.Section(data.IptcSection).Data);
+    for (const auto& row : kSummaryRows) {
+        const std::string_view name = row.TagName;
+        std::string value;
+        if (name == "Lens")
+            value = LensOf(reader);
+        else if (name == "Rating") {
+            if (const TXmpProperty* p = FindXmpOf(xmp, "xmp:Rating")) value = RatingStars(p->Values.front());
+        } else if (reader)
+            value = reader->ExifValue(name);
+        if (value.empty())
+            if (const char* dataset = IptcStandIn(name)) value = iptc.GetValueByName(dataset);
+        if (value.empty())
+            if (const char* property = XmpStandIn(name))
+                if (const TXmpProperty* p = FindXmpOf(xmp, property))
+                    value = p->IsList && name == "Keywords" ? XmpDisplayText(*p) : p->Values.front();
+        rows.push_back({row.Caption, std::move(value)});
+    }
+}
+
+void AddXmp(const TXmpData& xmp, std::vector<TReportRow>* rows, std::vector<std::string>& memo) {
+    if (xmp.Properties.empty() && xmp.Notes.empty()) return;
+    AddReportLines(memo, " ");
+    AddReportLines(memo, " -- XMP ---- ");
+    for (const auto& note : xmp.Notes) {
+        AddReportLines(memo, note);
+        if (rows) rows->push_back({note, ""});
+    }
+    for (const auto& p : xmp.Properties) {
+        std::string item = p.Sidecar ? p.Name + " (sidecar)" : p.Name;
+        std::string text = XmpDisplayText(p);
+        AddReportLines(memo, item + " = " + text);
+        if (rows) rows->push_back({std::move(item), std::move(text)});
+    }
+}
+
+void AddIcc(const std::vector<TTagEntry>& entries, std::vector<TReportRow>* rows,
+            std::vector<std::string>& memo) {
+    if (entries.empty()) return;
+    AddReportLines(memo, " ");
+    AddReportLines(memo, " -- ICC Profile ---- ");
+    for (const auto& e : entries) {
+        AddReportLines(memo, e.Caption + " = " + e.Text);
+        if (rows) rows->push_back({e.Caption, e.Text});
+    }
 }
 
 } // namespace
@@ -66,9 +168,13 @@ TPhotoReport BuildPhotoReport(TimgData& data, TReportLists lists) {
         if (rows) r.ExifRows.reserve(reader->Entries.size());
     }
     const bool hasExif = data.HasExif() && reader;
+    r.Xmp = ReadPhotoXmp(data);
+    r.IccEntries = ReadIccProfile(data.IccProfile);
+    // A photo that has XMP but no EXIF still has a Summary: its titles, keywords and rating.
+    const bool hasSummary = hasExif || !r.Xmp.Properties.empty();
     if (lists == TReportLists::Summary) {
         if (data.HasThumbnail()) reader->ReadThumbnailDirectory();
-        if (hasExif) AddSummaryRows(*reader, r.SummaryRows);
+        if (hasSummary) AddSummaryRows(data, hasExif ? reader : nullptr, r.Xmp, r.SummaryRows);
         return r;
     }
 
@@ -76,7 +182,8 @@ TPhotoReport BuildPhotoReport(TimgData& data, TReportLists lists) {
         r.ExifRows.push_back({"No Exif data in photo!", ""});
     else
         ListEntries(*reader, 0, rows ? &r.ExifRows : nullptr, memo);
-    if (!data.HasMetadata()) return r;
+    if (!data.HasMetadata() && r.Xmp.Properties.empty() && r.Xmp.Notes.empty() && r.IccEntries.empty())
+        return r;
 
     if (hasExif && reader->MakerNoteDecoded) {
         AddReportLines(memo, " ");
@@ -113,7 +220,13 @@ TPhotoReport BuildPhotoReport(TimgData& data, TReportLists lists) {
         }
     }
 
-    if (!hasExif) return r;
+    AddIcc(r.IccEntries, rows ? &r.ExifRows : nullptr, memo);
+    AddXmp(r.Xmp, rows ? &r.XmpRows : nullptr, memo);
+
+    if (!hasExif) {
+        if (hasSummary) AddSummaryRows(data, nullptr, r.Xmp, r.SummaryRows);
+        return r;
+    }
 
     AddReportLines(memo, " ");
     AddReportLines(memo, " -- EXIF Summary -(short)--- ");
@@ -121,7 +234,7 @@ TPhotoReport BuildPhotoReport(TimgData& data, TReportLists lists) {
     AddReportLines(memo, " ");
     AddReportLines(memo, " -- EXIF Summary -(long)---- ");
     AddReportLines(memo, reader->SummaryText());
-    AddSummaryRows(*reader, r.SummaryRows);
+    AddSummaryRows(data, reader, r.Xmp, r.SummaryRows);
     return r;
 }
 

@@ -1,7 +1,10 @@
-// What the window shows about a photo once the container has read it: the rows of the three lists
-// ("Exif Properties", "Maker Data", "Summary") and the lines of the text report. The window and the
+// What the window shows about a photo once the container has read it: the rows of the four lists
+// ("Exif Properties", "Maker Data", "Summary", "XMP") and the lines of the text report. The window and the
 // command-line report tool both build on it.
 #pragma once
+
+#include "TagEntry.h"
+#include "Xmp.h"
 
 #include <string>
 #include <string_view>
@@ -20,7 +23,13 @@ struct TPhotoReport {
     std::vector<TReportRow> ExifRows;
     std::vector<TReportRow> MakerRows;
     std::vector<TReportRow> SummaryRows;
+    // The XMP properties, the sidecar's marked " (sidecar)" after the name.
+    std::vector<TReportRow> XmpRows;
     std::vector<std::string> MemoLines;
+    // The photo's XMP (its packets, then its sidecar's) and its ICC profile's entries, as read once
+    // for the lists, the Summary and the report tool's JSON.
+    TXmpData Xmp;
+    std::vector<TTagEntry> IccEntries;
 };
 
 // The Summary list: the tag name looked up and the caption of its row, in row order.
@@ -28,7 +37,11 @@ struct TSummaryRow {
     const char* TagName;
     const char* Caption;
 };
-extern const TSummaryRow kSummaryRows[15];
+// "Lens" and "Rating" are not looked up by name: the lens comes from EXIF's LensModel or else the
+// maker note's lens entry, the rating from xmp:Rating.
+extern const TSummaryRow kSummaryRows[17];
+// The rating as stars, "★★★☆☆" for 3 of 5; "Rejected" for -1; empty for anything else.
+std::string RatingStars(std::string_view rating);
 
 // What to build besides the report lines and the Summary rows. `MemoAndSummary` leaves the entry rows
 // of "Exif Properties" and "Maker Data" empty (the "No Exif data" row stays): the text report needs no

@@ -12,6 +12,15 @@ std::string NamePart(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The photo date's offset from UTC ("+01:00"): OffsetTimeOriginal for a date taken from
+// DateTimeOriginal, else OffsetTime; empty when the photo records none.
+std::string DateOffset(const TImageInfo& info) {
+    std::string offset =
+        TrimText(info.ExifValue(info.DateTimeOriginalPos ? "OffsetTimeOriginal" : "OffsetTime"));
+    if (info.DateTimeText.empty() || offset.size() != 6 || (offset[0] != '+' && offset[0] != '-')) return {};
+    return offset;
+}
+
 std::string SizeInK(int64_t length) {
     return std::to_string(length / 1024);
 }
@@ -31,7 +40,7 @@ std::string TImageInfo::SummaryText() const {
     std::string s = "File Name: " + name;
     s += "\r\nFile Size: " + SizeInK(Owner->FileLength) + "k";
     s += "\r\nFile Date: " + FormatFileDate(Owner->FileStamp);
-    s += "\r\nPhoto Date: " + DateTimeText;
+    s += "\r\nPhoto Date: " + DateTimeText + DateOffset(*this);
     s += "\r\nMake (Model): " + CameraMake + " (" + CameraModel + ")";
     const auto [width, height] = PhotoSize();
     s += "\r\nDimensions: " + std::to_string(width) + " x " + std::to_string(height);

@@ -12,7 +12,18 @@ namespace quillmark {
 using TFormatter = std::string (*)(const std::string&);
 
 // The directory an entry was read from.
-enum TTagGroup : uint8_t { tgIFD0, tgExifIFD, tgGPS, tgInterop, tgIFD1, tgMakerNotes, tgIPTC, tgSubIFD };
+enum TTagGroup : uint8_t {
+    tgIFD0,
+    tgExifIFD,
+    tgGPS,
+    tgInterop,
+    tgIFD1,
+    tgMakerNotes,
+    tgIPTC,
+    tgSubIFD,
+    tgXMP,
+    tgICCProfile,
+};
 
 struct TTagEntry {
     int32_t ListId = 0;     // 0: directory walk, 1: maker note

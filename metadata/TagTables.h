@@ -12,9 +12,9 @@ namespace quillmark {
 // Directory kinds of the walk: they choose the tag table.
 enum DirectoryKind : int { dkMain = 1, dkGps = 2, dkThumbnail = 4 };
 
-// 251 rows: 250 tags and a closing "Unknown" row with Tag 0.
+// 362 rows: 361 tags and a closing "Unknown" row with Tag 0.
 std::span<const TTagRow> MainTagTable();
-// 31 rows, tags 0x0000 to 0x001E.
+// 32 rows, tags 0x0000 to 0x001F.
 std::span<const TTagRow> GpsTagTable();
 // 30 rows: marker code in Tag, name in Caption.
 std::span<const TTagRow> MarkerNameTable();
@@ -34,7 +34,7 @@ TTagEntry LookupTagEntry(uint16_t tag, int kind);
 int IndexOfTag(uint16_t tag, std::span<const TTagRow> table);
 // The value map of the last row with that tag; empty if none.
 std::string ValueMapOf(uint16_t tag, std::span<const TTagRow> table);
-// Index of the first of the 250 tag rows of the main table whose name matches, ignoring case.
+// Index of the first of the 361 tag rows of the main table whose name matches, ignoring case.
 int MainTableIndexOfName(std::string_view name);
 // A main-table row as an entry, with its caption as currently filled.
 TTagEntry MainTableEntry(int index);

@@ -478,7 +478,10 @@ std::string UserCommentBody(std::string_view bytes, bool bigEndian) {
     const std::string_view code = bytes.substr(0, 8);
     const std::string_view body = bytes.substr(std::min<size_t>(bytes.size(), 8));
     std::string text;
-    if (code == std::string_view("ASCII\0\0\0", 8) || code == std::string_view("JIS\0\0\0\0\0", 8)) {
+    if (code == std::string_view("ASCII\0\0\0", 8)) {
+        // The text ends at its first zero: what some cameras leave after it is not text.
+        text = std::string(body.substr(0, body.find('\0')));
+    } else if (code == std::string_view("JIS\0\0\0\0\0", 8)) {
         text = WithoutZeros(body);
     } else if (code == std::string_view("UNICODE\0", 8)) {
         std::string_view units = body;
@@ -496,6 +499,99 @@ std::string UserCommentBody(std::string_view bytes, bool bigEndian) {
     const size_t b = text.find_first_not_of(" \t\r\n");
     if (b == std::string::npos) return {};
     return text.substr(b, text.find_last_not_of(" \t\r\n") - b + 1);
+}
+
+namespace {
+
+// The numbers of a ", "-separated text; FormatError when one is not a number.
+std::vector<std::string> CommaItems(const std::string& text) {
+    std::vector<std::string> items;
+    size_t start = 0;
+    while (start <= text.size()) {
+        const size_t comma = text.find(',', start);
+        items.push_back(TrimText(std::string_view(text).substr(
+            start, comma == std::string::npos ? std::string::npos : comma - start)));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return items;
+}
+
+std::string Trimmed(double v) {
+    std::string s = FormatFixed(v, 0, 1);
+    if (s.size() > 2 && s.ends_with(".0")) s.resize(s.size() - 2);
+    return s;
+}
+
+std::string Range(double a, double b) {
+    if (a <= 0 && b <= 0) return {};
+    if (a <= 0 || b <= 0 || a == b) return Trimmed(a > 0 ? a : b);
+    return Trimmed(a) + "-" + Trimmed(b);
+}
+
+} // namespace
+
+std::string LensSpecificationText(const std::string& text) {
+    const auto items = CommaItems(text);
+    if (items.size() != 4) throw FormatError("not four values");
+    double v[4];
+    for (size_t i = 0; i < 4; ++i) {
+        if (items[i].find('/') == std::string::npos) throw FormatError("not a rational");
+        v[i] = FractionValue(items[i]);
+    }
+    std::string focal = Range(v[0], v[1]), aperture = Range(v[2], v[3]);
+    if (focal.empty() && aperture.empty()) return "Unknown";
+    std::string s;
+    if (!focal.empty()) s = focal + "mm";
+    if (!aperture.empty()) s += (s.empty() ? "f/" : " f/") + aperture;
+    return s;
+}
+
+std::string VersionDotsText(const std::string& text) {
+    const auto items = CommaItems(text);
+    std::string s;
+    for (const auto& item : items) {
+        if (item.empty() || item.find_first_not_of("0123456789") != std::string::npos)
+            throw FormatError("not a number");
+        if (!s.empty()) s += '.';
+        s += item;
+    }
+    return s;
+}
+
+std::string CfaPatternText(const std::string& text) {
+    const auto items = CommaItems(text);
+    std::vector<int> b;
+    for (const auto& item : items) {
+        if (item.empty() || item.size() > 3 || item.find_first_not_of("0123456789") != std::string::npos)
+            throw FormatError("not a byte");
+        b.push_back(std::stoi(item));
+    }
+    size_t width = 0, height = 0, first = 0;
+    // EXIF's form: two 16-bit dimensions in either byte order, each small.
+    const auto dim = [&](size_t at) { return b[at] == 0 ? b[at + 1] : b[at + 1] == 0 ? b[at] : 0; };
+    if (b.size() > 4 && dim(0) > 0 && dim(2) > 0 &&
+        static_cast<size_t>(dim(0)) * static_cast<size_t>(dim(2)) == b.size() - 4) {
+        width = static_cast<size_t>(dim(0));
+        height = static_cast<size_t>(dim(2));
+        first = 4;
+    } else {
+        for (size_t n = 1; n * n <= b.size(); ++n)
+            if (n * n == b.size()) width = height = n;
+        if (width == 0) throw FormatError("no pattern");
+    }
+    static constexpr const char* kColours[] = {"Red", "Green", "Blue", "Cyan", "Magenta", "Yellow", "White"};
+    std::string s;
+    for (size_t y = 0; y < height; ++y) {
+        s += '[';
+        for (size_t x = 0; x < width; ++x) {
+            const int c = b[first + y * width + x];
+            if (x) s += ',';
+            s += c >= 0 && c < 7 ? kColours[c] : "Unknown (" + std::to_string(c) + ")";
+        }
+        s += ']';
+    }
+    return s;
 }
 
 } // namespace quillmark

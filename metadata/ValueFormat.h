@@ -89,5 +89,14 @@ std::string GpsTimeText(const std::string& text);
 std::string ComponentsText(const std::string& text);
 // ApertureValue, MaxApertureValue: an APEX value v ("n/d") as the f-number 2^(v/2), "F%0.1f".
 std::string ApertureText(const std::string& text);
+// LensSpecification (four rationals: shortest and longest focal length, their f-numbers) as
+// "24-70mm f/2.8-4"; an unknown part ("0/0") is left out.
+std::string LensSpecificationText(const std::string& text);
+// A version held as numbers ("2, 2, 0, 0") as "2.2.0.0".
+std::string VersionDotsText(const std::string& text);
+// A colour filter array's pattern as its rows of colours, "[Red,Green][Green,Blue]": from EXIF's
+// CFAPattern (width and height as two 16-bit numbers, then the colours) or TIFF/EP's (a square of
+// colours). The text is the value's bytes as numbers ("2, 0, 2, 0, 0, 1, 1, 2").
+std::string CfaPatternText(const std::string& text);
 
 } // namespace quillmark

@@ -89,6 +89,10 @@ const char* GroupName(TTagGroup group) {
         return "IPTC";
     case tgSubIFD:
         return "SubIFD";
+    case tgXMP:
+        return "XMP";
+    case tgICCProfile:
+        return "ICC_Profile";
     }
     return "IFD0";
 }

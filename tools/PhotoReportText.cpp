@@ -57,6 +57,42 @@ void IptcEntryJson(TJsonWriter& json, const TTagEntry& e) {
     json.Close('}');
 }
 
+// An XMP property as an entry: `list` 3, group "XMP" (or "XMP-sidecar" for the sidecar's), its value
+// a string, or an array for an rdf:Bag, rdf:Seq or rdf:Alt.
+void XmpEntryJson(TJsonWriter& json, const TXmpProperty& p) {
+    json.Open('{');
+    json.Key("list").Integer(3);
+    json.Key("tag").Integer(0);
+    Text(json.Key("name"), p.Name);
+    Text(json.Key("caption"), p.Name);
+    Text(json.Key("text"), XmpDisplayText(p));
+    json.Key("type").Null();
+    json.Key("group").String(p.Sidecar ? "XMP-sidecar" : GroupName(tgXMP));
+    if (p.IsList) {
+        json.Key("value").Open('[');
+        for (const auto& v : p.Values)
+            Text(json, v);
+        json.Close(']');
+    } else {
+        Text(json.Key("value"), p.Values.empty() ? std::string() : p.Values.front());
+    }
+    json.Close('}');
+}
+
+// An ICC profile fact as an entry: `list` 4, group "ICC_Profile", its value the text.
+void IccEntryJson(TJsonWriter& json, const TTagEntry& e) {
+    json.Open('{');
+    json.Key("list").Integer(4);
+    json.Key("tag").Integer(0);
+    Text(json.Key("name"), e.Name);
+    Text(json.Key("caption"), e.Caption);
+    Text(json.Key("text"), e.Text);
+    json.Key("type").Null();
+    json.Key("group").String(GroupName(tgICCProfile));
+    Text(json.Key("value"), e.Text);
+    json.Close('}');
+}
+
 void RenderText(const TimgData& data, const TPhotoReport& report, std::string& text) {
     // The memo lines, or the one row of the Exif list when the photo has no EXIF. Lines are
     // appended in place, without a temporary string for each of the hundred or so. The lines are
@@ -140,6 +176,18 @@ void RenderJson(TimgData& data, const TPhotoReport& report, int64_t tiffHeaderOf
         datasets.ReadIptc(app13);
         for (const auto& e : datasets.AllEntries())
             IptcEntryJson(json, e);
+    }
+    for (const auto& e : report.IccEntries)
+        IccEntryJson(json, e);
+    for (const auto& p : report.Xmp.Properties)
+        XmpEntryJson(json, p);
+    // A damaged packet's reason, as an entry of its own.
+    for (const auto& note : report.Xmp.Notes) {
+        TXmpProperty damaged;
+        damaged.Name = "XMPDamaged";
+        damaged.Values = {note};
+        damaged.Langs = {""};
+        XmpEntryJson(json, damaged);
     }
     json.Close(']');
     if (reader && data.HasThumbnail())

@@ -20,7 +20,7 @@ struct TFileReport {
     std::string Error; // the system's reason, e.g. "Permission denied"
     std::string Text;  // lines separated by "\n", ending in "\n"
     std::string Json;  // one JSON object on one line, without a line break
-    std::string Csv;   // one row: the file and the fifteen Summary values, ending in "\n"
+    std::string Csv;   // one row: the file and the seventeen Summary values, ending in "\n"
 };
 
 // Which renderings to make (flags): each costs about as much as reading the file.
@@ -48,7 +48,7 @@ int64_t FindExifTiffHeaderInBytes(std::string_view bytes, const tSection& exif);
 // of each read back to the system and faults them in again, which cost more than the reading.
 void KeepMemoryBetweenFiles();
 
-// The CSV header row: "file" and the fifteen Summary captions.
+// The CSV header row: "file" and the seventeen Summary captions.
 std::string SummaryCsvHeader();
 // One CSV field, quoted as RFC 4180 asks when it holds a comma, a double quote or a line break.
 void AppendCsvField(std::string& out, std::string_view field);

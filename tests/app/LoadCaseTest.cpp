@@ -67,7 +67,7 @@ private slots:
         const QString camera = folder + QLatin1Char('/') + QString::fromStdString(made.CameraPhotos.front());
         form.ShowPhoto(camera, false);
         QCOMPARE(form.CurrentFile, camera);
-        QVERIFY(viewer.Column(form.ValueListEditor3, 0).size() == 15);
+        QVERIFY(viewer.Column(form.ValueListEditor3, 0).size() == 17);
         viewer.Trigger("CloseAll1");
         QCOMPARE(viewer.StripCount(), 0);
     }

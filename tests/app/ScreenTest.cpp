@@ -122,13 +122,10 @@ private slots:
         QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size());
 
         const std::pair<QWidget*, const char*> parts[] = {
-            {form.ThumbnailList1, "Thumbnails"},
-            {form.PictureView1, "Photo"},
-            {form.PageControl2, "Metadata"},
-            {form.ValueListEditor1, "Exif Properties"},
-            {form.ValueListEditor2, "Maker Data"},
-            {form.ValueListEditor3, "Summary"},
-            {form.Memo1, "Report"},
+            {form.ThumbnailList1, "Thumbnails"},   {form.PictureView1, "Photo"},
+            {form.PageControl2, "Metadata"},       {form.ValueListEditor1, "Exif Properties"},
+            {form.ValueListEditor2, "Maker Data"}, {form.ValueListEditor3, "Summary"},
+            {form.ValueListEditor4, "XMP"},        {form.Memo1, "Report"},
             {form.ProgressBar1, "Folder scan"},
         };
         for (const auto& [part, name] : parts) {

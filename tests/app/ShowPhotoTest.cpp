@@ -94,7 +94,8 @@ private slots:
         const QString sample = SamplePath("Canon_PowerShot_S40.jpg");
         form.ShowPhoto(sample, false);
 
-        for (QTableWidget* list : {form.ValueListEditor1, form.ValueListEditor2, form.ValueListEditor3}) {
+        for (QTableWidget* list :
+             {form.ValueListEditor1, form.ValueListEditor2, form.ValueListEditor3, form.ValueListEditor4}) {
             QCOMPARE(list->columnCount(), 2);
             QCOMPARE(list->horizontalHeaderItem(0)->text(), QStringLiteral("Item"));
             QCOMPARE(list->horizontalHeaderItem(1)->text(), QStringLiteral("Details"));
@@ -119,10 +120,12 @@ private slots:
         QCOMPARE(viewer.Column(form.ValueListEditor3, 0),
                  (QStringList{"Make", "Model", "Title", "Subject", "Keywords", "Comments", "Author",
                               "Copyright", "FNumber", "ISO", "Flash", "White Balance", "Max Aperture",
-                              "Shutter Speed", "Mettering Mode"}));
+                              "Shutter Speed", "Mettering Mode", "Lens", "Rating"}));
         QCOMPARE(viewer.Column(form.ValueListEditor3, 1),
                  (QStringList{"Canon", "Canon PowerShot S40", "", "", "", "", "", "", "F4.9", "",
-                              "Off, auto mode", "Auto", "F2.8", "0.0020 sec (1/501)", "Center"}));
+                              "Off, auto mode", "Auto", "F2.8", "0.0020 sec (1/501)", "Center", "", ""}));
+        // No XMP in this photo: the fourth list stays empty.
+        QCOMPARE(form.ValueListEditor4->rowCount(), 0);
 
         // The report: the EXIF lines, then the maker's, the thumbnail's and the two summaries, in order.
         const QStringList memo = viewer.MemoLines();
@@ -138,6 +141,20 @@ private slots:
         QVERIFY(form.Memo1->isHidden());
         QCOMPARE(form.CurrentFile, sample);
         QCOMPARE(viewer.StripCount(), 0);
+    }
+
+    void showsXmpInTheFourthList() {
+        Viewer viewer;
+        TForm1& form = viewer.form();
+        // No EXIF: the XMP alone, its extension joined to the main packet.
+        form.ShowPhoto(SamplePath("ExtendedXMP.jpg"), false);
+        const QStringList items = viewer.Column(form.ValueListEditor4, 0);
+        const QStringList details = viewer.Column(form.ValueListEditor4, 1);
+        QCOMPARE(items.first(), QStringLiteral("xmpNote:HasExtendedXMP"));
+        QVERIFY(items.contains(QStringLiteral("pdf:Title")));
+        QCOMPARE(details.at(items.indexOf(QStringLiteral("pdf:Title"))), QStringLiteral("PDF Title"));
+        QCOMPARE(viewer.Column(form.ValueListEditor1, 0), QStringList{"No Exif data in photo!"});
+        QCOMPARE(form.ValueListEditor3->rowCount(), 17);
     }
 
     void showsACommentOnlyPhoto() {

@@ -114,6 +114,7 @@ private slots:
         QCOMPARE(form.PageControl2->tabText(0), QStringLiteral("Exif Properties"));
         QCOMPARE(form.PageControl2->tabText(1), QStringLiteral("Maker Data"));
         QCOMPARE(form.PageControl2->tabText(2), QStringLiteral("Summary"));
+        QCOMPARE(form.PageControl2->tabText(3), QStringLiteral("XMP"));
     }
 
     void hasTheToolbarInOrder() {

@@ -32,6 +32,7 @@ const std::map<std::string, std::function<bool(std::string_view)>>& Bodies() {
         {"fuzz_tiff_reader", [](std::string_view b) { return fuzzing::ReadLikeTheWindow("fuzz.tif", b); }},
         {"fuzz_maker_notes", fuzzing::ReadMakerNote},
         {"fuzz_iptc", fuzzing::ReadIptcSection},
+        {"fuzz_xmp", fuzzing::ReadXmpPacketBody},
         {"fuzz_writer_skip", fuzzing::SkipWriterSections},
         {"fuzz_report_output", fuzzing::RenderLikeTheReportTool},
         {"fuzz_jpeg_header", fuzzing::ScanLikeTheStrip},

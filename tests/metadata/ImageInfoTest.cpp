@@ -240,13 +240,13 @@ TEST(DirectoryWalk, GpsDirectoryUsesTheGpsTable) {
         .Short(gps, 0x001E, {1});
     Read r(t);
     auto& info = r.reader();
-    // Tag 0 stands for "no tag": GPSVersionID is traced but never stored.
-    EXPECT_EQ(info.LookupTagValue("GPSVersionID"), "");
-    EXPECT_NE(info.Trace.find("\r\nGPSVersion ID = 2, 2, 0, 0"), std::string::npos);
+    // Tag 0, which stands for "no tag" elsewhere, is GPSVersionID here: stored and listed.
+    EXPECT_EQ(info.LookupTagValue("GPSVersionID"), "2.2.0.0");
+    EXPECT_NE(info.Trace.find("\r\nGPSVersion ID = 2.2.0.0"), std::string::npos);
     EXPECT_EQ(info.LookupTagValue("GPSLatitude"), "51 Degrees 29 Minutes 33 Seconds");
     EXPECT_EQ(info.LookupTagValue("GPSAltitudeRef"), "Sealevel");
     EXPECT_EQ(info.LookupTagValue("GPSTimeStamp"), "14:5:3");
-    EXPECT_EQ(info.LookupTagValue("GPSDifferential"), "1");
+    EXPECT_EQ(info.LookupTagValue("GPSDifferential"), "Differential Corrected");
     const auto e = FindEntry(info, 0x0005);
     ASSERT_TRUE(e);
     EXPECT_EQ(e->Caption, "GPSAltitude Ref");

@@ -113,7 +113,7 @@ TEST(PhotoReport, ListsAndReportLinesOfAPhotoWithEverything) {
     EXPECT_EQ(r.ExifRows[0].Item, "Make");
     EXPECT_EQ(r.ExifRows[1].Details, "Normal");
     EXPECT_TRUE(r.MakerRows.empty());
-    ASSERT_EQ(r.SummaryRows.size(), 15u);
+    ASSERT_EQ(r.SummaryRows.size(), 17u);
     EXPECT_EQ(r.SummaryRows[0].Item, "Make");
     EXPECT_EQ(r.SummaryRows[0].Details, "Canon");
     EXPECT_EQ(r.SummaryRows[2].Item, "Title");

@@ -111,7 +111,7 @@ TEST(SamplePhotos, EverySampleReadsAndRenders) {
         const auto j = nlohmann::json::parse(r.Json);
         EXPECT_TRUE(j["error"].is_null());
         EXPECT_TRUE(j["hasExif"]);
-        EXPECT_EQ(j["summary"].size(), 15u);
+        EXPECT_EQ(j["summary"].size(), 17u);
     }
 }
 

@@ -10,10 +10,10 @@
 using namespace quillmark;
 
 TEST(TagTables, SizesAndClosingRow) {
-    ASSERT_EQ(MainTagTable().size(), 251u);
+    ASSERT_EQ(MainTagTable().size(), 362u);
     EXPECT_EQ(MainTagTable().back().Tag, 0);
     EXPECT_STREQ(MainTagTable().back().Name, "Unknown");
-    ASSERT_EQ(GpsTagTable().size(), 31u);
+    ASSERT_EQ(GpsTagTable().size(), 32u);
     for (size_t i = 0; i < GpsTagTable().size(); ++i)
         EXPECT_EQ(GpsTagTable()[i].Tag, i);
     EXPECT_EQ(MarkerNameTable().size(), 30u);
@@ -21,7 +21,7 @@ TEST(TagTables, SizesAndClosingRow) {
     std::set<uint16_t> tags;
     for (size_t i = 0; i + 1 < MainTagTable().size(); ++i)
         tags.insert(MainTagTable()[i].Tag);
-    EXPECT_EQ(tags.size(), 250u);
+    EXPECT_EQ(tags.size(), 361u);
 }
 
 TEST(TagTables, SplitCamelCase) {

@@ -208,7 +208,7 @@ TEST(ReportTool, JsonCarriesEveryPart) {
     EXPECT_EQ(a["thumbnail"]["imageLength"], thumb.size());
     EXPECT_EQ(a["comment"], "note \xC2\xB0");
     EXPECT_TRUE(a["iptc"].is_array());
-    ASSERT_EQ(a["summary"].size(), 15u);
+    ASSERT_EQ(a["summary"].size(), 17u);
     EXPECT_EQ(a["summary"][0]["caption"], "Make");
     EXPECT_EQ(a["summary"][0]["value"], "Caf\xC3\xA9");
     EXPECT_EQ(a["shortSummary"].get<std::string>().rfind("j.jpg ", 0), 0u);
@@ -287,8 +287,8 @@ TEST(ReportTool, SummaryCsv) {
     const ToolRun r = Tool("--summary-csv " + Quote(path) + " " + Quote(plain));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "file,Make,Model,Title,Subject,Keywords,Comments,Author,Copyright,FNumber,ISO,Flash,"
-                     "White Balance,Max Aperture,Shutter Speed,Mettering Mode\n\"" +
-                         path + "\",\"Can,on \"\"X\"\"\",M1,,,,,,,,,,,,,\n" + plain + ",,,,,,,,,,,,,,,\n");
+                     "White Balance,Max Aperture,Shutter Speed,Mettering Mode,Lens,Rating\n\"" +
+                         path + "\",\"Can,on \"\"X\"\"\",M1,,,,,,,,,,,,,,,\n" + plain + ",,,,,,,,,,,,,,,,,\n");
 }
 
 TEST(ReportTool, FoldersListsAndJobs) {
