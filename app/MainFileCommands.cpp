@@ -63,7 +63,7 @@ void TForm1::SaveAs() {
     TFileDialogRequest request;
     request.Title = tr("Save photo as");
     request.FileName = LastSaveAsName;
-    if (!LastSaveAsName.isEmpty()) request.Folder = QFileInfo(LastSaveAsName).absolutePath();
+    request.Folder = LastSaveAsName.isEmpty() ? DialogFolder() : QFileInfo(LastSaveAsName).absolutePath();
     request.Filters = SaveAsFilters();
     const QString chosen = Platform().SaveFileName(this, request);
     if (chosen.isEmpty()) return;

@@ -48,6 +48,27 @@ public:
     }
 };
 
+// Gives the value column whatever width the list has past the item column, whenever the list is resized:
+// widening the panel widens the values, which are the long texts.
+class TValueColumnFill : public QObject {
+public:
+    explicit TValueColumnFill(QTableWidget* list) : QObject(list), list_(list) {
+        list->viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize) {
+            const int rest = list_->viewport()->width() - list_->columnWidth(0);
+            if (rest > 0) list_->setColumnWidth(1, rest);
+        }
+        return false;
+    }
+
+private:
+    QTableWidget* list_;
+};
+
 void ClearRows(QTableWidget* list) {
     list->setRowCount(0);
 }
@@ -92,6 +113,7 @@ QTableWidget* MakeValueList(QWidget* parent, const char* name) {
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setWordWrap(false);
     list->setItemDelegate(new TCutTextTips(list));
+    new TValueColumnFill(list);
     return list;
 }
 

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QLocale>
 #include <QProgressBar>
 #include <QThread>
 
@@ -81,7 +82,7 @@ std::vector<TFileFilter> OpenImageFilters() {
 void TForm1::OpenPhoto() {
     TFileDialogRequest request;
     request.Title = tr("Open Image");
-    request.Folder = QStringLiteral(".");
+    request.Folder = DialogFolder();
     request.Filters = OpenImageFilters();
     const QString chosen = Platform().OpenFileName(this, request);
     if (chosen.isEmpty()) return;
@@ -334,14 +335,57 @@ QString TForm1::DialogFolder() const {
     return QDir::homePath();
 }
 
+int TForm1::CompareNames(const QString& a, const QString& b) {
+    // Names as people read them: IMG_2 before IMG_10, and letter case does not matter. A collator's numeric
+    // mode needs ICU and a locale other than C, which a desktop session may lack: the runs of digits are
+    // compared by value here, and the rest by the user's collation without letter case.
+    static const QCollator collator = [] {
+        QCollator made(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale());
+        made.setNumericMode(true);
+        made.setCaseSensitivity(Qt::CaseInsensitive);
+        return made;
+    }();
+    const auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool digits = isDigit(a[i]);
+        qsizetype ei = i, ej = j;
+        while (ei < a.size() && isDigit(a[ei]) == digits)
+            ++ei;
+        while (ej < b.size() && isDigit(b[ej]) == isDigit(b[j]))
+            ++ej;
+        if (digits != isDigit(b[j])) {
+            // Digits before letters, as in a listing sorted by number.
+            return digits ? -1 : 1;
+        }
+        const QStringView x = QStringView(a).sliced(i, ei - i), y = QStringView(b).sliced(j, ej - j);
+        int order = 0;
+        if (digits) {
+            // By value, however many digits: leading zeros aside, the longer number is the larger.
+            qsizetype zx = 0, zy = 0;
+            while (zx + 1 < x.size() && x[zx] == QLatin1Char('0'))
+                ++zx;
+            while (zy + 1 < y.size() && y[zy] == QLatin1Char('0'))
+                ++zy;
+            const QStringView vx = x.sliced(zx), vy = y.sliced(zy);
+            order = vx.size() != vy.size() ? (vx.size() < vy.size() ? -1 : 1) : vx.compare(vy);
+        } else {
+            order = collator.compare(x, y);
+            if (order == 0) order = x.compare(y, Qt::CaseInsensitive);
+        }
+        if (order != 0) return order < 0 ? -1 : 1;
+        i = ei;
+        j = ej;
+    }
+    if (i < a.size() || j < b.size()) return i < a.size() ? 1 : -1;
+    // The same but for case or zeros: a fixed order all the same.
+    const int order = a.compare(b);
+    return order < 0 ? -1 : (order > 0 ? 1 : 0);
+}
+
 void TForm1::SortEntries(std::vector<TFolderEntry>& entries) const {
-    // Names as people read them: IMG_2 before IMG_10, and letter case does not matter.
-    QCollator collator;
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    const auto byName = [&collator](const TFolderEntry& a, const TFolderEntry& b) {
-        const int order = collator.compare(a.Caption, b.Caption);
-        return order != 0 ? order < 0 : a.Caption < b.Caption;
+    const auto byName = [](const TFolderEntry& a, const TFolderEntry& b) {
+        return CompareNames(a.Caption, b.Caption) < 0;
     };
     if (sortOrder_ == TSortOrder::Name) {
         std::stable_sort(entries.begin(), entries.end(), byName);
@@ -354,12 +398,9 @@ void TForm1::SortEntries(std::vector<TFolderEntry>& entries) const {
         std::string key;
         if (sortOrder_ == TSortOrder::DateTaken) {
             TimgData data(0);
-            if (data.ProcessFile(ToFileName(entry.Path)) && data.ExifReader)
-                for (const TTagEntry& tag : data.ExifReader->Entries)
-                    if (tag.ListId == 0 && tag.Tag == 0x9003 && tag.Raw.size() >= 19) {
-                        key = tag.Raw.substr(0, 19);
-                        break;
-                    }
+            if (data.ProcessFile(ToFileName(entry.Path)) && data.ExifReader &&
+                data.ExifReader->DateTimeOriginalPos != 0 && data.ExifReader->DateTimeText.size() >= 19)
+                key = data.ExifReader->DateTimeText.substr(0, 19);
         }
         if (key.empty())
             key = QFileInfo(entry.Path)

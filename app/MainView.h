@@ -89,6 +89,9 @@ public:
     void CancelScan();
     bool IsScanning() const { return scan_ != nullptr; }
     static int32_t CountMatches(QString folder, const QString& pattern);
+    // The strip's order of names: runs of digits by value, letters without their case (IMG_2 before
+    // IMG_10, apple before Zebra). Negative, zero or positive.
+    static int CompareNames(const QString& a, const QString& b);
 
     // Menu entries.
     void OpenImage1Click();

@@ -110,6 +110,12 @@ public:
         ++BusyTimes;
     }
     void EndBusyCursor() override { --BusyDepth; }
+    // Counted: the window pumping its own events in the middle of a command lets queued keys re-enter it.
+    int Pumps = 0;
+    void ProcessEvents() override {
+        ++Pumps;
+        TQtPlatform::ProcessEvents();
+    }
 
 private:
     QString Take(QStringList& answers) {

@@ -189,7 +189,9 @@ private slots:
 
         QCOMPARE(int(TestPlatform().OpenRequests.size()), 3);
         const TFileDialogRequest& request = TestPlatform().OpenRequests.front();
-        QCOMPARE(request.Folder, QStringLiteral("."));
+        // Nothing shown yet: the home folder; then the shown photo's folder.
+        QCOMPARE(request.Folder, QDir::homePath());
+        QCOMPARE(TestPlatform().OpenRequests.at(1).Folder, folder.path);
         QCOMPARE(int(request.Filters.size()), 12);
         QCOMPARE(request.Filters.front().Caption,
                  QStringLiteral("All (*.gif;*.ani;*.pcx;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.tif;*.nef)"));
