@@ -99,7 +99,8 @@ private slots:
             QCOMPARE(list->horizontalHeaderItem(0)->text(), QStringLiteral("Item"));
             QCOMPARE(list->horizontalHeaderItem(1)->text(), QStringLiteral("Details"));
             QCOMPARE(list->columnWidth(0), 150);
-            QCOMPARE(list->columnWidth(1), 141);
+            // The values take what the list has past the items, 141 pixels at the least.
+            QVERIFY(list->columnWidth(1) >= 141);
             QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
             QVERIFY(!list->isSortingEnabled());
         }
