@@ -206,9 +206,10 @@ bool TForm1::ScanFolder(QString folder) {
         closed = true;
         scan.Cancel();
     });
+    // The first photo before the workers start: it is what the user waits for.
+    if (CurrentFile.isEmpty()) ShowStripPhoto(NextReadable(first - 1, 1));
     scan_ = &scan;
     scan.Start();
-    if (CurrentFile.isEmpty()) ShowStripPhoto(NextReadable(first - 1, 1));
     // The loop ends when the scan is done or cancelled, and when the application quits, which cancels it.
     if (!scan.IsDone()) loop.exec();
     scan.Cancel();

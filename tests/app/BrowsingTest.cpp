@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSplitter>
@@ -81,6 +82,32 @@ private slots:
             QVERIFY(form.ValueListEditor1->rowCount() > 0);
         }
         QCOMPARE(TestPlatform().Pumps, 0);
+    }
+
+    // A folder shows its first photo and a place for every photo before the first thumbnail is made; the
+    // thumbnails then come one by one.
+    void aFolderOpensAtOnce() {
+        Folder folder(8, 640, 480);
+        Viewer viewer;
+        TForm1& form = viewer.form();
+        int rows = -1, made = -1;
+        QString shown;
+        bool visible = false;
+        connect(form.ProgressBar1, &QProgressBar::valueChanged, this, [&](int value) {
+            if (value != 1) return;
+            rows = form.ThumbnailList1->RowCount();
+            shown = form.CurrentFile;
+            visible = form.isVisible();
+            made = 0;
+            const TThumbnails& strip = form.ThumbnailList1->Thumbnails();
+            for (int i = 0; i < strip.ThumbnailCount(); ++i)
+                made += strip.ThumbnailAt(i)->Picture().IsEmpty() ? 0 : 1;
+        });
+        QVERIFY(form.ScanFolder(folder.dir.path()));
+        QCOMPARE(rows, 8);
+        QCOMPARE(shown, folder.File(1));
+        QVERIFY(visible);
+        QCOMPARE(made, 1);
     }
 
     // After Recycle, Next shows the photo that followed the recycled one and Prior the one before it.
