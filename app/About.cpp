@@ -101,6 +101,8 @@ void TAboutBox::FitContents() {
 }
 
 void TAboutBox::showEvent(QShowEvent* event) {
+    // Always this program's name and the version its command line prints, whatever was set before.
+    ProductName->setText(QStringLiteral("Quillmark"));
     Version->setText(tr("version: ") + (versionText_ ? versionText_() : QString()));
     FitContents();
     // Centred on the screen, not on the main window.

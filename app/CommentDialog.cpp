@@ -35,6 +35,9 @@ TfrmComment::TfrmComment(QWidget* parent) : QDialog(parent) {
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // The comment is shown, not edited here: text typed into it could not be kept, and the next photo's
+    // comment would take its place unsaved.
+    Memo1->setReadOnly(true);
     layout->addWidget(Memo1, 1);
 
     auto* bottom = new QFrame(this);

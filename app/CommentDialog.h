@@ -1,5 +1,5 @@
-// TfrmComment: shows the JPEG comment of the shown photo (nothing when it has none). It is made once at start
-// and only shown and hidden afterwards; it does not stop the main window from being used.
+// TfrmComment: shows the JPEG comment of the shown photo (nothing when it has none), read-only. It is made
+// once at start and only shown and hidden afterwards; it does not stop the main window from being used.
 #pragma once
 
 #include <QDialog>

@@ -7,14 +7,22 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QNativeGestureEvent>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTableWidget>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
+#include <QWheelEvent>
 #include <QWindow>
 
 #include <algorithm>
@@ -132,7 +140,7 @@ std::span<const TCommandRow> TForm1::CommandTable() {
          "user-trash",
          "recycle",
          QT_TRANSLATE_NOOP("TForm1", "Recycle photo"),
-         {},
+         {Key(Qt::Key_Delete)},
          cfMenuSeparator | cfNeedsPhoto},
         {&TForm1::ExitProgram,
          mFile,
@@ -176,7 +184,7 @@ std::span<const TCommandRow> TForm1::CommandTable() {
          nullptr,
          nullptr,
          {},
-         cfMenuHidden},
+         cfNeedsPhoto},
         {&TForm1::WriteSmallCopy,
          mEdit,
          "WriteSmall1",
@@ -190,7 +198,7 @@ std::span<const TCommandRow> TForm1::CommandTable() {
          nullptr,
          nullptr,
          {},
-         cfMenuHidden},
+         cfNeedsPhoto},
         {&TForm1::CopyToClipboard,
          mEdit,
          "Copyimagetoclipboard1",
@@ -205,7 +213,7 @@ std::span<const TCommandRow> TForm1::CommandTable() {
          QT_TRANSLATE_NOOP("TForm1", "Copy to clipboard"),
          {},
          cfButtonHidden},
-        // View: the four navigation entries name their keys; choosing them from the menu does nothing.
+        // View: the four navigation entries name their keys in their captions.
         {&TForm1::FirstPhoto,
          mView,
          "Firstphoto1",
@@ -219,7 +227,7 @@ std::span<const TCommandRow> TForm1::CommandTable() {
          "first",
          QT_TRANSLATE_NOOP("TForm1", "First photo"),
          {Key(Qt::Key_Home)},
-         cfMenuNamesKeys | cfToolSeparator},
+         cfToolSeparator},
         {&TForm1::PriorPhoto,
          mView,
          "Priorphoto1",
@@ -232,8 +240,7 @@ std::span<const TCommandRow> TForm1::CommandTable() {
          "go-previous",
          "prior",
          QT_TRANSLATE_NOOP("TForm1", "Prior photo"),
-         {Key(Qt::Key_PageUp), StripKey(Qt::Key_Up)},
-         cfMenuNamesKeys},
+         {Key(Qt::Key_PageUp), StripKey(Qt::Key_Up)}},
         {&TForm1::NextPhoto,
          mView,
          "Nextphoto1",
@@ -246,8 +253,7 @@ std::span<const TCommandRow> TForm1::CommandTable() {
          "go-next",
          "next",
          QT_TRANSLATE_NOOP("TForm1", "Next photo"),
-         {Key(Qt::Key_PageDown), StripKey(Qt::Key_Down)},
-         cfMenuNamesKeys},
+         {Key(Qt::Key_PageDown), StripKey(Qt::Key_Down)}},
         {&TForm1::LastPhoto,
          mView,
          "Lastphoto1",
@@ -260,13 +266,12 @@ std::span<const TCommandRow> TForm1::CommandTable() {
          "go-last",
          "last",
          QT_TRANSLATE_NOOP("TForm1", "Last photo"),
-         {Key(Qt::Key_End)},
-         cfMenuNamesKeys},
+         {Key(Qt::Key_End)}},
         {&TForm1::FitToWindow,
          mView,
          "Fittoscreenwithaspect1",
          QT_TRANSLATE_NOOP("TForm1", "Fit to screen with aspect"),
-         Qt::Key_F5,
+         Qt::CTRL | Qt::Key_0,
          14,
          "ToolButton7",
          QT_TRANSLATE_NOOP("TForm1", "Fit"),
@@ -329,6 +334,51 @@ std::span<const TCommandRow> TForm1::CommandTable() {
          nullptr,
          {},
          cfMenuSeparator},
+        {&TForm1::ToggleFullScreen,
+         mView,
+         "FullScreen1",
+         QT_TRANSLATE_NOOP("TForm1", "Full screen"),
+         kNone,
+         0,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         QT_TRANSLATE_NOOP("TForm1", "Full screen"),
+         {Key(Qt::Key_F11)}},
+        {&TForm1::ToggleSlideshow,
+         mView,
+         "Slideshow1",
+         QT_TRANSLATE_NOOP("TForm1", "Slideshow"),
+         Qt::Key_F5,
+         0,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         QT_TRANSLATE_NOOP("TForm1", "Slideshow"),
+         {},
+         cfMenuSeparator},
+        {&TForm1::AskSlideshowInterval, mView, "SlideshowInterval1",
+         QT_TRANSLATE_NOOP("TForm1", "Slideshow interval ...")},
+        {&TForm1::SortByName,
+         mView,
+         "SortByName1",
+         QT_TRANSLATE_NOOP("TForm1", "Sort by name"),
+         kNone,
+         0,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         {},
+         cfMenuSeparator},
+        {&TForm1::SortByDateTaken, mView, "SortByDate1", QT_TRANSLATE_NOOP("TForm1", "Sort by date taken")},
+        {&TForm1::SortByFileTime, mView, "SortByFileTime1", QT_TRANSLATE_NOOP("TForm1", "Sort by file time")},
         // Photo
         {&TForm1::TurnLeft,
          mPhoto,
@@ -380,6 +430,19 @@ std::span<const TCommandRow> TForm1::CommandTable() {
          "home",
          QT_TRANSLATE_NOOP("TForm1", "Home page"),
          {Key(Qt::Key_F1)}},
+        {&TForm1::ShowKeys,
+         mHelp,
+         "Keys1",
+         QT_TRANSLATE_NOOP("TForm1", "Keys"),
+         Qt::CTRL | Qt::Key_F1,
+         0,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         QT_TRANSLATE_NOOP("TForm1", "Keys"),
+         {Typed("?")}},
         {&TForm1::ShowAboutBox, mHelp, "About1", QT_TRANSLATE_NOOP("TForm1", "About")},
         // On the toolbar only: the JPEG comment of the photo.
         {&TForm1::ShowCommentDialog,
@@ -397,8 +460,9 @@ std::span<const TCommandRow> TForm1::CommandTable() {
          {},
          cfToolSeparator},
         // Keys only.
-        {.Run = &TForm1::ToggleFullScreen, .Keys = {Key(Qt::Key_F11)}},
-        {.Run = &TForm1::EscapeKey, .Keys = {Key(Qt::Key_Escape)}},
+        {.Run = &TForm1::EscapeKey,
+         .AccessibleName = QT_TRANSLATE_NOOP("TForm1", "End the slideshow or full screen, else quit"),
+         .Keys = {Key(Qt::Key_Escape)}},
     };
     return rows;
 }
@@ -513,6 +577,20 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
             return FormKeyDown(key->key(), key->modifiers(), key->text());
         }
         break;
+    case QEvent::Wheel:
+        if (watched == PictureView1 || watched == ScrollBox1->viewport())
+            return RunCommand([this, event] { PictureWheel(static_cast<QWheelEvent*>(event)); });
+        break;
+    case QEvent::NativeGesture:
+        if (watched == PictureView1 || watched == ScrollBox1->viewport()) {
+            // A touchpad's pinch zooms about the fingers.
+            const auto* gesture = static_cast<QNativeGestureEvent*>(event);
+            if (gesture->gestureType() != Qt::ZoomNativeGesture) break;
+            const QPoint at = ScrollBox1->viewport()->mapFromGlobal(gesture->globalPosition().toPoint());
+            RunCommand([this, gesture, at] { StepZoom(1 + gesture->value(), at); });
+            return true;
+        }
+        break;
     case QEvent::MouseButtonPress:
         if (watched == PictureView1) {
             const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
@@ -537,6 +615,60 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
+namespace {
+
+// A key as the key list names it.
+QString KeyName(const TWindowKey& key) {
+    if (key.Text)
+        return QString::fromLatin1(key.Text) == QStringLiteral(" ") ? TForm1::tr("Space")
+                                                                    : QString::fromLatin1(key.Text);
+    if (key.Key == 0) return {};
+    const QString name =
+        QKeySequence(QKeyCombination(key.Modifiers, Qt::Key(key.Key))).toString(QKeySequence::NativeText);
+    return key.InStrip ? TForm1::tr("%1 (in the strip)").arg(name) : name;
+}
+
+} // namespace
+
+void TForm1::ShowKeys() {
+    if (!keysDialog_) {
+        auto* dialog = new QDialog(this);
+        dialog->setObjectName(QStringLiteral("KeysDialog"));
+        dialog->setWindowTitle(tr("Keys"));
+        auto* layout = new QVBoxLayout(dialog);
+        auto* list = new QTableWidget(0, 2, dialog);
+        list->setObjectName(QStringLiteral("KeyList"));
+        list->setHorizontalHeaderLabels({tr("Command"), tr("Keys")});
+        list->verticalHeader()->setVisible(false);
+        list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        list->horizontalHeader()->setStretchLastSection(true);
+        // Every row of the command table that a key runs, named as its menu entry or button is.
+        for (const TCommandRow& row : CommandTable()) {
+            QStringList keys;
+            if (row.Shortcut != kNone) keys << QKeySequence(row.Shortcut).toString(QKeySequence::NativeText);
+            for (const TWindowKey& key : row.Keys)
+                if (const QString name = KeyName(key); !name.isEmpty()) keys << name;
+            if (keys.isEmpty() || !row.Run) continue;
+            QString name = Translated(row.AccessibleName ? row.AccessibleName : row.MenuCaption);
+            const qsizetype bracket = name.indexOf(QLatin1Char('('));
+            if (bracket > 0) name = name.left(bracket).trimmed();
+            const int at = list->rowCount();
+            list->insertRow(at);
+            list->setItem(at, 0, new QTableWidgetItem(name));
+            list->setItem(at, 1, new QTableWidgetItem(keys.join(QStringLiteral(", "))));
+        }
+        list->resizeColumnsToContents();
+        layout->addWidget(list);
+        auto* close = new QPushButton(tr("Close"), dialog);
+        connect(close, &QPushButton::clicked, dialog, &QDialog::close);
+        layout->addWidget(close, 0, Qt::AlignRight);
+        dialog->resize(460, 520);
+        keysDialog_ = dialog;
+    }
+    keysDialog_->show();
+    keysDialog_->raise();
+}
+
 bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers modifiers, const QString& text) {
     const Qt::KeyboardModifiers held =
         modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
@@ -554,6 +686,14 @@ bool TForm1::FormKeyDown(int key, Qt::KeyboardModifiers modifiers, const QString
                 matched = true;
         }
         if (!matched) continue;
+        // Navigation keys count and the photo follows; a held key never runs ahead of the view.
+        static constexpr void (TForm1::*kNavigation[])() = {&TForm1::FirstPhoto, &TForm1::PriorPhoto,
+                                                            &TForm1::NextPhoto, &TForm1::LastPhoto};
+        for (int which = 0; which < 4; ++which)
+            if (row.Run == kNavigation[which]) {
+                QueueNavigation(which);
+                return true;
+            }
         RunRow(row);
         return true;
     }

@@ -63,7 +63,7 @@ void TForm1::SaveAs() {
     TFileDialogRequest request;
     request.Title = tr("Save photo as");
     request.FileName = LastSaveAsName;
-    if (!LastSaveAsName.isEmpty()) request.Folder = QFileInfo(LastSaveAsName).absolutePath();
+    request.Folder = LastSaveAsName.isEmpty() ? DialogFolder() : QFileInfo(LastSaveAsName).absolutePath();
     request.Filters = SaveAsFilters();
     const QString chosen = Platform().SaveFileName(this, request);
     if (chosen.isEmpty()) return;
@@ -107,18 +107,18 @@ void TForm1::RecyclePhoto() {
     case TTrashResult::NothingToDo:
         break;
     }
-    // The photo leaves the strip wherever it came from: the folder, Open Image or the command line.
+    // The photo leaves the strip wherever it came from: the folder, Open Image or the command line. Next
+    // and Prior then count from the gap it left: Next shows the photo that followed it.
     const int index = StripIndexOf(CurrentFile);
     if (index >= 0) ThumbnailList1->Thumbnails().DeleteThumbnail(index);
-    CurrentFile.clear();
+    ClearShownPhoto();
     Label1->setText(tr("Folder: "));
     Label2->setText(tr("File: "));
-    UpdateCommandStates();
+    gapAt_ = index;
 }
 
 void TForm1::CopyToClipboard() {
     const QImage image = PictureView1->Picture().ToImage();
-    Platform().ProcessEvents();
     if (!image.isNull()) Platform().CopyImageToClipboard(image);
 }
 
@@ -169,11 +169,13 @@ void TForm1::ExitProgram() {
 }
 
 void TForm1::OpenHomePage() {
-    Platform().OpenUrl(HomePageUrl());
+    if (!Platform().OpenUrl(HomePageUrl()))
+        Platform().ShowMessage(this, tr("No web browser could open %1.").arg(HomePageUrl()));
 }
 
 void TForm1::OpenAuthorSite() {
-    Platform().OpenUrl(AuthorSiteUrl());
+    if (!Platform().OpenUrl(AuthorSiteUrl()))
+        Platform().ShowMessage(this, tr("No web browser could open %1.").arg(AuthorSiteUrl()));
 }
 
 void TForm1::ShowAboutBox() {
@@ -181,9 +183,8 @@ void TForm1::ShowAboutBox() {
 }
 
 void TForm1::ShowProductAboutBox() {
-    if (!AboutBox) return;
-    AboutBox->SetProductInfo(QStringLiteral("Corvane"), QStringLiteral("1.03d"));
-    AboutBox->exec();
+    // The same box as Help > About: this program's name and the version its command line prints.
+    ShowAboutBox();
 }
 
 } // namespace quillmark

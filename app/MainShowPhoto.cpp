@@ -48,6 +48,27 @@ public:
     }
 };
 
+// Gives the value column whatever width the list has past the item column, whenever the list is resized:
+// widening the panel widens the values, which are the long texts.
+class TValueColumnFill : public QObject {
+public:
+    explicit TValueColumnFill(QTableWidget* list) : QObject(list), list_(list) {
+        list->viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize) {
+            const int rest = list_->viewport()->width() - list_->columnWidth(0);
+            if (rest > 0) list_->setColumnWidth(1, rest);
+        }
+        return false;
+    }
+
+private:
+    QTableWidget* list_;
+};
+
 void ClearRows(QTableWidget* list) {
     list->setRowCount(0);
 }
@@ -92,11 +113,30 @@ QTableWidget* MakeValueList(QWidget* parent, const char* name) {
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setWordWrap(false);
     list->setItemDelegate(new TCutTextTips(list));
+    new TValueColumnFill(list);
     return list;
 }
 
 void TForm1::AddReportLine(const QString& text) {
     Memo1->appendPlainText(PlainLines(text));
+}
+
+void TForm1::ClearShownPhoto() {
+    pendingIndex_ = -1;
+    ClearPicture();
+    ClearRows(ValueListEditor1);
+    ClearRows(ValueListEditor2);
+    ClearRows(ValueListEditor3);
+    Memo1->clear();
+    Label1->setText(tr("Folder:"));
+    Label1->setToolTip(QString());
+    Label2->setText(tr("Filename:"));
+    Label2->setToolTip(QString());
+    if (frmComment) frmComment->Memo1->clear();
+    ThumbnailList1->SetSelectedIndex(-1);
+    CurrentFile.clear();
+    ImageData = std::make_shared<TimgData>(255);
+    UpdateCommandStates();
 }
 
 void TForm1::ClearPicture() {
@@ -144,6 +184,7 @@ void TForm1::ShowPhoto(const QString& fileName, bool addToStrip) {
         Platform().ShowMessage(this, tr("File does not exists: ") + DisplayPath(fileName));
         return;
     }
+    gapAt_ = -1;
     const QString shown = DisplayPath(fileName);
     const qsizetype slash = shown.lastIndexOf(QLatin1Char('/'));
     const QString folderPart = shown.left(slash + 1);
@@ -175,14 +216,15 @@ void TForm1::ShowPhoto(const QString& fileName, bool addToStrip) {
         ImageData->BuildMode = 255;
         ImageData->ProcessFile(ToFileName(fileName));
     }
-    // The view repaints with the new picture before the lists are filled.
-    Platform().ProcessEvents();
+    // The view paints the new picture before the lists are filled. Only the view: handling the window's
+    // events here would run keys waiting in the queue in the middle of showing this photo.
+    FitToWindow();
+    if (PictureView1->isVisible()) PictureView1->repaint();
 
     Label1->setText(tr("Folder: ") + folderPart);
     Label1->setToolTip(Label1->text());
     Label2->setText(tr("Filename: ") + namePart);
     Label2->setToolTip(Label2->text());
-    FitToWindow();
     if (addToStrip) {
         TThumbnail* thumbnail = ThumbnailList1->Thumbnails().AddThumbnail();
         thumbnail->Picture().LoadFile(fileName);

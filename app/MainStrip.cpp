@@ -2,6 +2,7 @@
 #include "MainView.h"
 
 #include "FileNames.h"
+#include "ImageInfo.h"
 #include "MainViewParts.h"
 #include "PictureView.h"
 #include "Prefetch.h"
@@ -9,10 +10,14 @@
 #include "ThumbnailScan.h"
 #include "platform/Platform.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCollator>
+#include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QLocale>
 #include <QProgressBar>
 #include <QThread>
 
@@ -77,7 +82,7 @@ std::vector<TFileFilter> OpenImageFilters() {
 void TForm1::OpenPhoto() {
     TFileDialogRequest request;
     request.Title = tr("Open Image");
-    request.Folder = QStringLiteral(".");
+    request.Folder = DialogFolder();
     request.Filters = OpenImageFilters();
     const QString chosen = Platform().OpenFileName(this, request);
     if (chosen.isEmpty()) return;
@@ -92,8 +97,7 @@ void TForm1::OpenImageFile(const QString& chosen) {
 }
 
 void TForm1::OpenFolder() {
-    const QString last = LastOpenedImage.trimmed();
-    QString start = last.isEmpty() ? QDir::homePath() : QFileInfo(last).path();
+    QString start = DialogFolder();
     if (!QFileInfo(start).isDir()) start.clear();
     const QString chosen = Platform().ChooseFolder(this, tr(kFolderPickerTitle), start);
     if (chosen.isEmpty()) return;
@@ -103,10 +107,8 @@ void TForm1::OpenFolder() {
 void TForm1::OpenFolderPath(const QString& chosen) {
     CancelScan();
     if (Prefetch) Prefetch->Cancel();
-    PictureView1->SetPicture(nullptr);
-    Platform().ProcessEvents();
+    ClearShownPhoto();
     ThumbnailList1->Thumbnails().ClearThumbnails();
-    CurrentFile.clear();
     UpdateCommandStates();
     ScanFolder(chosen);
 }
@@ -117,31 +119,35 @@ int32_t TForm1::CountMatches(QString folder, const QString& pattern) {
     return int32_t(dir.entryList({pattern}, QDir::Files | QDir::Hidden | QDir::System).size());
 }
 
-void TForm1::ScanFolder(QString folder) {
+bool TForm1::ScanFolder(QString folder) {
     if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
     // One scan fills the strip at a time: one still running adds nothing more from here on.
     CancelScan();
+    const QFileInfo place(folder);
+    if (!place.isDir() || !place.isReadable() || !place.isExecutable()) {
+        Platform().ShowMessage(this, tr("The folder %1 cannot be read.").arg(DisplayPath(folder)));
+        return false;
+    }
     TBusyCursor busy;
-    ThumbnailList1->BeginFill();
-    // The strip shows its rows again however the scan ends.
-    struct FillGuard {
-        TThumbnailList* list;
-        QProgressBar* bar;
-        ~FillGuard() {
-            list->EndFill();
-            bar->setValue(0);
-            bar->setVisible(false);
-        }
-    } guard{ThumbnailList1, ProgressBar1};
-
-    // Names match in any letter case (cameras write ".JPG"); entries come sorted by name, so a folder
-    // always fills the strip in the same order. Folders whose names match are listed too (Next and Prior
-    // pass over them), and so are names that are not valid UTF-8.
-    const std::vector<TFolderEntry> entries = ListJpegEntries(folder);
+    // Names match in any letter case (cameras write ".JPG"). Folders whose names match are listed too
+    // (Next and Prior pass over them), and so are names that are not valid UTF-8.
+    std::vector<TFolderEntry> entries = ListJpegEntries(folder);
+    if (entries.empty()) {
+        Platform().ShowMessage(this, tr("The folder %1 holds no photos.").arg(DisplayPath(folder)));
+        return false;
+    }
+    SortEntries(entries);
     // The bar counts the files; a folder's entry goes past its end and leaves it full.
     const auto files = std::count_if(entries.begin(), entries.end(), [](const TFolderEntry& entry) {
         return !QFileInfo(entry.Path).isDir();
     });
+    struct BarGuard {
+        QProgressBar* bar;
+        ~BarGuard() {
+            bar->setValue(0);
+            bar->setVisible(false);
+        }
+    } guard{ProgressBar1};
     ProgressBar1->setRange(0, int(files));
     ProgressBar1->setValue(0);
     ProgressBar1->setVisible(true);
@@ -150,26 +156,44 @@ void TForm1::ScanFolder(QString folder) {
     for (const TFolderEntry& entry : entries)
         paths << entry.Path;
 
-    // The files are read and decoded on worker threads, one per core, while this thread adds their
-    // thumbnails in the listing's order, moves the progress bar and goes on handling the window's events.
+    // Every photo has its place in the strip at once, a placeholder until its thumbnail is made: the
+    // first photo is shown and the user can move through the folder while the thumbnails come. Photos
+    // opened meanwhile are appended behind the folder's.
+    TThumbnails& strip = ThumbnailList1->Thumbnails();
+    const int first = strip.ThumbnailCount();
+    ThumbnailList1->BeginFill();
+    try {
+        for (const TFolderEntry& entry : entries) {
+            TThumbnail* thumbnail = strip.AddThumbnail();
+            thumbnail->SetCaption(entry.Caption);
+            thumbnail->SetFilename(entry.Path);
+        }
+    } catch (...) {
+        ThumbnailList1->EndFill();
+        throw;
+    }
+    ThumbnailList1->EndFill();
+    setWindowTitle(TitleText());
+
+    // The files are read and decoded on worker threads, one per core, while this thread puts each
+    // thumbnail in its place as it comes, moves the progress bar and goes on handling the window's events.
     // Each thumbnail is what loading its file here would make, so the strip is the same either way.
     TThumbnailScan scan(paths, ThumbnailList1->PictureDecodeBound());
-    TThumbnails& strip = ThumbnailList1->Thumbnails();
-    // Photos opened while the scan runs are appended behind the folder's, as they would have been had the
-    // scan held the window until it was done.
-    int insertAt = strip.ThumbnailCount();
     int32_t k = 0;
     QEventLoop loop;
     std::exception_ptr failure;
     scan.OnReady = [&](int index, const TThumbnailLoad& load) {
         try {
-            insertAt = std::min(insertAt, strip.ThumbnailCount());
-            TThumbnail* thumbnail = strip.InsertThumbnail(insertAt++);
-            thumbnail->Picture().LoadPrepared(paths.at(index), load);
-            thumbnail->SetCaption(entries.at(size_t(index)).Caption);
-            thumbnail->SetFilename(paths.at(index));
+            // The placeholder is found where it was put, unless Recycle has taken photos out since.
+            const QString& path = paths.at(index);
+            int at = first + index;
+            if (at >= strip.ThumbnailCount() || strip.ThumbnailAt(at)->Filename() != path) {
+                at = -1;
+                for (int i = std::min(first + index, strip.ThumbnailCount() - 1); i >= 0 && at < 0; --i)
+                    if (strip.ThumbnailAt(i)->Filename() == path) at = i;
+            }
+            if (at >= 0) strip.ThumbnailAt(at)->Picture().LoadPrepared(path, load);
             ProgressBar1->setValue(++k); // repaints the bar whenever what it shows changes
-            setWindowTitle(TitleText());
         } catch (...) {
             failure = std::current_exception();
             scan.Cancel();
@@ -182,6 +206,8 @@ void TForm1::ScanFolder(QString folder) {
         closed = true;
         scan.Cancel();
     });
+    // The first photo before the workers start: it is what the user waits for.
+    if (CurrentFile.isEmpty()) ShowStripPhoto(NextReadable(first - 1, 1));
     scan_ = &scan;
     scan.Start();
     // The loop ends when the scan is done or cancelled, and when the application quits, which cancels it.
@@ -195,6 +221,7 @@ void TForm1::ScanFolder(QString folder) {
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     setWindowTitle(TitleText());
     if (failure) std::rethrow_exception(failure);
+    return true;
 }
 
 void TForm1::CancelScan() {
@@ -227,41 +254,207 @@ int TForm1::NextReadable(int from, int step) const {
 void TForm1::ShowStripPhoto(int index) {
     // Nothing to go to (an empty strip, or the end of it) is no failure: nothing happens.
     if (index < 0 || index >= ThumbnailList1->Thumbnails().ThumbnailCount()) return;
+    // A photo shown now replaces one a key was leading to.
+    pendingIndex_ = -1;
     ThumbnailList1->SetSelectedIndex(index);
     ShowPhoto(ThumbnailList1->Thumbnails().ThumbnailAt(index)->Filename(), false);
 }
 
 void TForm1::ThumbnailList1Click() {
+    pendingIndex_ = -1;
     ShowPhoto(ThumbnailList1->Thumbnails().ThumbnailAt(ThumbnailList1->SelectedIndex())->Filename(), false);
 }
 
-// Where Prior and Next count from: the shown photo's place, or the selected thumbnail's.
+int TForm1::NavigationTarget(int which) const {
+    const int count = ThumbnailList1->Thumbnails().ThumbnailCount();
+    if (which == 0) return NextReadable(-1, 1);
+    if (which == 3) return NextReadable(count, -1);
+    // Where Prior and Next count from: the photo a key leads to, the shown photo's place, the gap a
+    // recycled photo left, or the selected thumbnail.
+    int here = pendingIndex_;
+    if (here < 0 && !CurrentFile.isEmpty()) here = StripIndexOf(CurrentFile);
+    if (here < 0 && CurrentFile.isEmpty() && gapAt_ >= 0) {
+        const int gap = std::min(gapAt_, count);
+        return which == 1 ? NextReadable(gap, -1) : NextReadable(gap - 1, 1);
+    }
+    if (here < 0 && CurrentFile.isEmpty()) here = ThumbnailList1->SelectedIndex();
+    if (which == 1) return here <= 0 ? -1 : NextReadable(here, -1);
+    return NextReadable(std::max(here, -1), 1);
+}
+
+void TForm1::QueueNavigation(int which) {
+    ++navigationPresses_;
+    const int target = NavigationTarget(which);
+    if (target < 0) return; // the end of the strip: nothing happens
+    // The frame moves at once; the photo follows once every key already waiting has been counted, so a
+    // held key goes as far as it was held and no further.
+    pendingIndex_ = target;
+    ThumbnailList1->SetSelectedIndex(target);
+    if (pendingShowPosted_) return;
+    pendingShowPosted_ = true;
+    QMetaObject::invokeMethod(
+        this, [this] { ShowPendingPhoto(); }, Qt::QueuedConnection);
+}
+
+void TForm1::ShowPendingPhoto() {
+    pendingShowPosted_ = false;
+    const int index = pendingIndex_;
+    if (index < 0) return;
+    RunCommand([this, index] { ShowStripPhoto(index); });
+}
+
 void TForm1::FirstPhoto() {
-    ShowStripPhoto(NextReadable(-1, 1));
+    ShowStripPhoto(NavigationTarget(0));
 }
 
 void TForm1::PriorPhoto() {
-    const int here = CurrentFile.isEmpty() ? ThumbnailList1->SelectedIndex() : StripIndexOf(CurrentFile);
-    if (here <= 0) return;
-    ShowStripPhoto(NextReadable(here, -1));
+    ShowStripPhoto(NavigationTarget(1));
 }
 
 void TForm1::NextPhoto() {
-    const int here = CurrentFile.isEmpty() ? ThumbnailList1->SelectedIndex() : StripIndexOf(CurrentFile);
-    ShowStripPhoto(NextReadable(std::max(here, -1), 1));
+    ShowStripPhoto(NavigationTarget(2));
 }
 
 void TForm1::LastPhoto() {
-    ShowStripPhoto(NextReadable(ThumbnailList1->Thumbnails().ThumbnailCount(), -1));
+    ShowStripPhoto(NavigationTarget(3));
 }
 
 void TForm1::CloseAll() {
     CancelScan();
     if (Prefetch) Prefetch->Cancel();
-    PictureView1->SetPicture(nullptr);
+    ClearShownPhoto();
     ThumbnailList1->Thumbnails().ClearThumbnails();
-    CurrentFile.clear();
     UpdateCommandStates();
+}
+
+QString TForm1::DialogFolder() const {
+    for (const QString& file : {CurrentFile, LastOpenedImage.trimmed()})
+        if (!file.isEmpty()) {
+            const QString folder = QFileInfo(file).absolutePath();
+            if (QFileInfo(folder).isDir()) return folder;
+        }
+    return QDir::homePath();
+}
+
+int TForm1::CompareNames(const QString& a, const QString& b) {
+    // Names as people read them: IMG_2 before IMG_10, and letter case does not matter. A collator's numeric
+    // mode needs ICU and a locale other than C, which a desktop session may lack: the runs of digits are
+    // compared by value here, and the rest by the user's collation without letter case.
+    static const QCollator collator = [] {
+        QCollator made(QLocale().language() == QLocale::C ? QLocale(QLocale::English) : QLocale());
+        made.setNumericMode(true);
+        made.setCaseSensitivity(Qt::CaseInsensitive);
+        return made;
+    }();
+    const auto isDigit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool digits = isDigit(a[i]);
+        qsizetype ei = i, ej = j;
+        while (ei < a.size() && isDigit(a[ei]) == digits)
+            ++ei;
+        while (ej < b.size() && isDigit(b[ej]) == isDigit(b[j]))
+            ++ej;
+        if (digits != isDigit(b[j])) {
+            // Digits before letters, as in a listing sorted by number.
+            return digits ? -1 : 1;
+        }
+        const QStringView x = QStringView(a).sliced(i, ei - i), y = QStringView(b).sliced(j, ej - j);
+        int order = 0;
+        if (digits) {
+            // By value, however many digits: leading zeros aside, the longer number is the larger.
+            qsizetype zx = 0, zy = 0;
+            while (zx + 1 < x.size() && x[zx] == QLatin1Char('0'))
+                ++zx;
+            while (zy + 1 < y.size() && y[zy] == QLatin1Char('0'))
+                ++zy;
+            const QStringView vx = x.sliced(zx), vy = y.sliced(zy);
+            order = vx.size() != vy.size() ? (vx.size() < vy.size() ? -1 : 1) : vx.compare(vy);
+        } else {
+            order = collator.compare(x, y);
+            if (order == 0) order = x.compare(y, Qt::CaseInsensitive);
+        }
+        if (order != 0) return order < 0 ? -1 : 1;
+        i = ei;
+        j = ej;
+    }
+    if (i < a.size() || j < b.size()) return i < a.size() ? 1 : -1;
+    // The same but for case or zeros: a fixed order all the same.
+    const int order = a.compare(b);
+    return order < 0 ? -1 : (order > 0 ? 1 : 0);
+}
+
+void TForm1::SortEntries(std::vector<TFolderEntry>& entries) const {
+    const auto byName = [](const TFolderEntry& a, const TFolderEntry& b) {
+        return CompareNames(a.Caption, b.Caption) < 0;
+    };
+    if (sortOrder_ == TSortOrder::Name) {
+        std::stable_sort(entries.begin(), entries.end(), byName);
+        return;
+    }
+    // Times as "yyyy:MM:dd HH:mm:ss", which sort as text: the EXIF original date, or the file's time.
+    std::vector<std::pair<std::string, TFolderEntry>> keyed;
+    keyed.reserve(entries.size());
+    for (TFolderEntry& entry : entries) {
+        std::string key;
+        if (sortOrder_ == TSortOrder::DateTaken) {
+            TimgData data(0);
+            if (data.ProcessFile(ToFileName(entry.Path)) && data.ExifReader &&
+                data.ExifReader->DateTimeOriginalPos != 0 && data.ExifReader->DateTimeText.size() >= 19)
+                key = data.ExifReader->DateTimeText.substr(0, 19);
+        }
+        if (key.empty())
+            key = QFileInfo(entry.Path)
+                      .lastModified()
+                      .toString(QStringLiteral("yyyy:MM:dd HH:mm:ss"))
+                      .toStdString();
+        keyed.emplace_back(std::move(key), std::move(entry));
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [&byName](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : byName(a.second, b.second);
+    });
+    for (size_t i = 0; i < keyed.size(); ++i)
+        entries[i] = std::move(keyed[i].second);
+}
+
+void TForm1::SetSortOrder(TSortOrder order) {
+    sortOrder_ = order;
+    for (const auto& [name, value] :
+         {std::pair{"SortByName1", TSortOrder::Name}, std::pair{"SortByDate1", TSortOrder::DateTaken},
+          std::pair{"SortByFileTime1", TSortOrder::FileTime}})
+        if (auto* action = findChild<QAction*>(QString::fromLatin1(name))) {
+            action->setCheckable(true);
+            action->setChecked(value == order);
+        }
+    // The strip takes the new order; the shown photo stays shown and selected.
+    TThumbnails& strip = ThumbnailList1->Thumbnails();
+    if (strip.ThumbnailCount() < 2 || scan_) return;
+    std::vector<TFolderEntry> entries;
+    for (int i = 0; i < strip.ThumbnailCount(); ++i)
+        entries.push_back({strip.ThumbnailAt(i)->Filename(), strip.ThumbnailAt(i)->Caption()});
+    SortEntries(entries);
+    TThumbnails sorted;
+    for (const TFolderEntry& entry : entries)
+        for (int i = 0; i < strip.ThumbnailCount(); ++i)
+            if (strip.ThumbnailAt(i)->Filename() == entry.Path) {
+                sorted.AddThumbnail()->Assign(*strip.ThumbnailAt(i));
+                break;
+            }
+    ThumbnailList1->SetThumbnails(sorted);
+    ThumbnailList1->SetSelectedIndex(StripIndexOf(CurrentFile));
+    setWindowTitle(TitleText());
+}
+
+void TForm1::SortByName() {
+    SetSortOrder(TSortOrder::Name);
+}
+
+void TForm1::SortByDateTaken() {
+    SetSortOrder(TSortOrder::DateTaken);
+}
+
+void TForm1::SortByFileTime() {
+    SetSortOrder(TSortOrder::FileTime);
 }
 
 } // namespace quillmark

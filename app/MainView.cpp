@@ -125,8 +125,9 @@ void TForm1::FormCreate() {
     ImageData = std::make_shared<TimgData>(255);
     Verbose = false;
     PageControl2->setCurrentIndex(0);
-    VersionText = QStringLiteral("1.02 beta");
+    VersionText = QStringLiteral(QUILLMARK_VERSION);
     LastOpenedImage.clear();
+    SetSortOrder(TSortOrder::Name);
 }
 
 void TForm1::BuildWindow() {
@@ -185,7 +186,7 @@ void TForm1::BuildWindow() {
 
     ScrollBox1 = new QScrollArea(Splitter1);
     ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
-    ScrollBox1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ScrollBox1->setAlignment(Qt::AlignCenter);
     PictureView1 = new TPictureView;
     PictureView1->setObjectName(QStringLiteral("PictureView1"));
     PictureView1->SetPicturePosition(bpStretchedWithAspect);
@@ -264,19 +265,26 @@ void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (shown_) return;
     shown_ = true;
-    RunCommand([this] { FormShow(); });
+    // The photo or folder of the command line is opened once the window is on the screen: a folder's
+    // strip fills while the window shows its first photo.
+    QMetaObject::invokeMethod(
+        this, [this] { RunCommand([this] { FormShow(); }); }, Qt::QueuedConnection);
 }
 
 void TForm1::FormShow() {
     if (arguments_.isEmpty()) return;
     const QFileInfo argument(arguments_.first());
     // Further arguments are ignored.
+    if (!argument.exists()) {
+        Platform().ShowMessage(this,
+                               tr("There is no photo or folder %1.").arg(DisplayPath(arguments_.first())));
+        return;
+    }
     if (argument.isFile()) {
         TBusyCursor busy;
         ShowPhoto(argument.absoluteFilePath(), true);
     }
     if (argument.isDir()) {
-        TBusyCursor busy;
         ThumbnailList1->Thumbnails().ClearThumbnails();
         ScanFolder(argument.absoluteFilePath());
     }

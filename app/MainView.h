@@ -21,13 +21,16 @@
 
 #include <QKeySequence>
 #include <QMainWindow>
+#include <QPoint>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -42,6 +45,8 @@ class QTabWidget;
 class QTableWidget;
 class QToolBar;
 class QToolButton;
+class QTimer;
+class QWheelEvent;
 
 namespace quillmark {
 
@@ -52,6 +57,7 @@ class TPrefetch;
 class TThumbnailList;
 class TThumbnailScan;
 struct TCommandRow;
+struct TFolderEntry;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -74,13 +80,18 @@ public:
     void AddReportLine(const QString& text);
     void ClearPicture();
 
-    // Folder browsing and navigation. ScanFolder returns once the strip is filled; the window goes on
-    // handling its events meanwhile, and Close All or another Open Folder stops the scan.
-    void ScanFolder(QString folder);
+    // Folder browsing and navigation. ScanFolder puts a placeholder for every photo in the strip, shows the
+    // first photo, and returns once every thumbnail has replaced its placeholder; the window goes on
+    // handling its events meanwhile, and Close All or another Open Folder stops the scan. False when the
+    // folder cannot be read or holds no photo (the user has been told).
+    bool ScanFolder(QString folder);
     // Stops a folder scan that is running: no thumbnail of it is added after this.
     void CancelScan();
     bool IsScanning() const { return scan_ != nullptr; }
     static int32_t CountMatches(QString folder, const QString& pattern);
+    // The strip's order of names: runs of digits by value, letters without their case (IMG_2 before
+    // IMG_10, apple before Zebra). Negative, zero or positive.
+    static int CompareNames(const QString& a, const QString& b);
 
     // Menu entries.
     void OpenImage1Click();
@@ -143,6 +154,35 @@ public:
     // The window's own keys; true when the key ran a command. A key the window ran a command on is not
     // passed on to the focused control, so that no key acts twice.
     bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers, const QString& text);
+
+    // Navigation keys (and the wheel) only move the strip's selection and count; the photo they lead to
+    // is shown once the keys waiting have all been taken, so that held keys are never lost and the view
+    // never lags behind them. True while such a photo waits to be shown.
+    bool NavigationPending() const { return pendingIndex_ >= 0; }
+    // Navigation keys taken since the window was made (a benchmark's count).
+    int64_t NavigationPresses() const { return navigationPresses_; }
+
+    // The zoom of the view: 0 while the photo is fitted, else its scale against the photo's own size.
+    double ZoomFactor() const { return zoom_; }
+    // Sets the zoom, keeping the photo's point under `anchor` (view-port coordinates; the middle when
+    // none) where it is. Clamped to kMinZoom..kMaxZoom.
+    void SetZoom(double factor, std::optional<QPoint> anchor = std::nullopt);
+    static constexpr double kZoomStep = 1.25;
+    static constexpr double kMinZoom = 0.01;
+    static constexpr double kMaxZoom = 16.0;
+
+    // The order of the strip's photos.
+    enum class TSortOrder { Name, DateTaken, FileTime };
+    TSortOrder SortOrder() const { return sortOrder_; }
+    void SetSortOrder(TSortOrder order);
+    // The slideshow: F5 starts and stops it, Escape ends it.
+    bool SlideshowRunning() const;
+    int SlideshowSeconds() const { return slideshowSeconds_; }
+    void SetSlideshowSeconds(int seconds);
+    // The dialog listing every key (Help > Keys); made when first asked for.
+    QWidget* KeysDialog() const { return keysDialog_; }
+    // The folder dialogs open in: the shown photo's, else the last opened one's, else the home folder.
+    QString DialogFolder() const;
 
     // The text of the title bar: the shown photo's name and its place in the strip, "name.jpg (12/300)".
     QString TitleText() const;
@@ -229,11 +269,32 @@ private:
     void ShowAboutBox();
     void ShowProductAboutBox();
     void ToggleFullScreen();
+    void ToggleSlideshow();
+    void ShowKeys();
+    void SortByName();
+    void SortByDateTaken();
+    void SortByFileTime();
+    void AskSlideshowInterval();
     // Escape: leaves full screen first; otherwise quits.
     void EscapeKey();
 
     // Shows the strip's photo at index and selects it.
     void ShowStripPhoto(int index);
+    // Where First, Prior, Next and Last (0..3) lead from the photo shown or waiting to be shown; -1 for
+    // nowhere.
+    int NavigationTarget(int which) const;
+    // A navigation key: moves the selection now and shows the photo once the waiting keys are taken.
+    void QueueNavigation(int which);
+    void ShowPendingPhoto();
+    // Empties the view, the lists, the report and the bottom bar: no photo is shown.
+    void ClearShownPhoto();
+    // Puts the folder's entries in the chosen order.
+    void SortEntries(std::vector<TFolderEntry>& entries) const;
+    // Fit and zoom.
+    void ApplyZoom(std::optional<QPoint> anchor);
+    void StepZoom(double by, std::optional<QPoint> anchor = std::nullopt);
+    // Wheel and pinch over the picture; true when taken.
+    bool PictureWheel(QWheelEvent* event);
     // The nearest strip entry from `from` in `step`'s direction (+1 or -1) that is a readable file, or -1.
     int NextReadable(int from, int step) const;
     // The strip entry of a file, or -1.
@@ -262,6 +323,21 @@ private:
     bool shown_ = false;
     // The folder scan filling the strip, while one runs.
     TThumbnailScan* scan_ = nullptr;
+    // The strip index a navigation key leads to, not shown yet; -1 for none.
+    int pendingIndex_ = -1;
+    bool pendingShowPosted_ = false;
+    int64_t navigationPresses_ = 0;
+    // After Recycle nothing is shown: Next and Prior count from the gap the photo left, at this index.
+    int gapAt_ = -1;
+    // The wheel's turn not yet a whole step.
+    int wheelRest_ = 0;
+    double zoom_ = 0;
+    TSortOrder sortOrder_ = TSortOrder::Name;
+    int slideshowSeconds_ = 5;
+    QTimer* slideshow_ = nullptr;
+    QWidget* keysDialog_ = nullptr;
+    // What full screen hid, to be shown again.
+    std::vector<QWidget*> hiddenForFullScreen_;
 };
 
 // The program's three windows, made in this order and kept until the end: the main window, the about

@@ -41,7 +41,7 @@ public:
         return preset;
     }
     bool Confirm(QWidget*, const QString&, const QString&) override { return false; }
-    void OpenUrl(const QString&) override {}
+    bool OpenUrl(const QString&) override { return true; }
     void CopyImageToClipboard(const QImage&) override {}
 };
 

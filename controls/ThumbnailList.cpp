@@ -525,6 +525,15 @@ void TThumbnailList::DrawCell(QPainter& painter, int row, const QRect& cell, boo
         if (!target.isEmpty()) {
             picture.EnsureResolution(bound);
             picture.DrawInto(painter, target);
+        } else if (picture.IsEmpty() && !item.Filename().isEmpty() &&
+                   picture.LoadFailure() == TLoadFailure::None) {
+            // A placeholder where the thumbnail will come: a photo whose thumbnail is still being made.
+            const QRect area = PictureArea(cell, captionHeight).adjusted(6, 6, -6, -6);
+            if (area.width() > 2 && area.height() > 2) {
+                painter.setPen(QPen(palette().color(QPalette::Mid), 1, Qt::DashLine));
+                painter.setBrush(Qt::NoBrush);
+                painter.drawRect(area.adjusted(0, 0, -1, -1));
+            }
         }
     }
 

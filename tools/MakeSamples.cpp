@@ -7,6 +7,7 @@
 #include "ExifBuilder.h"
 
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <filesystem>
 #include <string>
@@ -284,8 +285,19 @@ std::string Scan() {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s DIR\n", argc > 0 ? argv[0] : "quillmark-make-samples");
+    const char* program = argc > 0 ? argv[0] : "quillmark-make-samples";
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf(
+            "usage: %s DIR\n"
+            "Writes the bundled sample photos (a landscape with EXIF, GPS, thumbnail, comment and IPTC;\n"
+            "a portrait with a Nikon maker note; a comment-only JPEG; a plain JPEG; a TIFF scan) into\n"
+            "DIR, which is made if it does not exist. A DIR that begins with '-' is written as ./-NAME.\n",
+            program);
+        return 0;
+    }
+    // An option it does not know is not taken for a folder to make.
+    if (argc != 2 || (argv[1][0] == '-' && argv[1][1] != '\0')) {
+        std::fprintf(stderr, "usage: %s DIR\nTry '%s --help'.\n", program, program);
         return 2;
     }
     try {

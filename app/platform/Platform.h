@@ -53,8 +53,8 @@ public:
 
     // Moves a file to the desktop's trash without asking; on failure, error tells why.
     virtual bool MoveToTrash(const QString& fileName, QString& error) = 0;
-    // Opens an address in the user's browser; nothing is reported when that fails.
-    virtual void OpenUrl(const QString& address) = 0;
+    // Opens an address in the user's browser; false when no browser took it.
+    virtual bool OpenUrl(const QString& address) = 0;
     virtual void CopyImageToClipboard(const QImage& image) = 0;
 
     // The busy cursor nests: each Begin is matched by one End.

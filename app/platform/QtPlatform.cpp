@@ -92,8 +92,8 @@ bool TQtPlatform::MoveToTrash(const QString& fileName, QString& error) {
     return MoveToDesktopTrash(FileNameBytes(fileName), error);
 }
 
-void TQtPlatform::OpenUrl(const QString& address) {
-    QDesktopServices::openUrl(QUrl(address));
+bool TQtPlatform::OpenUrl(const QString& address) {
+    return QDesktopServices::openUrl(QUrl(address));
 }
 
 void TQtPlatform::CopyImageToClipboard(const QImage& image) {

@@ -16,7 +16,7 @@ public:
                      const QString& preset) override;
     bool Confirm(QWidget* parent, const QString& title, const QString& question) override;
     bool MoveToTrash(const QString& fileName, QString& error) override;
-    void OpenUrl(const QString& address) override;
+    bool OpenUrl(const QString& address) override;
     void CopyImageToClipboard(const QImage& image) override;
     void BeginBusyCursor() override;
     void EndBusyCursor() override;

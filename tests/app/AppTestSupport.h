@@ -57,6 +57,7 @@ public:
     int BusyTimes = 0;
     int Unanswered = 0;
     bool TrashFails = false; // the desktop's trash refuses every file
+    bool NoBrowser = false;  // no browser takes an address
 
     void Reset() { *this = TTestPlatform(); }
 
@@ -99,13 +100,22 @@ public:
         error = QStringLiteral("no trash here");
         return false;
     }
-    void OpenUrl(const QString& address) override { OpenedUrls << address; }
+    bool OpenUrl(const QString& address) override {
+        OpenedUrls << address;
+        return !NoBrowser;
+    }
     void CopyImageToClipboard(const QImage& image) override { Clipboard.push_back(image); }
     void BeginBusyCursor() override {
         ++BusyDepth;
         ++BusyTimes;
     }
     void EndBusyCursor() override { --BusyDepth; }
+    // Counted: the window pumping its own events in the middle of a command lets queued keys re-enter it.
+    int Pumps = 0;
+    void ProcessEvents() override {
+        ++Pumps;
+        TQtPlatform::ProcessEvents();
+    }
 
 private:
     QString Take(QStringList& answers) {
@@ -192,7 +202,11 @@ struct Viewer {
     explicit Viewer(QStringList arguments = {}) : windows(std::move(arguments)) {
         form().show();
         QVERIFY(QTest::qWaitForWindowExposed(&form()));
+        // The command line's photo or folder is opened once the window is up.
+        QCoreApplication::sendPostedEvents(&form(), QEvent::MetaCall);
     }
+    // Runs the photo the navigation keys led to, as the window does once their events are all taken.
+    void Settle() { QCoreApplication::sendPostedEvents(&form(), QEvent::MetaCall); }
     TForm1& form() { return windows.Form1(); }
     QStringList Column(QTableWidget* list, int column) {
         QStringList texts;

@@ -1,7 +1,9 @@
 // The two programs' command lines as a user types them: --help and --version (without a display), and the
 // messages for options they do not know.
+#include <QDir>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -112,6 +114,28 @@ private slots:
         QCOMPARE(file.status, 2);
         QCOMPARE(file.out, QString());
         QCOMPARE(file.err, QStringLiteral("quillmark-report: --version: No such file or directory\n"));
+    }
+
+    // The sample maker answers --help, and takes no option it does not know for a folder to make.
+    void sampleMakerAnswersHelp() {
+        QTemporaryDir work;
+        const QString maker = QStringLiteral(QUILLMARK_MAKE_SAMPLES);
+        const struct {
+            const char* argument;
+            int status;
+            const char* says;
+        } cases[] = {{"--help", 0, "usage: "}, {"-h", 0, "usage: "}, {"--bogus", 2, "Try '"}};
+        for (const auto& c : cases) {
+            QProcess process;
+            process.setWorkingDirectory(work.path());
+            process.start(maker, {QString::fromLatin1(c.argument)});
+            QVERIFY(process.waitForFinished(60000));
+            QCOMPARE(process.exitCode(), c.status);
+            const QString said =
+                QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+            QVERIFY2(said.contains(QString::fromLatin1(c.says)), qPrintable(said));
+            QVERIFY(QDir(work.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+        }
     }
 };
 

@@ -153,16 +153,15 @@ private slots:
         TForm1& form = viewer.form();
         const DropResult result = DropFiles(form, form.ThumbnailList1, {folder.File("trip")});
         QVERIFY(result.dropped);
-        // The strip is emptied and filled with the folder's photos, sorted by name; the picture goes (no
-        // photo is shown, so none can be recycled), the lists and labels still describe the photo shown
-        // before, as after Open Folder.
+        // The strip is emptied and filled with the folder's photos, sorted by name, and the first of them
+        // is shown with its lists and labels, as after Open Folder.
         QCOMPARE(viewer.StripCount(), 2);
         QCOMPARE(viewer.StripFile(0), folder.File("trip/y.JPG"));
         QCOMPARE(viewer.StripFile(1), folder.File("trip/z.jpg"));
-        QCOMPARE(form.ThumbnailList1->SelectedIndex(), -1);
-        QVERIFY(form.PictureView1->Picture().IsEmpty());
-        QCOMPARE(form.CurrentFile, QString());
-        QCOMPARE(form.Label2->text(), QStringLiteral("Filename: b.jpg"));
+        QCOMPARE(form.ThumbnailList1->SelectedIndex(), 0);
+        QVERIFY(!form.PictureView1->Picture().IsEmpty());
+        QCOMPARE(form.CurrentFile, folder.File("trip/y.JPG"));
+        QCOMPARE(form.Label2->text(), QStringLiteral("Filename: y.JPG"));
         QVERIFY(form.ProgressBar1->isHidden());
 
         // A folder URL with a trailing slash is the same folder.
@@ -170,8 +169,8 @@ private slots:
         data.setUrls({QUrl(QUrl::fromLocalFile(folder.path).toString() + QLatin1Char('/'))});
         QVERIFY(DropOn(form, form.ThumbnailList1, data).dropped);
         QCOMPARE(viewer.StripCount(), 2);
-        QCOMPARE(viewer.StripFile(0), folder.File("C.JPG"));
-        QCOMPARE(viewer.StripFile(1), folder.File("b.jpg"));
+        QCOMPARE(viewer.StripFile(0), folder.File("b.jpg"));
+        QCOMPARE(viewer.StripFile(1), folder.File("C.JPG"));
     }
 
     void photosWinOverFoldersDroppedWithThem() {

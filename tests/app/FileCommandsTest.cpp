@@ -190,11 +190,11 @@ private slots:
             WriteBytes(dir.filePath(QString::fromLatin1(name)), PlainJpeg(12, 9));
         Viewer viewer({dir.path()});
         TForm1& form = viewer.form();
-        viewer.Click("ToolButton6");
+        // The folder opens on its first photo.
         viewer.Click("ToolButton6");
         const QString current = dir.filePath(QStringLiteral("r2.jpg"));
         QCOMPARE(form.CurrentFile, current);
-        const QStringList exif = viewer.Column(form.ValueListEditor1, 0);
+        QVERIFY(form.ValueListEditor1->rowCount() > 0);
 
         TestPlatform().ConfirmAnswers.push_back(true);
         viewer.Click("ToolButton22");
@@ -208,7 +208,8 @@ private slots:
         QCOMPARE(form.Label1->text(), QStringLiteral("Folder: "));
         QCOMPARE(form.Label2->text(), QStringLiteral("File: "));
         QVERIFY(form.PictureView1->Picture().IsEmpty());
-        QCOMPARE(viewer.Column(form.ValueListEditor1, 0), exif);
+        // The lists no longer describe a photo that is gone.
+        QCOMPARE(form.ValueListEditor1->rowCount(), 0);
 
         // With no current photo nothing is asked and nothing moves; the selected thumbnail stays.
         form.ThumbnailList1->SetSelectedIndex(0);
