@@ -75,7 +75,8 @@ void TImageInfo::ReadDirectory(int64_t position, int64_t base, int64_t length, i
         if (Owner) Owner->ErrorText = "Illegally sized directory";
         whole = std::max<int64_t>(0, (blockEnd - position - 2) / 12);
     }
-    if (kind == dkMain && ThumbnailStart == 0 && !FromTiff && whole == n && Holds(position + 2 + 12 * whole, 4)) {
+    if (kind == dkMain && ThumbnailStart == 0 && !FromTiff && whole == n &&
+        Holds(position + 2 + 12 * whole, 4)) {
         ThumbnailStart = Read32(position + 2 + 12 * static_cast<int64_t>(n));
         ThumbnailLength = ClampToInt32(base + length - ThumbnailStart);
     }

@@ -82,7 +82,7 @@ TEST(SectionScan, SectionsAreKnownByWhatTheyHoldAnywhereBeforeThePicture) {
         TimgData d;
         EXPECT_EQ(d.ProcessBytes("a.jpg", c.bytes), c.read);
         // A file of no known format says so; one named as a known format fails as that format.
-        EXPECT_EQ(d.ErrorText, c.read                              ? "<none>"
+        EXPECT_EQ(d.ErrorText, c.read                             ? "<none>"
                                : std::string(c.name) == "gif.gif" ? "Not a photo format Quillmark knows"
                                                                   : "Not an EXIF file");
         EXPECT_EQ(d.ExifSection, c.exif);
@@ -205,7 +205,7 @@ TEST(FileProcessing, TheFirstBytesChooseTheReaderAndTheNameOnlyWhenTheySayNeithe
         SCOPED_TRACE(c.name);
         EXPECT_EQ(d.ProcessFile(dir.File(c.name, c.bytes)), c.read);
         // A file of no known format says so; one named as a known format fails as that format.
-        EXPECT_EQ(d.ErrorText, c.read                              ? "<none>"
+        EXPECT_EQ(d.ErrorText, c.read                             ? "<none>"
                                : std::string(c.name) == "gif.gif" ? "Not a photo format Quillmark knows"
                                                                   : "Not an EXIF file");
         if (c.read) {
