@@ -844,6 +844,12 @@ bool TimgData::ReadContainer(TScanFunction scan, TByteSource& source, uint64_t f
         s.Marker = 0xFE;
         s.Data = std::string(2, '\0') + found.Comment;
         s.Size = ClampToInt32(static_cast<int64_t>(s.Data.size()));
+        // The length bytes a comment section of this size has (none fits past 64 KiB, and then the
+        // writer leaves it out).
+        if (s.Data.size() <= 0xFFFF) {
+            s.Data[0] = static_cast<char>(s.Data.size() >> 8);
+            s.Data[1] = static_cast<char>(s.Data.size() & 0xFF);
+        }
         CommentSection = SectionCount;
     }
     if (FrameWidth == 0 && found.Width > 0 && found.Height > 0) {
