@@ -696,8 +696,11 @@ private:
                 if (bytes <= 8) {
                     value = e.substr(12, static_cast<size_t>(bytes));
                 } else {
-                    value.assign(static_cast<size_t>(bytes), '\0');
-                    value.resize(Source.ReadAt(NumberAt(e, 12, 8, BigEndian), value.data(), value.size()));
+                    // No more than the file holds there: a count that lies costs only the file's bytes.
+                    const uint64_t offset = NumberAt(e, 12, 8, BigEndian);
+                    const uint64_t there = offset < FileSize ? std::min(bytes, FileSize - offset) : 0;
+                    value.assign(static_cast<size_t>(there), '\0');
+                    value.resize(Source.ReadAt(offset, value.data(), value.size()));
                     kept = value.size() / static_cast<uint64_t>(size);
                 }
             }
