@@ -304,6 +304,23 @@ bool TimgData::ProcessBytes(const std::string& fileName, std::string_view bytes,
     return ProcessSource(fileName, &source);
 }
 
+bool TimgData::ProcessBytesWithScan(const std::string& fileName, std::string_view bytes, TScanFunction scan) {
+    Reset();
+    PathName = fileName;
+    FileLength = static_cast<int64_t>(bytes.size());
+    FormatName = "container";
+    MemorySource source(bytes);
+    ErrorText = "Not an EXIF file";
+    try {
+        if (!ReadContainer(scan, source, bytes.size())) return false;
+    } catch (...) {
+        ErrorText = "Illegal Exif construction";
+        return false;
+    }
+    ErrorText = "<none>";
+    return true;
+}
+
 bool TimgData::ProcessSource(const std::string& fileName, TByteSource* memory) {
     ErrorText = "Not an EXIF file";
     bool ok = false;

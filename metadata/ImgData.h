@@ -45,6 +45,9 @@ public:
     // by the name's extension only when they show neither), and `stamp` stands for the file's date.
     bool ProcessBytes(const std::string& fileName, std::string_view bytes, double stamp = 0);
 
+    // Bytes in memory read with the given container scan, as a file of its format is read.
+    bool ProcessBytesWithScan(const std::string& fileName, std::string_view bytes, TScanFunction scan);
+
     bool HasMetadata() const { return ExifSection || CommentSection || IptcSection; }
     bool HasExif() const { return ExifSection != 0; }
     bool HasThumbnail() const { return ExifSection && ExifReader && ExifReader->HasThumbnail(); }

@@ -280,3 +280,118 @@ TEST(Formats, DamagedSamplesOfEveryFormat) {
         }
     }
 }
+
+namespace {
+
+// What a fake scan hands over, set by the test before each read (scans are plain functions).
+TContainerScan& Handed() {
+    static TContainerScan scan;
+    return scan;
+}
+bool HandOver(TByteSource&, uint64_t, TContainerScan& out) {
+    out = Handed();
+    return true;
+}
+
+std::string BigEndianField(uint16_t type, const std::string& text) {
+    return type == ttAscii ? text + '\0' : text;
+}
+
+} // namespace
+
+// Each form a scan hands its EXIF over in, read as the reader reads a JPEG's or a TIFF's.
+TEST(Formats, WhatAScanHandsOver) {
+    TiffBlock ifd0(false);
+    const int exifIfd = ifd0.AddIfd();
+    ifd0.Ascii(0, 0x010F, "Canon").Ascii(0, 0x0110, "Canon EOS R5").Link(0, 0x8769, exifIfd);
+    ifd0.Ascii(exifIfd, 0x9003, "2021:02:03 04:05:06");
+    const std::string tiff = ifd0.Build();
+    const std::string padding(100, 'p');
+    const std::string jpeg = JpegWithExif(ifd0);
+
+    // CR3: IFD0, the EXIF directory, the maker note and GPS each a TIFF structure of its own.
+    TiffBlock cmt1(false), cmt2(false), cmt3(false), cmt4(false);
+    cmt1.Ascii(0, 0x010F, "Canon").Ascii(0, 0x0110, "Canon EOS R5");
+    cmt2.Ascii(0, 0x9003, "2021:02:03 04:05:06");
+    cmt3.Ascii(0, 0x0006, "Canon EOS R5 image"); // ImageType
+    cmt4.Ascii(0, 0x0001, "N");                  // GPSLatitudeRef
+
+    struct Row {
+        const char* what;
+        std::function<void(TContainerScan&)> fill;
+        std::string bytes;
+        TTagGroup dateGroup;
+    };
+    const Row rows[] = {
+        {"TIFF structure",
+         [&](TContainerScan& s) {
+             s.Exif = {{tiff, 40, tgIFD0}};
+         },
+         padding, tgExifIFD},
+        {"TIFF in the file",
+         [&](TContainerScan& s) {
+             s.TiffInFile = TFileRegion{100, tiff.size()};
+         },
+         padding + tiff, tgExifIFD},
+        {"embedded JPEG",
+         [&](TContainerScan& s) {
+             s.EmbeddedJpeg = TFileRegion{100, jpeg.size()};
+         },
+         padding + jpeg, tgExifIFD},
+        {"fields",
+         [&](TContainerScan& s) {
+             s.Fields = {{tgIFD0, 0x0110, ttAscii, BigEndianField(ttAscii, "Canon EOS R5")},
+                         {tgExifIFD, 0x9003, ttAscii, BigEndianField(ttAscii, "2021:02:03 04:05:06")},
+                         {tgIFD0, 0x010F, ttAscii, BigEndianField(ttAscii, "Canon")}};
+         },
+         padding, tgExifIFD},
+        {"CR3 structures",
+         [&](TContainerScan& s) {
+             s.Exif = {{cmt2.Build(), TTiffStructure::kNotInFile, tgExifIFD},
+                       {cmt1.Build(), TTiffStructure::kNotInFile, tgIFD0},
+                       {cmt3.Build(), TTiffStructure::kNotInFile, tgMakerNotes},
+                       {cmt4.Build(), TTiffStructure::kNotInFile, tgGPS}};
+         },
+         padding, tgExifIFD},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Handed() = TContainerScan{};
+        Handed().Format = "ACME";
+        Handed().Comment = "a comment";
+        Handed().Iptc = craft::IptcDatasets({{2, 120, "caption"}});
+        Handed().Xmp = {"<x:xmpmeta/>"};
+        Handed().Previews = {{"PRVW", "JPEG", {10, 20}, 160, 120}};
+        row.fill(Handed());
+        TimgData d;
+        ASSERT_TRUE(d.ProcessBytesWithScan("x.acme", row.bytes, HandOver)) << d.ErrorText;
+        EXPECT_EQ(d.FormatName, "ACME");
+        EXPECT_EQ(d.ExifReader->CameraMake, "Canon");
+        EXPECT_EQ(d.ExifReader->CameraModel, "Canon EOS R5");
+        const auto taken = FindEntry(*d.ExifReader, 0x9003);
+        ASSERT_TRUE(taken);
+        EXPECT_EQ(taken->Text, "2021:02:03 04:05:06");
+        EXPECT_EQ(taken->Group, row.dateGroup);
+        EXPECT_EQ(d.CommentText(), "a comment");
+        EXPECT_TRUE(d.IptcSection);
+        EXPECT_EQ(d.XmpPackets.size(), 1u);
+        EXPECT_EQ(d.Previews.size(), 1u);
+    }
+    // The CR3 form: the maker note read with Canon's table, GPS in its group.
+    TimgData d;
+    ASSERT_TRUE(d.ProcessBytesWithScan("x.cr3", padding, HandOver));
+    const auto type = FindEntry(*d.ExifReader, 0x0006, 1);
+    ASSERT_TRUE(type);
+    EXPECT_EQ(type->Group, tgMakerNotes);
+    EXPECT_NE(type->Text.find("Canon EOS R5 image"), std::string::npos);
+    ASSERT_TRUE(FindEntry(*d.ExifReader, 0x0001));
+    EXPECT_EQ(FindEntry(*d.ExifReader, 0x0001)->Group, tgGPS);
+    // Where the EXIF block lay in the file: in the structure's place, or nowhere for a rebuilt one.
+    Handed() = TContainerScan{};
+    Handed().Exif = {{tiff, 40, tgIFD0}};
+    ASSERT_TRUE(d.ProcessBytesWithScan("x", padding, HandOver));
+    EXPECT_EQ(d.ExifFileOffset, 40);
+    Handed().Exif[0].FileOffset = TTiffStructure::kNotInFile;
+    ASSERT_TRUE(d.ProcessBytesWithScan("x", padding, HandOver));
+    EXPECT_EQ(d.ExifFileOffset, -1);
+}
