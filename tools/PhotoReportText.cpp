@@ -91,6 +91,10 @@ void RenderText(const TimgData& data, const TPhotoReport& report, std::string& t
         AppendDisplayUtf8(text, line);
         text += '\n';
     }
+    for (const std::string& note : data.ContainerNotes) {
+        AppendDisplayUtf8(text, "Note = " + note);
+        text += '\n';
+    }
     text += " -- Summary ---- \n";
     std::string row; // the row is checked for UTF-8 as a whole, caption and value together
     for (const auto& [item, details] : report.SummaryRows) {
