@@ -77,19 +77,34 @@ void TImageInfo::ReadDirectory(int64_t position, int64_t base, int64_t length, i
     if (ReaderSettings().TraceDetail > 0 && ReaderSettings().KeepTraces)
         AppendTrace(Trace,
                     "\r\nDirectory: Start, entries = " + std::to_string(position) + ", " + std::to_string(n));
-    if (position + 2 + 12 * static_cast<int64_t>(n) > position + base + length) {
+    // Entries that run past the block end this directory where the block does; those before stay.
+    const int64_t blockEnd = static_cast<int64_t>(DataBuffer.size()) + 1;
+    int64_t whole = n;
+    if (position + 2 + 12 * whole > blockEnd) {
         if (Owner) Owner->ErrorText = "Illegally sized directory";
-        return;
+        whole = std::max<int64_t>(0, (blockEnd - position - 2) / 12);
     }
-    if (kind == dkMain && ThumbnailStart == 0 && !FromTiff) {
+    if (kind == dkMain && ThumbnailStart == 0 && !FromTiff && whole == n &&
+        Holds(position + 2 + 12 * whole, 4)) {
         ThumbnailStart = Read32(position + 2 + 12 * static_cast<int64_t>(n));
         ThumbnailLength = ClampToInt32(base + length - ThumbnailStart);
     }
-    for (int64_t i = 0; i < n; ++i) {
+    for (int64_t i = 0; i < whole; ++i) {
         if (++EntriesRead > kMaxEntries || !Budget().Step()) return;
         ReadEntry(position + 2 + 12 * i, base, length, kind);
     }
     if (kind == dkMain && Depth == 0) TmsInfo::NoteMissingMakerNote(*this);
+}
+
+void TImageInfo::ReadDirectoryAs(int64_t position, int64_t base, int64_t length, int kind, TTagGroup group) {
+    const TTagGroup outer = std::exchange(WalkGroup, group);
+    try {
+        ReadDirectory(position, base, length, kind);
+    } catch (...) {
+        WalkGroup = outer;
+        throw;
+    }
+    WalkGroup = outer;
 }
 
 void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
@@ -217,11 +232,14 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
     }
     // The directories this entry leads to.
     switch (tag) {
-    case 0x014A:
+    case 0x014A: {
         // A raw file's SubIFDs: a preview, the full picture, ...; each may record the photo's size.
+        const TTagGroup outer = std::exchange(WalkGroup, tgSubIFD);
         for (int64_t k = 0; k < std::min<int64_t>(count, 8); ++k)
             ReadSubDirectory(valuePos + 4 * k, base, length, dkMain);
+        WalkGroup = outer;
         break;
+    }
     case 0x8769:
     case 0xA005: {
         const TTagGroup outer = WalkGroup;

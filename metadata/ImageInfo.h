@@ -42,6 +42,9 @@ public:
 
     // Walks one directory at a 1-based position; kind 1 main table, 2 GPS, 4 thumbnail directory.
     void ReadDirectory(int64_t position, int64_t base, int64_t length, int kind);
+    // The same for a directory that is not IFD0 by its place (a container keeps the EXIF directory as
+    // a TIFF structure of its own): its entries are of `group`.
+    void ReadDirectoryAs(int64_t position, int64_t base, int64_t length, int kind, TTagGroup group);
     // Walks the thumbnail directory (IFD1). False when it could not be read.
     bool ReadThumbnailDirectory();
     // The derived 35 mm equivalent focal length, added as an entry unless the photo carries one.

@@ -3,9 +3,11 @@
 #include "FileKind.h"
 #include "IccProfile.h"
 #include "JpegMarkers.h"
+#include "MakerNotes.h"
 #include "ReaderSettings.h"
 #include "TagTables.h"
 #include "Xmp.h"
+#include "formats/Registry.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -72,6 +74,24 @@ private:
     TReadAt Read;
 };
 
+// Bytes [Region.Offset, Region.Offset + Region.Length) of another source, read as a file of their
+// own: an embedded JPEG or TIFF structure is read by the same code as a file.
+class ShiftedSource : public TByteSource {
+public:
+    ShiftedSource(TByteSource& inner, TFileRegion region) : Inner(inner), Region(region) {}
+    size_t ReadAt(uint64_t offset, char* into, size_t n) override {
+        if (offset >= Region.Length) return 0;
+        const uint64_t rest = Region.Length - offset;
+        if (rest < n) n = static_cast<size_t>(rest);
+        if (Region.Offset > UINT64_MAX - offset) return 0;
+        return Inner.ReadAt(Region.Offset + offset, into, n);
+    }
+
+private:
+    TByteSource& Inner;
+    TFileRegion Region;
+};
+
 // Seconds since 1970 (UTC) to days since 1899-12-30 in local time.
 double LocalDays(time_t t) {
     struct tm local {};
@@ -106,8 +126,10 @@ public:
 
     std::vector<TRange> Ranges; // in the order found, IFD0 first
     std::vector<uint64_t> Chain;
-    TRange Iptc{0, 0}; // the value of IPTC tag 0x83BB in IFD0, if any
-    TRange Xmp{0, 0};  // the value of XMLPacket tag 0x02BC in IFD0, if any
+    TRange Iptc{0, 0};       // the value of IPTC tag 0x83BB in IFD0, if any
+    TRange Xmp{0, 0};        // the value of XMLPacket tag 0x02BC in IFD0, if any
+    TRange JpgFromRaw{0, 0}; // the value of Panasonic's tag 0x002E in IFD0 (RW2): a JPEG with the EXIF
+    bool DngVersion = false; // IFD0 carries DNGVersion (0xC612)
     uint16_t Ifd0Entries = 0;
     bool Ifd0Whole = false; // IFD0's entries all lie inside the file
 
@@ -157,6 +179,9 @@ private:
                 Iptc = Ranges.back();
             if (tag == 0x02BC && depth == 0 && Xmp.End == 0 && size > 4 && value < FileSize)
                 Xmp = Ranges.back();
+            if (tag == 0x002E && depth == 0 && JpgFromRaw.End == 0 && size > 4 && value < FileSize)
+                JpgFromRaw = {value, value + std::min(size, FileSize - value)};
+            if (tag == 0xC612 && depth == 0) DngVersion = true;
             if (tag == 0x014A || tag == 0x8769 || tag == 0xA005 || tag == 0x8825) {
                 // As the walk does: the first offset the value holds.
                 char first[4];
@@ -248,6 +273,8 @@ void TimgData::Reset() {
     Previews.clear();
     ContainerNotes.clear();
     Budget.SetFileSize(0);
+    ExifFileOffset = -1;
+    SourceOrigin = 0;
 }
 
 std::string TimgData::CommentText() const {
@@ -286,6 +313,23 @@ bool TimgData::ProcessBytes(const std::string& fileName, std::string_view bytes,
     return ProcessSource(fileName, &source);
 }
 
+bool TimgData::ProcessBytesWithScan(const std::string& fileName, std::string_view bytes, TScanFunction scan) {
+    Reset();
+    PathName = fileName;
+    FileLength = static_cast<int64_t>(bytes.size());
+    FormatName = "container";
+    MemorySource source(bytes);
+    ErrorText = "Not an EXIF file";
+    try {
+        if (!ReadContainer(scan, source, bytes.size())) return false;
+    } catch (...) {
+        ErrorText = "Illegal Exif construction";
+        return false;
+    }
+    ErrorText = "<none>";
+    return true;
+}
+
 bool TimgData::ProcessSource(const std::string& fileName, TByteSource* memory) {
     ErrorText = "Not an EXIF file";
     Budget.SetFileSize(FileLength);
@@ -300,18 +344,27 @@ bool TimgData::ProcessSource(const std::string& fileName, TByteSource* memory) {
             source = file.get();
         }
         // The first bytes say what the file is, whatever its name; the name counts only when
-        // they say neither.
-        char head[4];
+        // they say neither, or to tell apart formats whose bytes look alike.
+        char head[kSniffBytes];
         const size_t got = source->ReadAt(0, head, sizeof head);
-        switch (FileKindOf(std::string_view(head, got), fileName)) {
-        case TFileKind::Jpeg:
+        const TPhotoFormat* format =
+            FindPhotoFormat(std::string_view(head, std::min(got, sizeof head)), fileName);
+        if (!format) {
+            ErrorText = "Not a photo format Quillmark knows";
+            return false;
+        }
+        FormatName = format->Name;
+        const auto fileSize = static_cast<uint64_t>(std::max<int64_t>(FileLength, 0));
+        switch (format->Reader) {
+        case TFormatReader::Jpeg:
             ok = ReadJpeg(*source);
             break;
-        case TFileKind::Tiff:
+        case TFormatReader::Tiff:
             ok = ReadTiff(*source);
             break;
-        case TFileKind::Unknown:
-            return false;
+        case TFormatReader::Scan:
+            ok = ReadContainer(format->Scan, *source, fileSize);
+            break;
         }
     } catch (...) {
         ErrorText = "Illegal Exif construction";
@@ -349,6 +402,7 @@ void DropBody(tSection& s) {
 
 bool TimgData::ScanJpegSections(TByteSource& source) {
     SectionCount = 0;
+    ExifWalkFailed = false;
     // Every section up to the picture data is looked at, as many as a hostile file may hold up to
     // the limit; only the bodies of the sections in use are kept.
     TJpegMarkers markers(
@@ -364,6 +418,17 @@ bool TimgData::ScanJpegSections(TByteSource& source) {
         s.Data.assign({static_cast<char>(marker->Length >> 8), static_cast<char>(marker->Length & 0xFF)});
         const size_t body = marker->ContentLength();
         const int code = marker->Code;
+        if (code == 0xE2 && body >= 8) {
+            // A multi-picture (MPF) index: its further pictures are previews of the photo.
+            char mark[4];
+            if (markers.Read(marker->ContentOffset(), mark, 4) == 4 &&
+                std::string_view(mark, 4) == std::string_view("MPF\0", 4)) {
+                std::string mpf(body, '\0');
+                mpf.resize(markers.Read(marker->ContentOffset(), mpf.data(), body));
+                ReadMpfPreviews(mpf, SourceOrigin + marker->ContentOffset());
+                continue;
+            }
+        }
         if (code != 0xE0 && code != 0xE1 && code != 0xE2 && code != 0xED && code != 0xFE && code != 0xDA) {
             // Of the frame header only the picture's size is kept, which the summaries need when the
             // directories do not record it.
@@ -388,6 +453,7 @@ bool TimgData::ScanJpegSections(TByteSource& source) {
             // Only the APP1 that says it is EXIF is: XMP and other APP1 sections stay in the list.
             if (!ExifSection && s.Data.compare(2, 6, std::string_view("Exif\0\0", 6)) == 0) {
                 ExifSection = SectionCount;
+                ExifFileOffset = static_cast<int64_t>(SourceOrigin + marker->ContentOffset() + 6);
                 ExifReader = std::make_unique<TImageInfo>(this, BuildMode);
                 SetData(s.Data);
                 ReadExifHeader();
@@ -439,7 +505,7 @@ bool TimgData::ScanJpegSections(TByteSource& source) {
     case TJpegMarkerEnd::BadLength:
         return false;
     default:
-        return HasMetadata();
+        return HasMetadata() && !ExifWalkFailed;
     }
 }
 
@@ -463,8 +529,14 @@ void TimgData::ReadExifHeader() {
     reader.Trace.clear();
     reader.SetData(GetData());
     reader.BigEndian = BigEndian;
-    const int64_t ifd0 = Read32(13);
-    reader.ReadDirectory(ifd0 == 0 ? 17 : ifd0 + 9, 9, static_cast<int64_t>(s.Size) - 6, dkMain);
+    try {
+        const int64_t ifd0 = Read32(13);
+        reader.ReadDirectory(ifd0 == 0 ? 17 : ifd0 + 9, 9, static_cast<int64_t>(s.Size) - 6, dkMain);
+    } catch (const ReadError&) {
+        // A first directory outside the block fails the read, but the sections after it are still
+        // looked at, so that a comment or IPTC behind a damaged EXIF block is kept.
+        ExifWalkFailed = true;
+    }
     reader.ComputeFocalLength35();
 }
 
@@ -472,7 +544,16 @@ bool TimgData::ReadTiff(TByteSource& source) {
     ReadingTiff = true;
     bool ok = false;
     try {
-        ok = ScanTiff(source);
+        char header[4];
+        const auto fileSize = static_cast<uint64_t>(std::max<int64_t>(FileLength, 0));
+        if (source.ReadAt(0, header, 4) == 4 &&
+            (std::string_view(header, 4) == std::string_view("II+\0", 4) ||
+             std::string_view(header, 4) == std::string_view("MM\0+", 4))) {
+            ReadingTiff = false;
+            ok = ReadBigTiff(source, fileSize);
+        } else {
+            ok = ScanTiff(source, fileSize);
+        }
     } catch (const std::bad_alloc&) {
         ReadingTiff = false;
         throw;
@@ -483,7 +564,7 @@ bool TimgData::ReadTiff(TByteSource& source) {
     return ok;
 }
 
-bool TimgData::ScanTiff(TByteSource& source) {
+bool TimgData::ScanTiff(TByteSource& source, uint64_t fileSize) {
     char header[8];
     const size_t got = source.ReadAt(0, header, sizeof header);
     if (got < 2) return false;
@@ -497,7 +578,6 @@ bool TimgData::ScanTiff(TByteSource& source) {
     // A stored offset of 0 stands for 8, the place right after the header, as in an EXIF block.
     uint64_t ifd0 = static_cast<uint32_t>(quillmark::BytesToInt({header + 4, 4}, BigEndian));
     if (ifd0 == 0) ifd0 = 8;
-    const auto fileSize = static_cast<uint64_t>(std::max<int64_t>(FileLength, 0));
 
     TTiffLayout layout(source, fileSize, BigEndian);
     layout.Survey(ifd0);
@@ -517,6 +597,21 @@ bool TimgData::ScanTiff(TByteSource& source) {
         ErrorText = "No entries in the TIFF directory" + where;
         return false;
     }
+    if (layout.DngVersion && FormatName == "TIFF") FormatName = "DNG";
+    // Panasonic's RW2 keeps its own tags in IFD0 and the photo's EXIF in the JPEG of tag 0x002E.
+    if (layout.JpgFromRaw.End > layout.JpgFromRaw.Begin && header[2] == 'U') {
+        const TFileRegion jpeg{layout.JpgFromRaw.Begin, layout.JpgFromRaw.End - layout.JpgFromRaw.Begin};
+        Previews.push_back({"JpgFromRaw", "JPEG", {SourceOrigin + jpeg.Offset, jpeg.Length}, 0, 0});
+        ReadingTiff = false;
+        if (ReadEmbeddedJpeg(source, jpeg)) return true;
+        ReadingTiff = true;
+        ContainerNotes.push_back("the JPEG of tag 0x002E holds no EXIF");
+        SectionCount = 0;
+        ExifSection = IptcSection = CommentSection = JfifSection = 0;
+        ExifReader.reset();
+        IptcReader.reset();
+        ExifFileOffset = -1;
+    }
     uint64_t start = 0;
     tSection& s = AddSection();
     s.Data = ReadTiffBlock(source, layout.Ranges,
@@ -525,6 +620,7 @@ bool TimgData::ScanTiff(TByteSource& source) {
     s.Marker = 0;
     ExifSection = SectionCount;
     BlockBase = 1 - static_cast<int64_t>(start);
+    ExifFileOffset = static_cast<int64_t>(SourceOrigin);
     if (layout.Iptc.End > layout.Iptc.Begin && layout.Iptc.Begin >= start &&
         layout.Iptc.End - start <= s.Data.size())
         ReadTiffIptc(
@@ -583,6 +679,420 @@ void TimgData::ReadTiffIptc(std::string_view datasets) {
     s.Size = static_cast<int32_t>(s.Data.size());
     IptcSection = SectionCount;
     IptcReader = std::make_unique<TIPTCdata>(this);
+}
+
+} // namespace quillmark
+
+namespace quillmark {
+
+namespace {
+
+// Numbers written into a structure being built, in its byte order.
+void PutAt(std::string& out, size_t at, uint64_t v, int bytes, bool bigEndian) {
+    for (int i = 0; i < bytes; ++i)
+        out[at + static_cast<size_t>(i)] =
+            static_cast<char>(v >> (8 * (bigEndian ? bytes - 1 - i : i)) & 0xFF);
+}
+
+uint64_t NumberAt(std::string_view bytes, size_t at, int n, bool bigEndian) {
+    uint64_t v = 0;
+    for (int i = 0; i < n; ++i)
+        v = v << 8 | static_cast<uint8_t>(bytes[at + static_cast<size_t>(bigEndian ? i : n - 1 - i)]);
+    return v;
+}
+
+bool LinksDirectories(uint16_t tag) {
+    return tag == 0x014A || tag == 0x8769 || tag == 0x8825 || tag == 0xA005;
+}
+
+// A BigTIFF file's directories (64-bit counts and offsets, 20-byte entries) rewritten as a classic TIFF
+// structure with 32-bit offsets and 12-byte entries, which the directory walk reads. Each value is
+// copied right after its directory; the rewritten structure stays within kMaxBlockBytes and the walk's
+// own bounds on depth and directories.
+class BigTiffToClassic {
+public:
+    BigTiffToClassic(TByteSource& source, uint64_t fileSize, bool bigEndian)
+        : Source(source), FileSize(fileSize), BigEndian(bigEndian) {}
+
+    std::string Convert(uint64_t ifd0) {
+        Out.assign(BigEndian ? std::string_view("MM\0*\0\0\0\0", 8) : std::string_view("II*\0\0\0\0\0", 8));
+        size_t link = 4; // where the offset of the next directory of the chain is written
+        uint64_t at = ifd0;
+        for (int k = 0; at != 0 && k < 64; ++k) {
+            uint64_t next = 0;
+            size_t nextField = 0;
+            const uint32_t written = Directory(at, 0, &next, &nextField);
+            if (written == 0) break;
+            PutAt(Out, link, written, 4, BigEndian);
+            link = nextField;
+            at = next;
+        }
+        return Out;
+    }
+
+private:
+    uint32_t Directory(uint64_t at, int depth, uint64_t* next, size_t* nextField) {
+        if (depth > TImageInfo::kMaxDepth || ++Directories > TImageInfo::kMaxDirectories ||
+            Out.size() >= kMaxBlockBytes || !Visited.insert(at).second)
+            return 0;
+        char head[8];
+        if (Source.ReadAt(at, head, 8) != 8) return 0;
+        const uint64_t declared = NumberAt({head, 8}, 0, 8, BigEndian);
+        const uint64_t room = at > FileSize - 8 ? 0 : (FileSize - at - 8) / 20;
+        const uint64_t n = std::min<uint64_t>({declared, room, 4096});
+        std::string entries(static_cast<size_t>(20 * n), '\0');
+        entries.resize(Source.ReadAt(at + 8, entries.data(), entries.size()) / 20 * 20);
+        const size_t count = entries.size() / 20;
+        if (Out.size() % 2) Out += '\0';
+        const size_t dir = Out.size();
+        Out.append(2 + 12 * count + 4, '\0');
+        PutAt(Out, dir, count, 2, BigEndian);
+        for (size_t i = 0; i < count; ++i) {
+            const std::string_view e = std::string_view(entries).substr(20 * i, 20);
+            const auto tag = static_cast<uint16_t>(NumberAt(e, 0, 2, BigEndian));
+            auto type = static_cast<uint16_t>(NumberAt(e, 2, 2, BigEndian));
+            const uint64_t components = NumberAt(e, 4, 8, BigEndian);
+            const bool wide = type >= 16 && type <= 18; // LONG8, SLONG8, IFD8
+            const int size = wide ? 8 : ComponentSize(type);
+            std::string value;
+            uint64_t kept = 0;
+            if (size > 0 &&
+                components <= (kMaxBlockBytes - std::min<uint64_t>(Out.size(), kMaxBlockBytes)) / size) {
+                kept = components;
+                const uint64_t bytes = components * static_cast<uint64_t>(size);
+                if (bytes <= 8) {
+                    value = e.substr(12, static_cast<size_t>(bytes));
+                } else {
+                    // No more than the file holds there: a count that lies costs only the file's bytes.
+                    const uint64_t offset = NumberAt(e, 12, 8, BigEndian);
+                    const uint64_t there = offset < FileSize ? std::min(bytes, FileSize - offset) : 0;
+                    value.assign(static_cast<size_t>(there), '\0');
+                    value.resize(Source.ReadAt(offset, value.data(), value.size()));
+                    kept = value.size() / static_cast<uint64_t>(size);
+                }
+            }
+            if (wide) {
+                // 64-bit numbers as the 32-bit ones the walk reads: offsets beyond 4 GiB lie outside
+                // the rewritten structure anyway.
+                std::string narrow(static_cast<size_t>(4 * kept), '\0');
+                for (uint64_t k = 0; k < kept; ++k)
+                    PutAt(narrow, static_cast<size_t>(4 * k),
+                          NumberAt(value, static_cast<size_t>(8 * k), 8, BigEndian), 4, BigEndian);
+                value = std::move(narrow);
+                type = type == 17 ? ttSLong : ttLong;
+            }
+            if (LinksDirectories(tag) && (type == ttLong || type == ttIfd)) {
+                // The directories this one leads to, rewritten first so that their new offsets are known.
+                const uint64_t links = std::min<uint64_t>(kept, 8);
+                std::string offsets(static_cast<size_t>(4 * links), '\0');
+                for (uint64_t k = 0; k < links; ++k) {
+                    const uint32_t child =
+                        Directory(NumberAt(value, static_cast<size_t>(4 * k), 4, BigEndian), depth + 1,
+                                  nullptr, nullptr);
+                    PutAt(offsets, static_cast<size_t>(4 * k), child, 4, BigEndian);
+                }
+                value = std::move(offsets);
+                kept = links;
+                type = ttLong;
+            }
+            const size_t entry = dir + 2 + 12 * i;
+            PutAt(Out, entry, tag, 2, BigEndian);
+            PutAt(Out, entry + 2, type, 2, BigEndian);
+            PutAt(Out, entry + 4, kept, 4, BigEndian);
+            if (value.size() <= 4) {
+                Out.replace(entry + 8, value.size(), value);
+            } else {
+                if (Out.size() % 2) Out += '\0';
+                PutAt(Out, entry + 8, Out.size(), 4, BigEndian);
+                Out += value;
+            }
+        }
+        if (next) {
+            char field[8];
+            const uint64_t nextAt = at + 8 + 20 * declared;
+            *next = declared == count && Source.ReadAt(nextAt, field, 8) == 8
+                        ? NumberAt({field, 8}, 0, 8, BigEndian)
+                        : 0;
+            *nextField = dir + 2 + 12 * count;
+        }
+        return static_cast<uint32_t>(dir);
+    }
+
+    TByteSource& Source;
+    uint64_t FileSize;
+    bool BigEndian;
+    std::string Out;
+    std::set<uint64_t> Visited;
+    int Directories = 0;
+};
+
+// A classic TIFF structure (big-endian) holding values a container keeps outside any TIFF structure:
+// IFD0's and the EXIF and GPS directories' fields, each directory's tags in rising order.
+std::string TiffFromFields(const std::vector<TContainerField>& fields) {
+    struct Field {
+        uint16_t Tag, Type;
+        uint32_t Count;
+        std::string Bytes;
+    };
+    std::vector<Field> dirs[3]; // IFD0, ExifIFD, GPS
+    for (const TContainerField& f : fields) {
+        const int size = ComponentSize(f.FieldType);
+        const int d = f.Group == tgIFD0 ? 0 : f.Group == tgExifIFD ? 1 : f.Group == tgGPS ? 2 : -1;
+        if (d < 0 || size == 0 || f.Bytes.empty() || f.Bytes.size() % static_cast<size_t>(size) != 0 ||
+            f.Bytes.size() > kMaxBlockBytes || dirs[d].size() >= 4096)
+            continue;
+        dirs[d].push_back(
+            {f.Tag, f.FieldType, static_cast<uint32_t>(f.Bytes.size() / static_cast<size_t>(size)), f.Bytes});
+    }
+    if (!dirs[1].empty()) dirs[0].push_back({0x8769, ttLong, 1, std::string(4, '\0')});
+    if (!dirs[2].empty()) dirs[0].push_back({0x8825, ttLong, 1, std::string(4, '\0')});
+    std::string out("MM\0*\0\0\0\x08", 8);
+    size_t linkAt[3] = {0, 0, 0};
+    uint64_t total = 0;
+    for (int d = 0; d < 3; ++d) {
+        auto& list = dirs[d];
+        if (list.empty() || total > kMaxBlockBytes) continue;
+        std::stable_sort(list.begin(), list.end(),
+                         [](const Field& a, const Field& b) { return a.Tag < b.Tag; });
+        if (out.size() % 2) out += '\0';
+        const size_t dir = out.size();
+        if (d > 0 && linkAt[d]) PutAt(out, linkAt[d], dir, 4, true);
+        out.append(2 + 12 * list.size() + 4, '\0');
+        PutAt(out, dir, list.size(), 2, true);
+        for (size_t i = 0; i < list.size(); ++i) {
+            const size_t entry = dir + 2 + 12 * i;
+            PutAt(out, entry, list[i].Tag, 2, true);
+            PutAt(out, entry + 2, list[i].Type, 2, true);
+            PutAt(out, entry + 4, list[i].Count, 4, true);
+            if (d == 0 && list[i].Tag == 0x8769) linkAt[1] = entry + 8;
+            if (d == 0 && list[i].Tag == 0x8825) linkAt[2] = entry + 8;
+            if (list[i].Bytes.size() <= 4) {
+                out.replace(entry + 8, list[i].Bytes.size(), list[i].Bytes);
+            } else {
+                if (out.size() % 2) out += '\0';
+                PutAt(out, entry + 8, out.size(), 4, true);
+                out += list[i].Bytes;
+                total += list[i].Bytes.size();
+            }
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+bool TimgData::ReadContainer(TScanFunction scan, TByteSource& source, uint64_t fileSize) {
+    TContainerScan found;
+    bool recognised = false;
+    try {
+        recognised = scan && scan(source, fileSize, found);
+    } catch (...) {
+        recognised = false; // a scan never throws; should one, the file is simply not read
+    }
+    if (!recognised) {
+        ErrorText = "Not a readable " + FormatName + " file";
+        return false;
+    }
+    if (!found.Format.empty()) FormatName = found.Format;
+    XmpPackets = std::move(found.Xmp);
+    IccProfile = std::move(found.Icc);
+    for (auto& p : found.Previews)
+        Previews.push_back(std::move(p));
+    for (auto& n : found.Notes)
+        ContainerNotes.push_back(std::move(n));
+    // Where the EXIF lies, in the order of how much of it a form holds.
+    if (found.EmbeddedJpeg) ReadEmbeddedJpeg(source, *found.EmbeddedJpeg);
+    if (!ExifSection && found.TiffInFile) ReadEmbeddedTiff(source, *found.TiffInFile);
+    if (!ExifSection && !found.Exif.empty()) ReadExifStructures(found.Exif);
+    if (!ExifSection && !found.Fields.empty()) {
+        ReadExifStructures(
+            {TTiffStructure{TiffFromFields(found.Fields), TTiffStructure::kNotInFile, tgIFD0}});
+    }
+    if (!IptcSection && !found.Iptc.empty()) ReadTiffIptc(found.Iptc);
+    if (!CommentSection && !found.Comment.empty()) {
+        tSection& s = AddSection();
+        s.Marker = 0xFE;
+        s.Data = std::string(2, '\0') + found.Comment;
+        s.Size = ClampToInt32(static_cast<int64_t>(s.Data.size()));
+        // The length bytes a comment section of this size has (none fits past 64 KiB, and then the
+        // writer leaves it out).
+        if (s.Data.size() <= 0xFFFF) {
+            s.Data[0] = static_cast<char>(s.Data.size() >> 8);
+            s.Data[1] = static_cast<char>(s.Data.size() & 0xFF);
+        }
+        CommentSection = SectionCount;
+    }
+    if (FrameWidth == 0 && found.Width > 0 && found.Height > 0) {
+        FrameWidth = ClampToInt32(found.Width);
+        FrameHeight = ClampToInt32(found.Height);
+    }
+    return HasMetadata();
+}
+
+bool TimgData::ReadEmbeddedJpeg(TByteSource& source, TFileRegion region) {
+    ShiftedSource inner(source, region);
+    const uint64_t outer = SourceOrigin;
+    SourceOrigin += region.Offset;
+    const bool ok = ReadJpeg(inner);
+    SourceOrigin = outer;
+    return ok && ExifSection;
+}
+
+bool TimgData::ReadEmbeddedTiff(TByteSource& source, TFileRegion region) {
+    ShiftedSource inner(source, region);
+    const uint64_t outer = SourceOrigin;
+    SourceOrigin += region.Offset;
+    ReadingTiff = true;
+    bool ok = false;
+    try {
+        ok = ScanTiff(inner, region.Length);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (...) {
+        ok = false;
+    }
+    ReadingTiff = false;
+    SourceOrigin = outer;
+    return ok;
+}
+
+bool TimgData::ReadBigTiff(TByteSource& source, uint64_t fileSize) {
+    char header[16];
+    if (source.ReadAt(0, header, sizeof header) != sizeof header) {
+        ErrorText = "No TIFF directory: the file ends in its header";
+        return false;
+    }
+    const bool bigEndian = header[0] == 'M';
+    // Version 43, offset size 8, a zero, then IFD0's 64-bit offset.
+    if (NumberAt({header, 16}, 4, 2, bigEndian) != 8) {
+        ErrorText = "A BigTIFF header whose offsets are not 8 bytes long";
+        return false;
+    }
+    const uint64_t ifd0 = NumberAt({header, 16}, 8, 8, bigEndian);
+    std::string classic = BigTiffToClassic(source, fileSize, bigEndian).Convert(ifd0);
+    if (classic.size() <= 8 + 6) {
+        ErrorText = "No TIFF directory at offset " + std::to_string(ifd0) + " of a file of " +
+                    std::to_string(fileSize) + " bytes";
+        return false;
+    }
+    ReadExifStructures({TTiffStructure{std::move(classic), TTiffStructure::kNotInFile, tgIFD0}});
+    return HasExif();
+}
+
+void TimgData::ReadExifStructures(const std::vector<TTiffStructure>& structures) {
+    tSection& s = AddSection();
+    s.Marker = 0xE1;
+    s.Data.assign("\0\0Exif\0\0", 8);
+    std::vector<size_t> starts;
+    for (const TTiffStructure& t : structures) {
+        if (t.Bytes.size() > kMaxBlockBytes || s.Data.size() > 4 * kMaxBlockBytes) break;
+        starts.push_back(s.Data.size());
+        s.Data += t.Bytes;
+    }
+    s.Size = ClampToInt32(static_cast<int64_t>(s.Data.size()));
+    const auto lengthField = static_cast<uint16_t>(std::min<size_t>(s.Data.size(), 0xFFFF));
+    s.Data[0] = static_cast<char>(lengthField >> 8);
+    s.Data[1] = static_cast<char>(lengthField & 0xFF);
+    ExifSection = SectionCount;
+    BlockBase = 9;
+    const TTiffStructure& first = structures.front();
+    ExifFileOffset =
+        first.FileOffset == TTiffStructure::kNotInFile || first.FileOffset > INT64_MAX - SourceOrigin
+            ? -1
+            : static_cast<int64_t>(first.FileOffset + SourceOrigin);
+    ExifReader = std::make_unique<TImageInfo>(this, BuildMode);
+    TImageInfo& reader = *ExifReader;
+    SetData(s.Data);
+    reader.SetData(s.Data);
+    // IFD0 first, so that the maker note walked last knows the camera's make.
+    const auto rank = [](TTagGroup g) { return g == tgIFD0 ? 0 : g == tgMakerNotes ? 2 : 1; };
+    std::vector<size_t> order(starts.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        return rank(structures[a].Group) < rank(structures[b].Group);
+    });
+    bool firstOrder = true, blockOrder = false;
+    for (const size_t i : order) {
+        const TTiffStructure& t = structures[i];
+        const std::string_view bytes = t.Bytes;
+        if (bytes.size() < 8 || (bytes.substr(0, 2) != "II" && bytes.substr(0, 2) != "MM")) {
+            ContainerNotes.push_back("an EXIF structure without a TIFF header");
+            continue;
+        }
+        const bool bigEndian = bytes[0] == 'M';
+        if (firstOrder) blockOrder = bigEndian, firstOrder = false;
+        BigEndian = reader.BigEndian = bigEndian;
+        uint64_t ifd = NumberAt(bytes, 4, 4, bigEndian);
+        if (ifd == 0) ifd = 8;
+        const auto base = static_cast<int64_t>(starts[i]) + 1;
+        const auto position = base + static_cast<int64_t>(ifd);
+        const auto length = static_cast<int64_t>(bytes.size());
+        // Only the first IFD0 leads to the thumbnail: another structure's next-directory offset counts
+        // from its own header.
+        const auto thumb = std::make_pair(reader.ThumbnailStart, reader.ThumbnailLength);
+        try {
+            switch (t.Group) {
+            case tgIFD0:
+                reader.ReadDirectory(position, base, length, dkMain);
+                break;
+            case tgGPS:
+                reader.ReadDirectoryAs(position, base, length, dkGps, tgGPS);
+                break;
+            case tgMakerNotes: {
+                // A maker note kept as a TIFF structure of its own (Canon CR3): its directory and values
+                // counted from its own header, as the maker's layout reads a note at that offset.
+                if (ifd >= bytes.size()) break;
+                reader.MakerNoteRaw = std::string(bytes.substr(static_cast<size_t>(ifd)));
+                reader.MakerNotePos = ClampToInt32(static_cast<int64_t>(ifd) + 9);
+                TmsInfo maker(false, &reader);
+                reader.MakerNoteDecoded = maker.DecodeMakerNote(reader);
+                break;
+            }
+            default:
+                reader.ReadDirectoryAs(position, base, length, dkMain, t.Group);
+                break;
+            }
+        } catch (const std::bad_alloc&) {
+            throw;
+        } catch (...) {
+            ContainerNotes.push_back("a damaged EXIF directory");
+        }
+        if (i != order.front()) std::tie(reader.ThumbnailStart, reader.ThumbnailLength) = thumb;
+    }
+    BigEndian = reader.BigEndian = blockOrder;
+    reader.ComputeFocalLength35();
+}
+
+void TimgData::ReadMpfPreviews(std::string_view body, uint64_t bodyOffset) {
+    // "MPF\0", then a TIFF header from which the index's offsets count; tag 0xB002 lists the pictures
+    // in 16-byte entries: attributes, size, offset (0 for the first: this one), two dependents.
+    const TByteView mpf(body);
+    const auto order = mpf.Sub(4, 2);
+    if (!order || (order->Data() != "II" && order->Data() != "MM")) return;
+    const bool bigEndian = order->Data() == "MM";
+    const auto ifd = mpf.U32(8, bigEndian);
+    if (!ifd) return;
+    const uint64_t dir = 4 + uint64_t{*ifd};
+    const auto count = mpf.U16(dir, bigEndian);
+    if (!count) return;
+    for (uint64_t i = 0; i < *count && i < 64; ++i) {
+        const uint64_t e = dir + 2 + 12 * i;
+        const auto tag = mpf.U16(e, bigEndian);
+        const auto n = mpf.U32(e + 4, bigEndian);
+        const auto at = mpf.U32(e + 8, bigEndian);
+        if (!tag || !n || !at) return;
+        if (*tag != 0xB002) continue;
+        const auto entries = mpf.Sub(4 + uint64_t{*at}, *n);
+        if (!entries) return;
+        for (uint64_t k = 1; k < entries->Size() / 16 && k < 64; ++k) {
+            const auto size = entries->U32(16 * k + 4, bigEndian);
+            const auto offset = entries->U32(16 * k + 8, bigEndian);
+            if (size && offset && *size > 0 && *offset > 0)
+                Previews.push_back({"MPF", "JPEG", {bodyOffset + 4 + *offset, *size}, 0, 0});
+        }
+        return;
+    }
 }
 
 } // namespace quillmark

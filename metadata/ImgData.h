@@ -45,6 +45,9 @@ public:
     // by the name's extension only when they show neither), and `stamp` stands for the file's date.
     bool ProcessBytes(const std::string& fileName, std::string_view bytes, double stamp = 0);
 
+    // Bytes in memory read with the given container scan, as a file of its format is read.
+    bool ProcessBytesWithScan(const std::string& fileName, std::string_view bytes, TScanFunction scan);
+
     bool HasMetadata() const { return ExifSection || CommentSection || IptcSection || !XmpPackets.empty(); }
     bool HasExif() const { return ExifSection != 0; }
     bool HasThumbnail() const { return ExifSection && ExifReader && ExifReader->HasThumbnail(); }
@@ -95,6 +98,9 @@ public:
     std::string IccProfile;
     std::vector<TPreview> Previews;
     std::vector<std::string> ContainerNotes;
+    // Where the EXIF block's TIFF header lies in the file; -1 when it lies nowhere in the file as read
+    // (a structure a container decompressed or rebuilt). Places the thumbnail's bytes in the file.
+    int64_t ExifFileOffset = -1;
     bool ReadingTiff = false;
     // What is added to a TIFF offset of the EXIF block to find its position in the block: 9 in a
     // JPEG's APP1 section (after the length bytes and "Exif\0\0"); for a TIFF file, whose block
@@ -106,10 +112,21 @@ private:
     bool ReadJpeg(TByteSource& source);
     bool ReadTiff(TByteSource& source);
     bool ScanJpegSections(TByteSource& source);
-    bool ScanTiff(TByteSource& source);
+    bool ScanTiff(TByteSource& source, uint64_t fileSize);
+    bool ReadContainer(TScanFunction scan, TByteSource& source, uint64_t fileSize);
+    bool ReadEmbeddedJpeg(TByteSource& source, TFileRegion region);
+    bool ReadEmbeddedTiff(TByteSource& source, TFileRegion region);
+    bool ReadBigTiff(TByteSource& source, uint64_t fileSize);
+    void ReadExifStructures(const std::vector<TTiffStructure>& structures);
+    void ReadContainerFields(const std::vector<TContainerField>& fields);
+    void ReadMpfPreviews(std::string_view body, uint64_t bodyOffset);
     tSection& AddSection();
     void ReadTiffIptc(std::string_view datasets);
     void ReadExifHeader();
+    // Where the source being read lies in the file: an embedded JPEG or TIFF is read through a view
+    // of its own bytes.
+    uint64_t SourceOrigin = 0;
+    bool ExifWalkFailed = false; // the EXIF block's first directory could not be read
 };
 
 // The date part of a FileStamp as "yyyy-mm-dd".

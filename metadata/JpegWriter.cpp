@@ -1,6 +1,7 @@
 #include "JpegWriter.h"
 
 #include "ImageInfo.h"
+#include "JpegMarkers.h"
 #include "TagTables.h"
 
 #include <algorithm>
@@ -161,13 +162,21 @@ int WriteAll(int fd, const char* bytes, size_t size) {
 size_t SkipEncoderHeaderSections(std::string_view encoded) {
     const size_t size = encoded.size();
     if (size < 2) return size;
+    // The reader's own walk of the sections, taking each of these kinds once and in this order while
+    // they follow one another directly: fill bytes or a stand-alone marker end the skipping, and
+    // everything from there is copied as it stands.
+    constexpr int kSkipped[] = {kMarkerApp0, kMarkerApp1, kMarkerApp13, kMarkerCom};
+    TJpegMarkers markers(encoded, static_cast<int>(std::size(kSkipped)));
     size_t p = 2; // just after the stream's own SOI
-    for (const unsigned code : {kMarkerApp0, kMarkerApp1, kMarkerApp13, kMarkerCom}) {
-        if (size - p < 4) break; // no room for a marker and its length
-        if (Byte(encoded, p + 1) != code) continue;
-        const size_t length = Byte(encoded, p + 2) * 256 + Byte(encoded, p + 3);
-        if (length < 2 || length > size - p - 2) break; // malformed: copied as it stands
-        p += length + 2;
+    size_t kind = 0;
+    for (std::optional<TJpegMarker> m;
+         kind < std::size(kSkipped) && (m = markers.Next()) && m->Offset == p;) {
+        while (kind < std::size(kSkipped) && kSkipped[kind] != m->Code)
+            ++kind;
+        if (kind == std::size(kSkipped) || m->Length > size - p - 2)
+            break; // past the end: copied as it stands
+        p += m->Length + 2;
+        ++kind;
     }
     return p;
 }

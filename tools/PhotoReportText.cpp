@@ -2,6 +2,7 @@
 
 #include "EntryValueJson.h"
 #include "ImgData.h"
+#include "JpegMarkers.h"
 #include "JsonWriter.h"
 #include "PhotoReport.h"
 #include "TextEncoding.h"
@@ -112,6 +113,24 @@ void RenderText(const TimgData& data, const TPhotoReport& report, std::string& t
         AppendDisplayUtf8(text, line);
         text += '\n';
     }
+    // A JPEG is what the report was made for; any other format is named, and every preview listed.
+    if (!data.FormatName.empty() && data.FormatName != "JPEG") {
+        AppendDisplayUtf8(text, "Format = " + data.FormatName);
+        text += '\n';
+    }
+    for (const TPreview& p : data.Previews) {
+        std::string line = "Preview = " + p.Kind + ", " + (p.Codec.empty() ? "unknown codec" : p.Codec);
+        if (p.Width > 0 && p.Height > 0)
+            line += ", " + std::to_string(p.Width) + " x " + std::to_string(p.Height);
+        line +=
+            ", " + std::to_string(p.Region.Length) + " bytes at offset " + std::to_string(p.Region.Offset);
+        AppendDisplayUtf8(text, line);
+        text += '\n';
+    }
+    for (const std::string& note : data.ContainerNotes) {
+        AppendDisplayUtf8(text, "Note = " + note);
+        text += '\n';
+    }
     text += " -- Summary ---- \n";
     std::string row; // the row is checked for UTF-8 as a whole, caption and value together
     for (const auto& [item, details] : report.SummaryRows) {
@@ -162,6 +181,10 @@ void RenderJson(TimgData& data, const TPhotoReport& report, int64_t tiffHeaderOf
         json.Key("error").Null();
     else
         Text(json.Key("error"), data.ErrorText);
+    if (data.FormatName.empty())
+        json.Key("format").Null();
+    else
+        Text(json.Key("format"), data.FormatName);
     json.Key("hasExif").Bool(data.HasExif());
     TImageInfo* reader = data.HasExif() ? data.ExifReader.get() : nullptr;
     json.Key("entries").Open('[');
@@ -194,6 +217,17 @@ void RenderJson(TimgData& data, const TPhotoReport& report, int64_t tiffHeaderOf
         ThumbnailJson(json.Key("thumbnail"), data, *reader, tiffHeaderOffset);
     else
         json.Key("thumbnail").Null();
+    json.Key("previews").Open('[');
+    for (const TPreview& p : data.Previews) {
+        json.Open('{');
+        Text(json.Key("kind"), p.Kind);
+        json.Key("width").Integer(p.Width);
+        json.Key("height").Integer(p.Height);
+        json.Key("offset").Integer(static_cast<int64_t>(std::min<uint64_t>(p.Region.Offset, INT64_MAX)));
+        json.Key("length").Integer(static_cast<int64_t>(std::min<uint64_t>(p.Region.Length, INT64_MAX)));
+        json.Close('}');
+    }
+    json.Close(']');
     if (data.CommentSection)
         Text(json.Key("comment"), data.CommentText());
     else
@@ -243,31 +277,17 @@ std::string Unreadable(const std::string& path) {
     return why;
 }
 
-// Walks a JPEG's header sections (SOI, then marker, two length bytes and the data, with fill
-// bytes allowed before a marker) up to the picture data, through `readAt(position, count, into)`.
-int64_t FindExifTiffHeader(const std::function<bool(int64_t, size_t, unsigned char*)>& readAt,
-                           const tSection& exif) {
-    constexpr int kMaxSections = 1000;
-    constexpr int kMaxFill = 64;
+// Walks a JPEG's header sections with the reader's own marker walk (so stand-alone markers and fill
+// bytes are stepped over as the reader steps over them) up to the APP1 section whose bytes `exif` holds.
+int64_t FindExifTiffHeader(TReadAt readAt, const tSection& exif) {
+    TJpegMarkers markers(std::move(readAt));
     const size_t compare = std::min<size_t>(exif.Data.size(), 64);
-    unsigned char head[64];
-    int64_t pos = 2;
-    for (int n = 0; n < kMaxSections; ++n) {
-        unsigned char b[4];
-        int fill = 0;
-        if (!readAt(pos, 2, b) || b[0] != 0xFF) return -1;
-        while (b[1] == 0xFF && fill++ < kMaxFill) {
-            ++pos;
-            if (!readAt(pos, 2, b)) return -1;
-        }
-        if (b[1] == 0xD9 || b[1] == 0xDA || b[1] == 0xFF) return -1;
-        if (!readAt(pos + 2, 2, b + 2)) return -1;
-        const int size = b[2] * 256 + b[3];
-        if (size < 2) return -1;
-        if (b[1] == 0xE1 && size == exif.Size && readAt(pos + 2, compare, head) &&
+    char head[64];
+    while (const auto m = markers.Next()) {
+        if (m->Code == 0xE1 && static_cast<int32_t>(m->Length) == exif.Size &&
+            markers.Read(m->Offset + 2, head, compare) == compare &&
             std::memcmp(head, exif.Data.data(), compare) == 0)
-            return pos + 2 + 2 + 6; // marker, length bytes, "Exif\0\0"
-        pos += 2 + size;
+            return static_cast<int64_t>(m->ContentOffset() + 6); // after "Exif\0\0"
     }
     return -1;
 }
@@ -278,8 +298,10 @@ int64_t FindExifTiffHeaderInFile(const std::string& path, const tSection& exif) 
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return -1;
     const int64_t found = FindExifTiffHeader(
-        [fd](int64_t at, size_t n, unsigned char* into) {
-            return ::pread(fd, into, n, static_cast<off_t>(at)) == static_cast<ssize_t>(n);
+        [fd](uint64_t at, char* into, size_t n) -> size_t {
+            if (at > static_cast<uint64_t>(INT64_MAX)) return 0;
+            const ssize_t got = ::pread(fd, into, n, static_cast<off_t>(at));
+            return got < 0 ? 0 : static_cast<size_t>(got);
         },
         exif);
     ::close(fd);
@@ -287,15 +309,7 @@ int64_t FindExifTiffHeaderInFile(const std::string& path, const tSection& exif) 
 }
 
 int64_t FindExifTiffHeaderInBytes(std::string_view bytes, const tSection& exif) {
-    return FindExifTiffHeader(
-        [bytes](int64_t at, size_t n, unsigned char* into) {
-            if (at < 0 || static_cast<uint64_t>(at) > bytes.size() ||
-                bytes.size() - static_cast<size_t>(at) < n)
-                return false;
-            std::memcpy(into, bytes.data() + at, n);
-            return true;
-        },
-        exif);
+    return FindExifTiffHeader(ReadAtBytes(bytes), exif);
 }
 
 TFileReport UnreadableReport(const std::string& path, std::string why) {
@@ -306,10 +320,13 @@ TFileReport UnreadableReport(const std::string& path, std::string why) {
     json.Open('{');
     Text(json.Key("file"), path);
     Text(json.Key("error"), r.Error);
+    json.Key("format").Null();
     json.Key("hasExif").Bool(false);
     json.Key("entries").Open('[');
     json.Close(']');
     json.Key("thumbnail").Null();
+    json.Key("previews").Open('[');
+    json.Close(']');
     json.Key("comment").Null();
     json.Key("iptc").Open('[');
     json.Close(']');
@@ -351,6 +368,8 @@ TFileReport RenderReport(TimgData& data, bool hadMetadata, TReportParts parts, i
     const TPhotoReport report = BuildPhotoReport(
         data, !Has(parts, TReportParts::Text) ? TReportLists::Summary : TReportLists::MemoAndSummary);
     if (Has(parts, TReportParts::Text)) RenderText(data, report, out.Text);
+    // The reader knows where the EXIF block lay in the file, from the same walk that found it.
+    if (tiffHeaderOffset < 0) tiffHeaderOffset = data.ExifFileOffset;
     if (Has(parts, TReportParts::Json)) RenderJson(data, report, tiffHeaderOffset, out.Json);
     if (Has(parts, TReportParts::Csv)) RenderCsv(data, report, out.Csv);
     return out;
@@ -362,10 +381,7 @@ TFileReport ReportFile(const std::string& path, TReportParts parts) {
     // Only a read that found nothing asks why: a folder of photos costs no second look per file.
     if (!ok)
         if (std::string why = Unreadable(path); !why.empty()) return UnreadableReport(path, std::move(why));
-    int64_t tiffHeaderOffset = -1;
-    if (Has(parts, TReportParts::Json) && data.HasThumbnail())
-        tiffHeaderOffset = FindExifTiffHeaderInFile(path, data.Section(data.ExifSection));
-    return RenderReport(data, ok, parts, tiffHeaderOffset);
+    return RenderReport(data, ok, parts, data.ExifFileOffset);
 }
 
 } // namespace quillmark

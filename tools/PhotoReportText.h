@@ -34,8 +34,8 @@ TFileReport ReportFile(const std::string& path, TReportParts parts = TReportPart
 // The report of a path that cannot be read as a file, `why` being the system's reason.
 TFileReport UnreadableReport(const std::string& path, std::string why);
 // Renders a container that has just read a photo (reads its thumbnail directory on the way).
-// `tiffHeaderOffset` is where the EXIF block's TIFF header lies in the file (-1: unknown), which
-// places the thumbnail image's bytes in the file.
+// `tiffHeaderOffset` is where the EXIF block's TIFF header lies in the file (-1: where the reader
+// found it, TimgData::ExifFileOffset), which places the thumbnail image's bytes in the file.
 TFileReport RenderReport(TimgData& data, bool hadMetadata, TReportParts parts = TReportParts::Both,
                          int64_t tiffHeaderOffset = -1);
 

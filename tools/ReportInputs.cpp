@@ -1,6 +1,7 @@
 #include "ReportInputs.h"
 
 #include "FileKind.h"
+#include "TextEncoding.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,16 +11,31 @@
 
 namespace quillmark {
 
-TReportInputs::TReportInputs(std::vector<TReportArgument> arguments, bool recursive, std::FILE* list)
-    : Arguments(std::move(arguments)), Recursive(recursive), List(list) {}
+TReportInputs::TReportInputs(std::vector<TReportArgument> arguments, bool recursive, std::FILE* list,
+                             bool nulSeparated, std::FILE* notes)
+    : Arguments(std::move(arguments)), Recursive(recursive), List(list), NulSeparated(nulSeparated),
+      Notes(notes) {}
 
-bool TReportInputs::NextListedName(std::string& name) {
+bool TReportInputs::NextListedName(std::string& name, std::string& refused) {
     name.clear();
+    refused.clear();
+    const int end = NulSeparated ? '\0' : '\n';
+    bool tooLong = false;
     for (int c; (c = std::fgetc(List)) != EOF;) {
-        if (c == '\n') {
+        if (c == end) {
             if (!name.empty()) return true;
             continue; // empty lines name nothing
         }
+        if (tooLong) continue;
+        if (name.size() == kMaxListedName) {
+            tooLong = true;
+            refused = "Name longer than " + std::to_string(kMaxListedName) + " bytes";
+            name.resize(64);
+            name += "...";
+            continue;
+        }
+        // No file name holds a NUL byte: the name is refused whole, never cut at it.
+        if (c == '\0' && refused.empty()) refused = "Name holds a NUL byte";
         name += static_cast<char>(c);
     }
     return !name.empty();
@@ -66,11 +82,17 @@ std::optional<TReportInput> TReportInputs::NextInFolders() {
         const auto& [name, isFolder] = f.Names[f.Next++];
         std::string path = f.Path + name;
         if (isFolder) {
-            if (Folders.size() >= kMaxDepth) continue;
+            if (Folders.size() >= kMaxDepth) {
+                if (Notes)
+                    std::fprintf(Notes, "quillmark-report: %s: not entered, deeper than %zu folders\n",
+                                 DisplayUtf8(path).c_str(), kMaxDepth);
+                continue;
+            }
             if (auto failed = OpenFolder(path)) return failed;
             continue;
         }
-        if (FileKindOfPath(path) != TFileKind::Unknown) return TReportInput{std::move(path), {}};
+        // A file that cannot be read is judged by its name, and then reported with the reason.
+        if (PhotoFormatOfPath(path)) return TReportInput{std::move(path), {}};
     }
     return std::nullopt;
 }
@@ -78,12 +100,13 @@ std::optional<TReportInput> TReportInputs::NextInFolders() {
 std::optional<TReportInput> TReportInputs::Next() {
     for (;;) {
         if (auto inFolder = NextInFolders()) return inFolder;
-        std::string path;
+        std::string path, refused;
         if (Listing) {
-            if (!NextListedName(path)) {
+            if (!NextListedName(path, refused)) {
                 Listing = false;
                 continue;
             }
+            if (!refused.empty()) return TReportInput{std::move(path), std::move(refused)};
         } else {
             if (NextArgument == Arguments.size()) return std::nullopt;
             const TReportArgument& a = Arguments[NextArgument++];

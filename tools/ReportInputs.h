@@ -1,5 +1,6 @@
 // The files the report tool reads, one at a time in a stable order: its arguments, the names listed
-// on standard input ("-"), and with -r the photos inside folder arguments, found by their content.
+// on standard input ("-"), and with -r the photos inside folder arguments: every format of the
+// registry, found by their content (by their name when they cannot be read, so that the reason is told).
 #pragma once
 
 #include <cstdio>
@@ -22,7 +23,10 @@ struct TReportArgument {
 class TReportInputs {
 public:
     // `list` is where "-" reads names from (standard input).
-    TReportInputs(std::vector<TReportArgument> arguments, bool recursive, std::FILE* list = stdin);
+    // With `nulSeparated` the names on standard input end in a NUL byte (as `find -print0` writes
+    // them) instead of a line break. Notes (a folder left out for its depth) go to `notes`.
+    TReportInputs(std::vector<TReportArgument> arguments, bool recursive, std::FILE* list = stdin,
+                  bool nulSeparated = false, std::FILE* notes = stderr);
 
     // The next file, or nothing at the end. Without -r a folder argument is given as it is (and then
     // fails as a file); with -r its photos come in byte order of their path names, folders included
@@ -31,6 +35,9 @@ public:
 
     // Folders deeper than this below an argument are not entered.
     static constexpr size_t kMaxDepth = 64;
+    // A name listed on standard input longer than this is refused (the rest of its line is skipped
+    // unread), so that endless input without a line break costs no memory.
+    static constexpr size_t kMaxListedName = 4096;
 
 private:
     struct Folder {
@@ -40,12 +47,16 @@ private:
     };
     std::optional<TReportInput> OpenFolder(const std::string& path);
     std::optional<TReportInput> NextInFolders();
-    bool NextListedName(std::string& name);
+    // The next name on standard input; false at its end. A name that cannot be a file's is given
+    // with `refused` saying why.
+    bool NextListedName(std::string& name, std::string& refused);
 
     std::vector<TReportArgument> Arguments;
     size_t NextArgument = 0;
     bool Recursive;
     std::FILE* List;
+    bool NulSeparated;
+    std::FILE* Notes;
     bool Listing = false;
     std::vector<Folder> Folders; // the folders being walked, outermost first
 };

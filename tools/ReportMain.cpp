@@ -26,17 +26,25 @@ using namespace quillmark;
 const char* kUsage =
     "Usage: quillmark-report [OPTION]... FILE|FOLDER|-...\n"
     "\n"
-    "Prints the metadata Quillmark reads from each photo (JPEG, TIFF or Nikon .nef).\n"
+    "Prints the metadata Quillmark reads from each photo: JPEG, TIFF and the raw formats\n"
+    "built on it (CR2, NEF, ARW, DNG, ORF, RW2, PEF, IIQ, BigTIFF, ...), HEIC/HEIF, AVIF,\n"
+    "CR3, JPEG XL, JPEG 2000, PNG, WebP, PSD, RAF, MRW and CRW, each recognised by its\n"
+    "first bytes.\n"
     "\n"
     "Text output: for each file, the lines of the viewer's report (each EXIF entry as\n"
     "\"Caption = text\", the maker notes, the thumbnail data or \"No Thumbnail\", the JPEG\n"
     "comment, the IPTC lines and the short and long summaries), then \" -- Summary ---- \"\n"
     "and the seventeen Summary rows. A photo without EXIF shows \"No Exif data in photo!\".\n"
+    "A photo that is not a JPEG shows its format (\"Format = HEIC\"), and every embedded\n"
+    "preview shows a line \"Preview = KIND, CODEC, W x H, N bytes at offset O\"; what\n"
+    "the file holds but was not read, or damage met in it, shows \"Note = ...\".\n"
     "With more than one file each block starts with \"==> FILE <==\".\n"
     "\n"
     "  --json          print a JSON array, one object per file on a line of its own:\n"
-    "                  file, error (null when the read succeeded), hasExif, entries,\n"
+    "                  file, error (null when the read succeeded), format (\"JPEG\", \"TIFF\",\n"
+    "                  \"CR2\", \"HEIC\", ...; null when unknown), hasExif, entries,\n"
     "                  thumbnail (null or start, length, entries, imageOffset, imageLength),\n"
+    "                  previews (each with kind, width, height, offset, length),\n"
     "                  comment (or null), iptc (the IPTC lines), summary (caption, value),\n"
     "                  shortSummary, longSummary. Each entry has list (0 EXIF, 1 maker\n"
     "                  notes, 2 IPTC, 3 XMP, 4 ICC profile), tag, name, caption, text (as\n"
@@ -51,8 +59,11 @@ const char* kUsage =
     "                  row (file and the Summary captions), then one row per file\n"
     "  -r, --recursive read folders and the folders inside them; their photos are recognised\n"
     "                  by their content and read in byte order of their path names\n"
-    "  -j, --jobs N    read N files at a time (output stays in the order of the files)\n"
-    "  -               read file names from standard input, one per line\n"
+    "  -j, --jobs N    read N files at a time (output stays in the order of the files);\n"
+    "                  also -jN and --jobs=N\n"
+    "  -               read file names from standard input, one per line (at most 4096\n"
+    "                  bytes each; a longer name, or one holding a NUL byte, is refused)\n"
+    "  -0, --null      names on standard input end in a NUL byte, as find -print0 writes\n"
     "  --              what follows are file names, even when they start with \"-\"\n"
     "  -h, --help      show this text\n"
     "  --version       print the program's name and version\n"
@@ -63,12 +74,15 @@ const char* kUsage =
     "\n"
     "A file that cannot be read is named on standard error with the reason\n"
     "(\"quillmark-report: FILE: Permission denied\"); in JSON its object carries the reason\n"
-    "as error. Without -r a folder is such a file (\"Is a directory\").\n"
+    "as error. Without -r a folder is such a file (\"Is a directory\"). With -r a file that\n"
+    "cannot be read is reported when its name is a photo's; a folder deeper than 64 levels\n"
+    "is named on standard error and not entered.\n"
     "\n"
     "Examples:\n"
     "  quillmark-report photo.jpg\n"
     "  quillmark-report --json -r ~/Pictures > pictures.json\n"
     "  find . -name '*.jpg' | quillmark-report --jsonl --jobs 4 -\n"
+    "  find . -name '*.heic' -print0 | quillmark-report -0 -j2 -\n"
     "  quillmark-report --summary-csv -r holiday/ > holiday.csv\n"
     "\n"
     "Exit status: 0 when every file had metadata, 1 when some had none, 2 for a usage\n"
@@ -79,6 +93,7 @@ enum class TFormat { Text, Json, JsonLines, Csv };
 struct TOptions {
     TFormat Format = TFormat::Text;
     bool Recursive = false;
+    bool NulSeparated = false;
     unsigned Jobs = 1;
     std::vector<TReportArgument> Arguments;
 };
@@ -268,10 +283,14 @@ int main(int argc, char** argv) {
                 return Usage("choose one of --json, --jsonl and --summary-csv");
         } else if (arg == "-r" || arg == "--recursive") {
             options.Recursive = true;
-        } else if (arg == "-j" || arg == "--jobs" || arg.starts_with("--jobs=")) {
+        } else if (arg == "-0" || arg == "--null") {
+            options.NulSeparated = true;
+        } else if (arg.starts_with("-j") || arg == "--jobs" || arg.starts_with("--jobs=")) {
             std::string value;
             if (arg.starts_with("--jobs="))
                 value = arg.substr(7);
+            else if (arg.starts_with("-j") && arg.size() > 2)
+                value = arg.substr(2);
             else if (i + 1 < argc)
                 value = argv[++i];
             unsigned n = 0;
@@ -304,7 +323,7 @@ int main(int argc, char** argv) {
     const bool oneFile = a.size() == 1 && !a[0].FromStdin &&
                          !(options.Recursive && ::stat(a[0].Path.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
     TOutput output(options.Format, !oneFile);
-    TReportInputs inputs(std::move(options.Arguments), options.Recursive);
+    TReportInputs inputs(std::move(options.Arguments), options.Recursive, stdin, options.NulSeparated);
     const TReportParts parts = PartsOf(options.Format);
     const TSink sink = [&](const TReportInput& input, TFileReport& report) {
         return output.Add(input, report);

@@ -30,6 +30,7 @@ const std::map<std::string, std::function<bool(std::string_view)>>& Bodies() {
     static const std::map<std::string, std::function<bool(std::string_view)>> bodies = {
         {"fuzz_jpeg_reader", [](std::string_view b) { return fuzzing::ReadLikeTheWindow("fuzz.jpg", b); }},
         {"fuzz_tiff_reader", [](std::string_view b) { return fuzzing::ReadLikeTheWindow("fuzz.tif", b); }},
+        {"fuzz_formats_reader", [](std::string_view b) { return fuzzing::ReadLikeTheWindow("fuzz", b); }},
         {"fuzz_maker_notes", fuzzing::ReadMakerNote},
         {"fuzz_iptc", fuzzing::ReadIptcSection},
         {"fuzz_xmp", fuzzing::ReadXmpPacketBody},

@@ -391,3 +391,111 @@ TEST(JsonWriter, EscapesWhatWouldTurnOrSplitTheText) {
         EXPECT_EQ(json, out) << in;
     }
 }
+
+// The thumbnail's bytes are placed by the reader's own marker walk: stand-alone markers and fill bytes
+// before the EXIF section move it, and the JSON still points at it.
+TEST(ReportTool, ThumbnailPlacedPastStandAloneMarkers) {
+    TempDir dir;
+    TiffBlock t(false);
+    const int ifd1 = t.AddIfd();
+    const std::string thumb = "\xFF\xD8 the thumbnail \xFF\xD9";
+    t.Ascii(0, 0x010F, "Canon").Next(0, ifd1);
+    t.Short(ifd1, 0x0103, {6})
+        .LinkTrailer(ifd1, 0x0201)
+        .Long(ifd1, 0x0202, {static_cast<uint32_t>(thumb.size())});
+    t.Trailer(thumb + std::string(300, '\0'));
+    const std::string bytes =
+        JpegFile().Soi().Raw("\xFF\xD0\xFF\xFF\xFF").Raw("\xFF\x01").Exif(t).ScanAndEnd().Bytes();
+    const std::string path = dir.File("standalone.jpg", bytes);
+    const ToolRun r = Tool("--jsonl " + Quote(path));
+    const auto j = JsonLines(r.out);
+    ASSERT_EQ(j.size(), 1u);
+    EXPECT_EQ(j[0]["format"], "JPEG");
+    ASSERT_TRUE(j[0]["thumbnail"]["imageOffset"].is_number()) << r.out;
+    EXPECT_EQ(bytes.substr(j[0]["thumbnail"]["imageOffset"].get<size_t>(), thumb.size()), thumb);
+    EXPECT_EQ(j[0]["thumbnail"]["imageLength"], thumb.size());
+    EXPECT_TRUE(j[0]["previews"].is_array());
+}
+
+// Other formats: named in the text and the JSON, their previews listed.
+TEST(ReportTool, FormatAndPreviews) {
+    ToolRun r =
+        Tool("--jsonl " + Quote(SamplePath("Panasonic.rw2")) + " " + Quote(SamplePath("CanonRaw.cr2")));
+    const auto j = JsonLines(r.out);
+    ASSERT_EQ(j.size(), 2u);
+    EXPECT_EQ(j[0]["format"], "RW2");
+    ASSERT_EQ(j[0]["previews"].size(), 1u);
+    EXPECT_EQ(j[0]["previews"][0]["kind"], "JpgFromRaw");
+    EXPECT_EQ(j[0]["previews"][0]["length"], 10785);
+    EXPECT_EQ(j[1]["format"], "CR2");
+    r = Tool(Quote(SamplePath("Panasonic.rw2")));
+    EXPECT_NE(
+        r.out.find("\nFormat = RW2\nPreview = JpgFromRaw, JPEG, 10785 bytes at offset 1536\n -- Summary"),
+        std::string::npos)
+        << r.out;
+    TempDir dir;
+    r = Tool(Quote(dir.File("a.gif", "GIF89a")));
+    EXPECT_EQ(r.status, 1);
+    r = Tool("--jsonl " + Quote(dir.File("b.gif", "GIF89a")));
+    EXPECT_EQ(JsonLines(r.out)[0]["error"], "Not a photo format Quillmark knows");
+}
+
+// Faults of the inputs: each is named with its reason, the run goes on, and the status is 2.
+TEST(ReportTool, InputFaults) {
+    TempDir dir;
+    const std::string jpeg = JpegFile().Soi().Comment("c").ScanAndEnd().Bytes();
+    const std::string good = dir.File("good.jpg", jpeg);
+    struct Case {
+        const char* what;
+        std::string args, input, err;
+        size_t reports; // JSON objects
+    };
+    const std::string longName(5000, 'x');
+    std::vector<Case> cases = {
+        {"NUL in a listed name", "--jsonl -", std::string("a\0b\n", 4) + good + "\n",
+         "quillmark-report: a\xEF\xBF\xBD"
+         "b: Name holds a NUL byte\n",
+         2},
+        {"a name past the limit", "--jsonl -", longName + "\n" + good + "\n",
+         "quillmark-report: " + longName.substr(0, 64) + "...: Name longer than 4096 bytes\n", 2},
+        {"NUL-separated names", "--jsonl -0 -", good + std::string(1, '\0') + good + std::string(1, '\0'), "",
+         2},
+        {"-j2", "--jsonl -j2 " + Quote(good) + " " + Quote(good), "", "", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ToolRun r = Tool(c.args, c.input);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.status, c.err.empty() ? 0 : 2);
+        EXPECT_EQ(JsonLines(r.out).size(), c.reports);
+    }
+    EXPECT_EQ(Tool("-j2 " + Quote(good)).out, Tool("--jobs 2 " + Quote(good)).out);
+    EXPECT_EQ(Tool("-jx " + Quote(good)).status, 2);
+}
+
+// Under -r: every format by content, a photo that cannot be read reported with its reason, an empty one
+// reported as having nothing, and a folder past the depth limit named.
+TEST(ReportTool, RecursiveFaults) {
+    TempDir dir;
+    dir.File("empty.jpg", "");
+    fs::copy_file(SamplePath("CanonRaw.cr2"), dir.Path / "raw.cr2");
+    dir.File("notes.txt", "not a photo");
+    const std::string locked = dir.File("locked.jpg", JpegFile().Soi().Comment("x").ScanAndEnd().Bytes());
+    ::chmod(locked.c_str(), 0);
+    const bool root = ::access(locked.c_str(), R_OK) == 0;
+    fs::path deep = dir.Path;
+    for (int i = 0; i < 66; ++i)
+        deep /= "d";
+    fs::create_directories(deep);
+    ToolRun r = Tool("--jsonl -r " + Quote(dir.Path.string()));
+    std::vector<std::string> files;
+    for (const auto& o : JsonLines(r.out))
+        files.push_back(fs::path(o["file"].get<std::string>()).filename());
+    EXPECT_EQ(files, (std::vector<std::string>{"empty.jpg", "locked.jpg", "raw.cr2"}));
+    EXPECT_NE(r.err.find("not entered, deeper than 64 folders\n"), std::string::npos) << r.err;
+    if (!root) {
+        EXPECT_NE(r.err.find("quillmark-report: " + locked + ": Permission denied\n"), std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.status, 2);
+    }
+}
