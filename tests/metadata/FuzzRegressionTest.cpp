@@ -4,6 +4,7 @@
 // it is copied there together with its fix. Under the sanitizer build (scripts/test) a read outside
 // a buffer or an overflow fails these tests as it failed the fuzzer.
 #include "../../fuzz/FuzzBodies.h"
+#include "../../fuzz/IsoBmffBody.h"
 #include "../../fuzz/JpegHeaderBody.h"
 #include "TestFiles.h"
 
@@ -37,6 +38,7 @@ const std::map<std::string, std::function<bool(std::string_view)>>& Bodies() {
         {"fuzz_writer_skip", fuzzing::SkipWriterSections},
         {"fuzz_report_output", fuzzing::RenderLikeTheReportTool},
         {"fuzz_jpeg_header", fuzzing::ScanLikeTheStrip},
+        {"fuzz_isobmff", fuzzing::ScanBoxFormats},
     };
     return bodies;
 }
