@@ -98,11 +98,18 @@ const TXmpProperty* FindXmpOf(const TXmpData& xmp, std::string_view name) {
     return sidecar;
 }
 
+// A lens the camera named: makers write "n/a", "None" or an unknown code where a body has no
+// interchangeable lens, and such a word is no lens for the Summary.
+bool NamesALens(const std::string& text) {
+    const std::string t = TrimText(text);
+    return !t.empty() && t != "n/a" && t != "N/A" && t != "None" && !t.starts_with("Unknown");
+}
+
 std::string LensOf(const TImageInfo* reader) {
     if (!reader) return {};
-    if (std::string lens = reader->ExifValue("LensModel"); !TrimText(lens).empty()) return lens;
+    if (std::string lens = reader->ExifValue("LensModel"); NamesALens(lens)) return lens;
     for (const char* name : {"LensModel", "Lens", "LensType"})
-        if (std::string lens = reader->LookupTagValue(name, 1); !TrimText(lens).empty()) return lens;
+        if (std::string lens = reader->LookupTagValue(name, 1); NamesALens(lens)) return lens;
     return {};
 }
 
