@@ -1,6 +1,9 @@
 #include "PictureOps.h"
 
+#include "PictureFormats.h"
+
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
@@ -148,6 +151,25 @@ TRgbImage HalfSize(const TRgbImage& image) {
     const QImage full = FromRgbImage(image);
     if (full.isNull()) throw TPictureFileError("The photo has no pixels to copy");
     return ToRgbImage(full.scaled(halfWidth, halfHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+std::vector<TFileFilter> OpenImageFilters() {
+    const auto entry = [](const QString& caption, const char* extensions) {
+        QStringList patterns;
+        for (const QString& extension : QString::fromLatin1(extensions).split(QLatin1Char(' ')))
+            patterns << QStringLiteral("*.") + extension;
+        return TFileFilter{
+            caption + QStringLiteral(" (") + patterns.join(QLatin1Char(';')) + QLatin1Char(')'), patterns};
+    };
+    std::vector<TFileFilter> filters;
+    QStringList every;
+    for (const TPictureType& type : PictureTypes()) {
+        filters.push_back(entry(QCoreApplication::translate("TForm1", type.Caption), type.Extensions));
+        every << QString::fromLatin1(type.Extensions);
+    }
+    filters.insert(filters.begin(), entry(QCoreApplication::translate("TForm1", "All pictures"),
+                                          every.join(QLatin1Char(' ')).toLatin1().constData()));
+    return filters;
 }
 
 } // namespace quillmark

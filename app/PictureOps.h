@@ -4,6 +4,7 @@
 
 #include "JpegCodec.h"
 #include "PictureTurn.h"
+#include "platform/Platform.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -47,6 +48,10 @@ QByteArray BytesToSave(const QByteArray& held, const QImage& shown, const QStrin
 // Writes bytes to a temporary file beside fileName and puts it in its place only once it is complete, so
 // a failure leaves an existing file as it was. TPictureFileError names the file and the reason.
 void WriteFileAtomically(const QString& fileName, const QByteArray& bytes);
+
+// The type list of the Open Image dialog: every picture type the viewer shows, together first (selected)
+// and then one by one.
+std::vector<TFileFilter> OpenImageFilters();
 
 // Conversions between Qt pictures and the codec's RGB pixels.
 TRgbImage ToRgbImage(const QImage& picture);
