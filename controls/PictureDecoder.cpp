@@ -259,6 +259,11 @@ DecodedPicture::Turned(const std::shared_ptr<const DecodedPicture>& picture, int
 std::shared_ptr<const DecodedPicture>
 DecodedPicture::Transformed(const std::shared_ptr<const DecodedPicture>& picture, TPixelTurn turn) {
     if (!picture) return nullptr;
+    // A mirror after a turn is the opposite turn after the mirror.
+    const TPixelTurn first = picture->fromStored_;
+    const TPixelTurn fromStored =
+        turn.Mirror ? TPixelTurn{!first.Mirror, 0}.ThenTurned(turn.Quarters - first.Quarters)
+                    : first.ThenTurned(turn.Quarters);
     std::shared_ptr<const DecodedPicture> base = picture;
     if (picture->base_) {
         // Still pending: transform the original once, by both together. A mirror after a turn is the
@@ -274,7 +279,9 @@ DecodedPicture::Transformed(const std::shared_ptr<const DecodedPicture>& picture
         if (format == (base->image_.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32))
             return base;
     }
-    return std::shared_ptr<const DecodedPicture>(new DecodedPicture(std::move(base), turn));
+    std::shared_ptr<DecodedPicture> made(new DecodedPicture(std::move(base), turn));
+    made->fromStored_ = fromStored;
+    return made;
 }
 
 std::shared_ptr<const DecodedPicture>

@@ -55,6 +55,11 @@ public:
     static std::shared_ptr<const DecodedPicture> WithFullDecodePending(QImage reduction, QSize storedSize,
                                                                        QByteArray data);
 
+    // How these pixels lie against the pixels stored in the file they were decoded from: the EXIF
+    // orientation's turn followed by every turn since (a JPEG's lossless Save as repeats it on the file's
+    // own blocks). The identity for pictures decoded as stored.
+    TPixelTurn TurnFromStored() const { return fromStored_; }
+
     // Size of the whole picture in HIMETRIC units.
     int HimetricWidth() const { return himetricWidth_; }
     int HimetricHeight() const { return himetricHeight_; }
@@ -108,6 +113,7 @@ private:
     // the pixels are made.
     mutable std::shared_ptr<const DecodedPicture> base_;
     TPixelTurn turn_;
+    TPixelTurn fromStored_;
     QSize sourceSize_;
     int himetricWidth_;
     int himetricHeight_;
