@@ -3,6 +3,7 @@
 
 #include <jxl/decode.h>
 #include <jxl/thread_parallel_runner.h>
+#include <jxl/version.h>
 
 #include <memory>
 
@@ -12,6 +13,13 @@ namespace {
 
 // The most pixels a JPEG XL picture may claim before it is refused undecoded (a gigabyte of RGBA).
 constexpr quint64 kMaxJxlPixels = 256ull * 1024 * 1024;
+
+// libjxl 0.9 dropped the pixel format argument of the ICC profile calls (Debian 13 has 0.11, 12 has 0.7).
+#if JPEGXL_NUMERIC_VERSION >= JPEGXL_COMPUTE_NUMERIC_VERSION(0, 9, 0)
+#define QUILLMARK_JXL_ICC_ARGS(decoder) decoder
+#else
+#define QUILLMARK_JXL_ICC_ARGS(decoder) decoder, nullptr
+#endif
 
 struct JxlDeleter {
     void operator()(JxlDecoder* d) const { JxlDecoderDestroy(d); }
@@ -57,11 +65,11 @@ TCodecPicture DecodeJxl(const QByteArray& data) {
             result.Size = QSize(int(w), int(h));
         } else if (status == JXL_DEC_COLOR_ENCODING) {
             size_t size = 0;
-            if (JxlDecoderGetICCProfileSize(decoder.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &size) ==
+            if (JxlDecoderGetICCProfileSize(QUILLMARK_JXL_ICC_ARGS(decoder.get()), JXL_COLOR_PROFILE_TARGET_DATA, &size) ==
                     JXL_DEC_SUCCESS &&
                 size > 0 && size < 4 * 1024 * 1024) {
                 QByteArray icc(qsizetype(size), Qt::Uninitialized);
-                if (JxlDecoderGetColorAsICCProfile(decoder.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA,
+                if (JxlDecoderGetColorAsICCProfile(QUILLMARK_JXL_ICC_ARGS(decoder.get()), JXL_COLOR_PROFILE_TARGET_DATA,
                                                    reinterpret_cast<uint8_t*>(icc.data()),
                                                    size) == JXL_DEC_SUCCESS)
                     space = QColorSpace::fromIccProfile(icc);
