@@ -65,13 +65,13 @@ TCodecPicture DecodeJxl(const QByteArray& data) {
             result.Size = QSize(int(w), int(h));
         } else if (status == JXL_DEC_COLOR_ENCODING) {
             size_t size = 0;
-            if (JxlDecoderGetICCProfileSize(QUILLMARK_JXL_ICC_ARGS(decoder.get()), JXL_COLOR_PROFILE_TARGET_DATA, &size) ==
-                    JXL_DEC_SUCCESS &&
+            if (JxlDecoderGetICCProfileSize(QUILLMARK_JXL_ICC_ARGS(decoder.get()),
+                                            JXL_COLOR_PROFILE_TARGET_DATA, &size) == JXL_DEC_SUCCESS &&
                 size > 0 && size < 4 * 1024 * 1024) {
                 QByteArray icc(qsizetype(size), Qt::Uninitialized);
-                if (JxlDecoderGetColorAsICCProfile(QUILLMARK_JXL_ICC_ARGS(decoder.get()), JXL_COLOR_PROFILE_TARGET_DATA,
-                                                   reinterpret_cast<uint8_t*>(icc.data()),
-                                                   size) == JXL_DEC_SUCCESS)
+                if (JxlDecoderGetColorAsICCProfile(
+                        QUILLMARK_JXL_ICC_ARGS(decoder.get()), JXL_COLOR_PROFILE_TARGET_DATA,
+                        reinterpret_cast<uint8_t*>(icc.data()), size) == JXL_DEC_SUCCESS)
                     space = QColorSpace::fromIccProfile(icc);
             }
         } else if (status == JXL_DEC_NEED_IMAGE_OUT_BUFFER) {

@@ -99,7 +99,12 @@ TCodecPicture DecodeRaw(const QByteArray& data, QSize bound, bool previewOnly) {
         result.Embedded = true;
         return result;
     }
-    if (!previewOnly) {
+    // A raw file's sensor data lies in the file, a few bits per pixel at the least: one that claims far
+    // more pixels than its bytes could hold is not developed, so a small hostile file cannot take
+    // gigabytes.
+    const quint64 claimed = quint64(sizes.raw_width) * sizes.raw_height;
+    const bool plausible = claimed > 0 && claimed <= quint64(data.size()) * 4;
+    if (!previewOnly && plausible) {
         libraw_output_params_t& params = raw->imgdata.params;
         params.output_bps = 8;
         params.use_camera_wb = 1;
