@@ -187,6 +187,31 @@ private slots:
         QCOMPARE(kept.width() >= kept.height(), size.width() >= size.height());
     }
 
+    // Cut and damaged files of every kind another library decodes end with a picture or a reason, never
+    // a crash.
+    void hostileFilesFailWithAReason() {
+        QByteArray made[] = {TurnedHeif(), TurnedJxl()};
+        QList<QByteArray> files = {made[0], made[1]};
+        for (const char* name : {"iPhone_11_Pro.heic", "Canon_EOS_70D.avif", "CanonRaw.cr3", "DNG.dng",
+                                 "FujiFilm.raf", "Panasonic.rw2", "CanonRaw.cr2"})
+            files << Sample(name);
+        quint32 seed = 7;
+        for (const QByteArray& file : files) {
+            for (int round = 0; round < 6; ++round) {
+                QByteArray bytes = file.left(qMax<qsizetype>(16, file.size() * (round + 1) / 7));
+                for (int flips = 0; flips < round * 3; ++flips) {
+                    seed = seed * 1103515245u + 12345u;
+                    bytes[qsizetype(seed % quint32(bytes.size()))] = char(seed >> 16);
+                }
+                for (const DecodeResult& result :
+                     {DecodePicture(bytes), DecodePictureFitted(bytes, QSize(64, 64)),
+                      DecodePictureForView(bytes, QSize(64, 64))})
+                    QVERIFY(result.status == DecodeStatus::Decoded ? result.picture != nullptr
+                                                                   : result.picture == nullptr);
+            }
+        }
+    }
+
     // A HEIF's strip cell comes from its thumbnail item when that covers the cell, turned as the photo is;
     // the view always decodes the photo itself.
     void heifThumbnailItemServesTheStrip() {
