@@ -115,6 +115,9 @@ void TForm1::SaveAs() {
         if (photo.ProcessFile(ToFileName(CurrentFile)) && !photo.ReadingTiff) {
             if (SaveTurnedLosslessly(this, photo, picture, FileNameBytes(chosen).toStdString())) return;
             MarkUpright(photo);
+            // The shown pixels are in the screen's colours: the photo's own profile and its other
+            // sections, which describe the stored picture, do not go with them.
+            photo.PathName.clear();
             photo.WriteJpegFile(EncodeJpeg(ToRgbImage(picture.ToImage()), kSaveAsJpegQuality),
                                 FileNameBytes(chosen).toStdString(), true);
             return;
