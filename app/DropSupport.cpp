@@ -2,6 +2,7 @@
 
 #include "FileNames.h"
 #include "MainView.h"
+#include "PictureFormats.h"
 #include "ThumbnailList.h"
 #include "platform/Platform.h"
 
@@ -17,10 +18,6 @@
 namespace quillmark {
 
 namespace {
-
-// Every extension of the Open Image dialog's "All" filter, and the PNG and TIFF spellings it leaves out.
-constexpr const char* kPictureExtensions[] = {"jpg", "jpeg", "tif", "tiff", "nef", "gif", "png",
-                                              "bmp", "ico",  "pcx", "ani",  "emf", "wmf"};
 
 // Adds photos to the end of the strip without showing them, as a folder scan adds its files.
 void AddToStrip(TForm1& form, const QStringList& photos) {
@@ -100,10 +97,7 @@ private:
 } // namespace
 
 bool IsPictureFileName(const QString& fileName) {
-    const QString suffix = QFileInfo(fileName).suffix().toLower();
-    for (const char* extension : kPictureExtensions)
-        if (suffix == QLatin1String(extension)) return true;
-    return false;
+    return HasPictureExtension(QFileInfo(fileName).fileName());
 }
 
 namespace {
@@ -146,7 +140,7 @@ TDroppedItems ReadDrop(const QMimeData* data) {
         const QFileInfo info(path);
         if (info.isDir()) {
             if (items.Folder.isEmpty()) items.Folder = info.absoluteFilePath();
-        } else if (info.isFile() && IsPictureFileName(path)) {
+        } else if (info.isFile() && (IsPictureFileName(path) || FileHoldsPicture(path))) {
             items.Photos << info.absoluteFilePath();
         }
     }

@@ -25,8 +25,8 @@ struct TDroppedItems {
     bool IsEmpty() const { return Photos.isEmpty() && Folder.isEmpty(); }
 };
 
-// True for a file name whose extension (in any letter case) is one the viewer opens: those of the Open
-// Image dialog, and PNG and .tiff, which it shows as well.
+// True for a file name whose extension (in any letter case) is one of the Open Image dialog's: the picture
+// types the viewer shows. A dropped file named otherwise is opened when its first bytes say a picture.
 bool IsPictureFileName(const QString& fileName);
 
 // Sorts a drop's URLs into photos and a folder. Anything that is not a local file or folder that exists

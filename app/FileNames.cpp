@@ -1,5 +1,7 @@
 #include "FileNames.h"
 
+#include "PictureFormats.h"
+
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -8,7 +10,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillmark {
@@ -48,6 +52,22 @@ QString StandInFor(const QByteArray& bytes, const QString& caption) {
     if (::symlink(bytes.constData(), QFile::encodeName(path).constData()) != 0) return QString();
     standIns.RealNames.insert(path, bytes);
     return path;
+}
+
+// Whether the regular file at path holds a picture by its first bytes. Opened without waiting, so a pipe
+// under a photo's name cannot hold the listing up.
+bool HoldsPicture(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat info {};
+    QByteArray head;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        head.resize(kSniffBytes);
+        const ssize_t got = ::read(fd, head.data(), size_t(head.size()));
+        head.resize(got > 0 ? qsizetype(got) : 0);
+    }
+    ::close(fd);
+    return IsPictureKind(SniffPicture(head));
 }
 
 } // namespace
@@ -95,7 +115,7 @@ QStringList ArgumentPaths(const QStringList& decoded, int argc, const char* cons
     return paths;
 }
 
-std::vector<TFolderEntry> ListJpegEntries(const QString& folder) {
+std::vector<TFolderEntry> ListPictureEntries(const QString& folder) {
     std::vector<TFolderEntry> entries;
     const QByteArray folderBytes = FileNameBytes(folder);
     DIR* dir = ::opendir(folderBytes.constData());
@@ -104,7 +124,12 @@ std::vector<TFolderEntry> ListJpegEntries(const QString& folder) {
     while (const dirent* entry = ::readdir(dir)) {
         const QByteArray name(entry->d_name);
         if (name == "." || name == "..") continue;
-        if (name.size() > 4 && name.right(4).toLower() == ".jpg") names.push_back(name);
+        if (HasPictureExtension(QFile::decodeName(name))) {
+            names.push_back(name);
+            continue;
+        }
+        if (entry->d_type == DT_DIR) continue;
+        if (HoldsPicture(folderBytes + name)) names.push_back(name);
     }
     ::closedir(dir);
     struct TNamed {

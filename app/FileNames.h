@@ -31,8 +31,13 @@ struct TFolderEntry {
     QString Caption; // the name as the user reads it
 };
 
-// The entries of a folder whose names end in ".jpg" in any letter case, hidden ones and folders
-// included, sorted by name. folder ends with '/'.
-std::vector<TFolderEntry> ListJpegEntries(const QString& folder);
+// The pictures of a folder, sorted by name, hidden ones included: every regular file whose first bytes
+// say a picture the viewer shows (a JPEG named .jpeg or .JPG or anything else, a HEIC, a raw file), and
+// every entry named like one (a damaged photo, or a folder so named, which the strip then passes over).
+// folder ends with '/'.
+std::vector<TFolderEntry> ListPictureEntries(const QString& folder);
+inline std::vector<TFolderEntry> ListJpegEntries(const QString& folder) {
+    return ListPictureEntries(folder);
+}
 
 } // namespace quillmark

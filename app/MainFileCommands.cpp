@@ -18,6 +18,9 @@
 #include <QFileInfo>
 #include <QLabel>
 
+#include <fstream>
+#include <iterator>
+
 namespace quillmark {
 
 namespace {
@@ -50,6 +53,38 @@ void MarkUpright(TimgData& photo) {
     }
 }
 
+// Writes a turned JPEG photo without decoding it, asking first when its blocks do not turn whole. False
+// when it cannot be turned that way (no pixels of a decoded JPEG, data TurboJPEG refuses): the caller
+// then encodes the turned pixels.
+bool SaveTurnedLosslessly(QWidget* parent, TimgData& photo, const TPictureHolder& picture,
+                          const std::string& fileName) {
+    const std::shared_ptr<const DecodedPicture> shown = picture.Decoded();
+    if (!shown) return false;
+    std::string original;
+    {
+        std::ifstream in(photo.PathName, std::ios::binary);
+        original.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    if (original.rfind("\xFF\xD8", 0) != 0) return false;
+    const TPixelTurn turn = shown->TurnFromStored();
+    try {
+        TLosslessChoice choice = TLosslessChoice::Whole;
+        if (!JpegTransformIsWhole(original, TransformForTurn(turn)))
+            choice =
+                Platform().Confirm(parent, TForm1::tr("Turn without loss"),
+                                   TForm1::tr("The photo's width or height is not a whole number of its "
+                                              "8 or 16 pixel blocks. Cut those few pixels off its edge "
+                                              "to turn it without loss?\n\nNo keeps every pixel as "
+                                              "stored and records the turn in the EXIF orientation tag."))
+                    ? TLosslessChoice::Trim
+                    : TLosslessChoice::TagOnly;
+        WriteTurnedJpeg(photo, original, turn, choice, fileName);
+        return true;
+    } catch (const JpegCodecError&) {
+        return false;
+    }
+}
+
 } // namespace
 
 void TForm1::SaveAs() {
@@ -78,7 +113,11 @@ void TForm1::SaveAs() {
         // turned picture's size; the writer replaces the target only once the whole file is written.
         TimgData photo(255);
         if (photo.ProcessFile(ToFileName(CurrentFile)) && !photo.ReadingTiff) {
+            if (SaveTurnedLosslessly(this, photo, picture, FileNameBytes(chosen).toStdString())) return;
             MarkUpright(photo);
+            // The shown pixels are in the screen's colours: the photo's own profile and its other
+            // sections, which describe the stored picture, do not go with them.
+            photo.PathName.clear();
             photo.WriteJpegFile(EncodeJpeg(ToRgbImage(picture.ToImage()), kSaveAsJpegQuality),
                                 FileNameBytes(chosen).toStdString(), true);
             return;

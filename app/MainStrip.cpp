@@ -4,6 +4,7 @@
 #include "FileNames.h"
 #include "ImageInfo.h"
 #include "MainViewParts.h"
+#include "PictureOps.h"
 #include "PictureView.h"
 #include "Prefetch.h"
 #include "ThumbnailList.h"
@@ -53,28 +54,6 @@ bool AnyWindowVisible() {
     for (const QWidget* window : QApplication::topLevelWidgets())
         if (window->isVisible()) return true;
     return false;
-}
-
-// The fixed type list of the Open Image dialog, the first entry selected.
-std::vector<TFileFilter> OpenImageFilters() {
-    const auto split = [](const char* patterns) {
-        return QString::fromLatin1(patterns).split(QLatin1Char(';'));
-    };
-    return {
-        {TForm1::tr("All (*.gif;*.ani;*.pcx;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.tif;*.nef)"),
-         split("*.gif;*.ani;*.pcx;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.tif;*.nef")},
-        {TForm1::tr("CompuServe GIF Image (*.gif)"), split("*.gif")},
-        {TForm1::tr("ANI Image (*.ani)"), split("*.ani")},
-        {TForm1::tr("PCX Image (*.pcx)"), split("*.pcx")},
-        {TForm1::tr("JPEG Image File (*.jpg)"), split("*.jpg")},
-        {TForm1::tr("JPEG Image File (*.jpeg)"), split("*.jpeg")},
-        {TForm1::tr("Bitmaps (*.bmp)"), split("*.bmp")},
-        {TForm1::tr("Icons (*.ico)"), split("*.ico")},
-        {TForm1::tr("Enhanced Metafiles (*.emf)"), split("*.emf")},
-        {TForm1::tr("Metafiles (*.wmf)"), split("*.wmf")},
-        {TForm1::tr("TIFF Image File (*.tif)"), split("*.tif")},
-        {TForm1::tr("Nikon Image File (*.nef)"), split("*.nef")},
-    };
 }
 
 } // namespace

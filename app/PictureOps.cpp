@@ -1,6 +1,14 @@
 #include "PictureOps.h"
 
+#include "ByteView.h"
+#include "ImgData.h"
+#include "JpegHeader.h"
+#include "JpegMarkers.h"
+#include "JpegWriter.h"
+#include "PictureFormats.h"
+
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
@@ -148,6 +156,141 @@ TRgbImage HalfSize(const TRgbImage& image) {
     const QImage full = FromRgbImage(image);
     if (full.isNull()) throw TPictureFileError("The photo has no pixels to copy");
     return ToRgbImage(full.scaled(halfWidth, halfHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+std::vector<TFileFilter> OpenImageFilters() {
+    const auto entry = [](const QString& caption, const char* extensions) {
+        QStringList patterns;
+        for (const QString& extension : QString::fromLatin1(extensions).split(QLatin1Char(' ')))
+            patterns << QStringLiteral("*.") + extension;
+        return TFileFilter{
+            caption + QStringLiteral(" (") + patterns.join(QLatin1Char(';')) + QLatin1Char(')'), patterns};
+    };
+    std::vector<TFileFilter> filters;
+    QStringList every;
+    for (const TPictureType& type : PictureTypes()) {
+        filters.push_back(entry(QCoreApplication::translate("TForm1", type.Caption), type.Extensions));
+        every << QString::fromLatin1(type.Extensions);
+    }
+    filters.insert(filters.begin(), entry(QCoreApplication::translate("TForm1", "All pictures"),
+                                          every.join(QLatin1Char(' ')).toLatin1().constData()));
+    return filters;
+}
+
+TJpegTransform TransformForTurn(TPixelTurn turn) {
+    static constexpr TJpegTransform kPlain[] = {TJpegTransform::None, TJpegTransform::Rotate90,
+                                                TJpegTransform::Rotate180, TJpegTransform::Rotate270};
+    // A mirror followed by a quarter turn right is the anti-diagonal mirror; by a left turn, the diagonal.
+    static constexpr TJpegTransform kMirrored[] = {TJpegTransform::FlipH, TJpegTransform::Transverse,
+                                                   TJpegTransform::FlipV, TJpegTransform::Transpose};
+    const int quarters = ((turn.Quarters % 4) + 4) % 4;
+    return turn.Mirror ? kMirrored[quarters] : kPlain[quarters];
+}
+
+int OrientationForTurn(TPixelTurn turn) {
+    for (int orientation = 1; orientation <= 8; ++orientation)
+        if (TurnForOrientation(orientation) == TPixelTurn{turn.Mirror, ((turn.Quarters % 4) + 4) % 4})
+            return orientation;
+    return 1;
+}
+
+bool SetOrientationTag(TimgData& photo, int orientation) {
+    bool set = false;
+    if (!photo.ExifReader || photo.ExifSection < 1) return false;
+    std::string& section = photo.Section(photo.ExifSection).Data;
+    for (const TTagEntry& entry : photo.ExifReader->Entries) {
+        if (entry.ListId != 0 || entry.Tag != 0x0112 || entry.FieldType != 3) continue;
+        // Positions count from 1 and come from the file: one that leaves the section changes nothing.
+        const int64_t at = int64_t(entry.ValueOffset) - 1;
+        if (at < 0 || at + 2 > int64_t(section.size())) continue;
+        section[size_t(at)] = photo.BigEndian ? '\0' : char(orientation);
+        section[size_t(at) + 1] = photo.BigEndian ? char(orientation) : '\0';
+        set = true;
+    }
+    return set;
+}
+
+std::string JpegPictureStream(std::string_view jpeg) {
+    TJpegMarkers walk(jpeg);
+    while (const std::optional<TJpegMarker> marker = walk.Next()) {
+        const bool app = marker->Code >= 0xE0 && marker->Code <= 0xEF;
+        if (app || marker->Code == 0xFE) continue;
+        return std::string("\xFF\xD8", 2) + std::string(jpeg.substr(size_t(marker->Offset)));
+    }
+    throw JpegCodecError("The photo holds no picture data");
+}
+
+namespace {
+
+// Turns the EXIF thumbnail in place the way the photo turns.
+void TurnExifThumbnail(TimgData& photo, TJpegTransform transform) {
+    if (!photo.ExifReader || photo.ExifSection < 1) return;
+    std::string& section = photo.Section(photo.ExifSection).Data;
+    if (section.size() < 2) return;
+    const std::string_view block = std::string_view(section).substr(2);
+    const std::string_view thumbnail = FindExifThumbnail(block);
+    if (thumbnail.empty()) return;
+    const size_t start = size_t(thumbnail.data() - section.data());
+    TEncodedJpeg turned;
+    try {
+        turned = TransformJpeg(thumbnail, transform, true);
+        // Without the JFIF section TurboJPEG adds: a thumbnail needs none.
+        turned.Bytes = JpegPictureStream(turned.Bytes);
+    } catch (const JpegCodecError&) {
+        return;
+    }
+    // A thumbnail at the end of the section may grow; one inside it must fit where the old one was, or it
+    // is blanked: a thumbnail lying the wrong way would be worse than none.
+    const bool atEnd = start + thumbnail.size() == section.size();
+    if (turned.Bytes.size() > thumbnail.size() && (!atEnd || start + turned.Bytes.size() > 0xFFFF))
+        turned.Bytes.clear();
+    // The thumbnail's length field (tag 0x0202 of the second directory), found in the block itself.
+    const TByteView tiff(block.substr(std::min<size_t>(6, block.size())));
+    const bool big = tiff.U8(0) == std::optional<std::uint8_t>('M');
+    const std::optional<std::uint32_t> first = tiff.U32(4, big);
+    const std::optional<std::uint16_t> firstCount = first ? tiff.U16(*first, big) : std::nullopt;
+    if (!firstCount) return;
+    const std::optional<std::uint32_t> second =
+        tiff.U32(std::uint64_t(*first) + 2 + 12 * std::uint64_t(*firstCount), big);
+    const std::optional<std::uint16_t> count = second ? tiff.U16(*second, big) : std::nullopt;
+    if (!count) return;
+    std::optional<std::uint64_t> field;
+    for (std::uint32_t i = 0; i < *count && i < 1000; ++i) {
+        const std::uint64_t entry = std::uint64_t(*second) + 2 + 12 * std::uint64_t(i);
+        if (tiff.U16(entry, big) == std::optional<std::uint16_t>(0x0202) &&
+            tiff.U16(entry + 2, big) == std::optional<std::uint16_t>(4) && tiff.Holds(entry + 8, 4))
+            field = entry + 8;
+    }
+    if (!field) return;
+    const size_t oldSize = thumbnail.size();
+    if (atEnd) {
+        section.replace(start, oldSize, turned.Bytes);
+        section[0] = char(section.size() >> 8);
+        section[1] = char(section.size() & 0xFF);
+    } else {
+        section.replace(start, turned.Bytes.size(), turned.Bytes);
+        std::fill(section.begin() + std::ptrdiff_t(start + turned.Bytes.size()),
+                  section.begin() + std::ptrdiff_t(start + oldSize), '\0');
+    }
+    const std::uint32_t length = std::uint32_t(turned.Bytes.size());
+    const size_t at = 2 + 6 + size_t(*field);
+    for (int i = 0; i < 4; ++i)
+        section[at + size_t(i)] = char((length >> (8 * (big ? 3 - i : i))) & 0xFF);
+}
+
+} // namespace
+
+void WriteTurnedJpeg(TimgData& photo, const std::string& original, TPixelTurn turn, TLosslessChoice choice,
+                     const std::string& fileName) {
+    if (choice == TLosslessChoice::TagOnly && SetOrientationTag(photo, OrientationForTurn(turn))) {
+        photo.WriteJpegFile(TEncodedJpeg{JpegPictureStream(original), 0, 0}, fileName, false);
+        return;
+    }
+    const TJpegTransform transform = TransformForTurn(turn);
+    const TEncodedJpeg turned = TransformJpeg(original, transform, choice == TLosslessChoice::Trim);
+    SetOrientationTag(photo, 1);
+    TurnExifThumbnail(photo, transform);
+    photo.WriteJpegFile(turned, fileName, true);
 }
 
 } // namespace quillmark

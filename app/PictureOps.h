@@ -4,6 +4,7 @@
 
 #include "JpegCodec.h"
 #include "PictureTurn.h"
+#include "platform/Platform.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -47,6 +48,38 @@ QByteArray BytesToSave(const QByteArray& held, const QImage& shown, const QStrin
 // Writes bytes to a temporary file beside fileName and puts it in its place only once it is complete, so
 // a failure leaves an existing file as it was. TPictureFileError names the file and the reason.
 void WriteFileAtomically(const QString& fileName, const QByteArray& bytes);
+
+class TimgData;
+
+// The transform of a JPEG's blocks that repeats turn (mirror first, then quarter turns clockwise).
+TJpegTransform TransformForTurn(TPixelTurn turn);
+// The EXIF orientation whose upright turn is turn.
+int OrientationForTurn(TPixelTurn turn);
+// Sets every EXIF orientation tag (a SHORT of the first directory) of a photo read into photo, in place;
+// false when it has none.
+bool SetOrientationTag(TimgData& photo, int orientation);
+
+// How Save as writes a JPEG photo shown turned by turn from its stored pixels.
+enum class TLosslessChoice {
+    Whole,   // the blocks turn whole: no question
+    Trim,    // cut the partial blocks off the edges the turn moves
+    TagOnly, // keep the pixels as stored and record the turn in the orientation tag
+};
+// Writes the JPEG photo read into photo (its file's bytes are original) turned as turn says, without
+// decoding it: the blocks turned by TurboJPEG (trimmed when choice says Trim), the EXIF orientation set to 1
+// and the EXIF thumbnail turned too; or, for TagOnly, the picture data as it is with the orientation tag
+// saying the turn (a photo without that tag is trimmed instead). Every other section is kept
+// (TimgData::WriteJpegFile). JpegCodecError when TurboJPEG cannot turn the picture, WriteError when the file
+// cannot be written.
+void WriteTurnedJpeg(TimgData& photo, const std::string& original, TPixelTurn turn, TLosslessChoice choice,
+                     const std::string& fileName);
+// The picture data of a JPEG file: SOI, then everything from its first section that is neither APPn nor
+// a comment (tables, frame, scans) to the end.
+std::string JpegPictureStream(std::string_view jpeg);
+
+// The type list of the Open Image dialog: every picture type the viewer shows, together first (selected)
+// and then one by one.
+std::vector<TFileFilter> OpenImageFilters();
 
 // Conversions between Qt pictures and the codec's RGB pixels.
 TRgbImage ToRgbImage(const QImage& picture);

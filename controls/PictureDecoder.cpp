@@ -1,6 +1,8 @@
 #include "PictureDecoder.h"
 
+#include "ByteView.h"
 #include "JpegHeader.h"
+#include "PictureFormats.h"
 #include "PictureTurn.h"
 
 #include <QBuffer>
@@ -112,7 +114,13 @@ struct Reading {
 
     DecodeStatus Read(QImage& image) {
         image = reader.read();
-        if (!image.isNull()) return DecodeStatus::Decoded;
+        if (!image.isNull()) {
+            // Drawn in the screen's colours: a photo with its own profile (Display P3, Adobe RGB) is
+            // converted once here, for the view, the strip and the full pixels alike.
+            if (image.colorSpace().isValid() && image.colorSpace() != DisplayColorSpace())
+                image = ToDisplayColors(std::move(image));
+            return DecodeStatus::Decoded;
+        }
         // A reader that accepted the data but failed on it saw a broken file; one that reports no error
         // simply had nothing to give.
         return reader.error() == QImageReader::UnknownError ? DecodeStatus::NoPicture
@@ -251,6 +259,11 @@ DecodedPicture::Turned(const std::shared_ptr<const DecodedPicture>& picture, int
 std::shared_ptr<const DecodedPicture>
 DecodedPicture::Transformed(const std::shared_ptr<const DecodedPicture>& picture, TPixelTurn turn) {
     if (!picture) return nullptr;
+    // A mirror after a turn is the opposite turn after the mirror.
+    const TPixelTurn first = picture->fromStored_;
+    const TPixelTurn fromStored =
+        turn.Mirror ? TPixelTurn{!first.Mirror, 0}.ThenTurned(turn.Quarters - first.Quarters)
+                    : first.ThenTurned(turn.Quarters);
     std::shared_ptr<const DecodedPicture> base = picture;
     if (picture->base_) {
         // Still pending: transform the original once, by both together. A mirror after a turn is the
@@ -266,7 +279,9 @@ DecodedPicture::Transformed(const std::shared_ptr<const DecodedPicture>& picture
         if (format == (base->image_.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32))
             return base;
     }
-    return std::shared_ptr<const DecodedPicture>(new DecodedPicture(std::move(base), turn));
+    std::shared_ptr<DecodedPicture> made(new DecodedPicture(std::move(base), turn));
+    made->fromStored_ = fromStored;
+    return made;
 }
 
 std::shared_ptr<const DecodedPicture>
@@ -403,16 +418,66 @@ void DecodedPicture::Render(QPainter& painter, const QRect& target) const {
     DrawSmoothly(painter, target, Image());
 }
 
-int PictureOrientation(const QByteArray& data) {
-    const std::string_view bytes(data.constData(), size_t(data.size()));
-    if (bytes.substr(0, 2) == "\xFF\xD8") return ScanJpegHeader(bytes).Orientation;
-    if (bytes.substr(0, 4) == std::string_view("II*\0", 4) ||
-        bytes.substr(0, 4) == std::string_view("MM\0*", 4))
-        return TiffOrientation(bytes);
-    return 1;
+namespace {
+
+// The EXIF block of a PNG (its eXIf chunk) or a WebP (its EXIF chunk), as TIFF bytes; empty when there is
+// none. The walks only move forward, and stop at the picture data: EXIF behind it is not looked for.
+std::string_view PngExif(std::string_view bytes) {
+    const TByteView view(bytes);
+    std::uint64_t pos = 8;
+    for (int chunks = 0; chunks < 4096; ++chunks) {
+        const std::optional<std::uint32_t> length = view.U32(pos, true);
+        if (!length || !view.Holds(pos + 4, 4)) break;
+        const std::string_view type = bytes.substr(size_t(pos + 4), 4);
+        if (type == "IDAT" || type == "IEND") break;
+        if (type == "eXIf") return view.Clip(pos + 8, *length).Data();
+        pos += 12 + std::uint64_t(*length);
+    }
+    return {};
 }
 
-DecodeResult DecodePicture(const QByteArray& data) {
+std::string_view WebPExif(std::string_view bytes) {
+    const TByteView view(bytes);
+    std::uint64_t pos = 12;
+    for (int chunks = 0; chunks < 4096; ++chunks) {
+        const std::optional<std::uint32_t> length = view.U32(pos + 4, false);
+        if (!length) break;
+        if (bytes.substr(size_t(pos), 4) == "EXIF") {
+            std::string_view exif = view.Clip(pos + 8, *length).Data();
+            // Some writers keep JPEG's "Exif\0\0" in front of the TIFF header.
+            if (exif.substr(0, 6) == std::string_view("Exif\0\0", 6)) exif.remove_prefix(6);
+            return exif;
+        }
+        pos += 8 + std::uint64_t(*length) + (*length & 1);
+    }
+    return {};
+}
+
+} // namespace
+
+int PictureOrientation(const QByteArray& data) {
+    const std::string_view bytes(data.constData(), size_t(data.size()));
+    switch (SniffPicture(data)) {
+    case TPictureKind::Jpeg:
+        return ScanJpegHeader(bytes).Orientation;
+    case TPictureKind::Tiff:
+        return TiffOrientation(bytes);
+    case TPictureKind::Png:
+        return TiffOrientation(PngExif(bytes));
+    case TPictureKind::WebP:
+        return TiffOrientation(WebPExif(bytes));
+    case TPictureKind::Raw:
+        return RawOrientation(data);
+    default:
+        // HEIF and JPEG XL are turned by their decoders, from the file's own transformations, and never
+        // again by the EXIF tag, which only repeats them.
+        return 1;
+    }
+}
+
+namespace {
+
+DecodeResult DecodeQt(const QByteArray& data, int orientation) {
     Reading reading(data);
     if (reading.status != DecodeStatus::Decoded) return {reading.status, nullptr};
     const bool gif = reading.IsGif();
@@ -424,10 +489,12 @@ DecodeResult DecodePicture(const QByteArray& data) {
     DecodeResult result = Done(std::move(image), size);
     // A photo of tens of megapixels is turned upright only when its pixels are asked for; the screen
     // shows an upright reduction.
-    const TPixelTurn turn = TurnForOrientation(PictureOrientation(data));
+    const TPixelTurn turn = TurnForOrientation(orientation);
     if (!turn.IsIdentity()) result.picture = DecodedPicture::Transformed(result.picture, turn);
     return result;
 }
+
+} // namespace
 
 std::shared_ptr<const DecodedPicture> DecodeExifThumbnail(const QByteArray& thumbnail, QSize photoSize,
                                                           QSize bound, int orientation) {
@@ -458,9 +525,11 @@ std::shared_ptr<const DecodedPicture> DecodeExifThumbnail(const QByteArray& thum
     return Upright(std::move(image), photoSize, turn).picture;
 }
 
-DecodeResult DecodePictureFitted(const QByteArray& data, QSize bound) {
+namespace {
+
+DecodeResult DecodeQtFitted(const QByteArray& data, QSize bound, int orientation) {
     // Decoded as stored, for the bound turned the way the stored picture lies, and turned last.
-    const TPixelTurn turn = TurnForOrientation(PictureOrientation(data));
+    const TPixelTurn turn = TurnForOrientation(orientation);
     bound = bound.expandedTo(QSize(1, 1));
     if (turn.Sideways()) bound.transpose();
     Reading reading(data);
@@ -495,6 +564,8 @@ DecodeResult DecodePictureFitted(const QByteArray& data, QSize bound) {
     return Upright(std::move(image), full, turn);
 }
 
+} // namespace
+
 int ViewScaleDenom(QSize stored, TPixelTurn turn, QSize bound) {
     if (stored.isEmpty() || bound.isEmpty()) return 1;
     // What the view shows, measured as stored.
@@ -507,9 +578,11 @@ int ViewScaleDenom(QSize stored, TPixelTurn turn, QSize bound) {
     return 1;
 }
 
-DecodeResult DecodePictureForView(const QByteArray& data, QSize bound) {
-    if (!data.startsWith("\xFF\xD8")) return DecodePicture(data);
-    const TPixelTurn turn = TurnForOrientation(PictureOrientation(data));
+namespace {
+
+DecodeResult DecodeQtForView(const QByteArray& data, QSize bound, int orientation) {
+    if (!data.startsWith("\xFF\xD8")) return DecodeQt(data, orientation);
+    const TPixelTurn turn = TurnForOrientation(orientation);
     Reading reading(data);
     if (reading.status != DecodeStatus::Decoded) return {reading.status, nullptr};
     const QSize stored = reading.reader.size();
@@ -521,7 +594,7 @@ DecodeResult DecodePictureForView(const QByteArray& data, QSize bound) {
         qint64(stored.width()) * stored.height() * 4 > qint64(kAllocationLimitMb) * 1024 * 1024;
     if (reading.reader.format() != "jpeg" || denom == 1 || tooLarge ||
         !reading.reader.supportsOption(QImageIOHandler::ScaledSize))
-        return DecodePicture(data);
+        return DecodeQt(data, orientation);
     // The JPEG reader turns a scaled size into libjpeg's DCT scaling: asked for 1/denom of each side, it
     // decodes at that scale.
     reading.reader.setScaledSize(QSize(stored.width() / denom, stored.height() / denom));
@@ -532,6 +605,103 @@ DecodeResult DecodePictureForView(const QByteArray& data, QSize bound) {
                         DecodedPicture::WithFullDecodePending(std::move(image), stored, data)};
     if (!turn.IsIdentity()) result.picture = DecodedPicture::Transformed(result.picture, turn);
     return result;
+}
+
+} // namespace
+
+namespace {
+
+enum class TDecodeUse { Whole, Fitted, View };
+
+DecodeResult Failed(QString reason) {
+    DecodeResult result{DecodeStatus::NoPicture, nullptr};
+    result.reason = std::move(reason);
+    return result;
+}
+
+// A picture another library decoded, already upright and in display colours, kept whole or reduced to
+// bound.
+DecodeResult FromCodec(TCodecPicture codec, QSize bound, TDecodeUse use) {
+    if (codec.Image.isNull()) return Failed(codec.Reason);
+    QImage image = std::move(codec.Image);
+    const QSize size = codec.Size.isEmpty() ? image.size() : codec.Size;
+    if (use == TDecodeUse::Fitted && (image.width() > bound.width() || image.height() > bound.height()))
+        image = image.scaled(
+            FitWithin(image.width(), image.height(), bound.width(), bound.height()).expandedTo(QSize(1, 1)),
+            Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // A thumbnail item of another size than the photo's stands for the photo only in the strip.
+    DecodeResult result = Done(std::move(image), use == TDecodeUse::Fitted ? size : image.size());
+    result.embedded = codec.Embedded;
+    return result;
+}
+
+DecodeResult DecodeQtFor(const QByteArray& data, QSize bound, TDecodeUse use, int orientation) {
+    switch (use) {
+    case TDecodeUse::Whole:
+        return DecodeQt(data, orientation);
+    case TDecodeUse::Fitted:
+        return DecodeQtFitted(data, bound, orientation);
+    case TDecodeUse::View:
+        return DecodeQtForView(data, bound, orientation);
+    }
+    return {};
+}
+
+DecodeResult DecodeRawFor(const QByteArray& data, QSize bound, TDecodeUse use) {
+    TCodecPicture codec =
+        DecodeRaw(data, use == TDecodeUse::Whole ? QSize() : bound, use == TDecodeUse::Fitted);
+    if (!codec.Preview.isEmpty()) {
+        // The preview is drawn as the raw lies, whatever its own EXIF says: the raw's orientation turns it.
+        DecodeResult result = DecodeQtFor(codec.Preview, bound, use, codec.Orientation);
+        result.embedded = true;
+        if (result.status == DecodeStatus::Decoded) return result;
+        return Failed(QStringLiteral("The raw file's preview is damaged."));
+    }
+    if (!codec.Image.isNull() && codec.Orientation != 1) {
+        codec.Image = TurnPixels(codec.Image, TurnForOrientation(codec.Orientation));
+        codec.Size = codec.Image.size();
+    }
+    DecodeResult result = FromCodec(std::move(codec), bound, use);
+    // A TIFF that only looked like a raw file is read as the TIFF it is.
+    if (result.status != DecodeStatus::Decoded && (data.startsWith("II*") || data.startsWith("MM"))) {
+        DecodeResult tiff = DecodeQtFor(data, bound, use, PictureOrientation(data));
+        if (tiff.status == DecodeStatus::Decoded) return tiff;
+    }
+    return result;
+}
+
+DecodeResult DecodeAny(const QByteArray& data, QSize bound, TDecodeUse use) {
+    bound = bound.expandedTo(QSize(1, 1));
+    try {
+        switch (SniffPicture(data)) {
+        case TPictureKind::Heif:
+        case TPictureKind::Avif:
+            return FromCodec(DecodeHeif(data, use == TDecodeUse::Fitted ? bound : QSize()), bound, use);
+        case TPictureKind::Jxl:
+            return FromCodec(DecodeJxl(data), bound, use);
+        case TPictureKind::Raw:
+            return DecodeRawFor(data, bound, use);
+        default:
+            break;
+        }
+    } catch (const std::bad_alloc&) {
+        return Failed(QStringLiteral("There is not enough memory for this picture."));
+    }
+    return DecodeQtFor(data, bound, use, PictureOrientation(data));
+}
+
+} // namespace
+
+DecodeResult DecodePicture(const QByteArray& data) {
+    return DecodeAny(data, QSize(), TDecodeUse::Whole);
+}
+
+DecodeResult DecodePictureFitted(const QByteArray& data, QSize bound) {
+    return DecodeAny(data, bound, TDecodeUse::Fitted);
+}
+
+DecodeResult DecodePictureForView(const QByteArray& data, QSize bound) {
+    return DecodeAny(data, bound, TDecodeUse::View);
 }
 
 } // namespace quillmark

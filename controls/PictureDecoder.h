@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QRect>
 #include <QSize>
+#include <QString>
 
 #include "PictureTurn.h"
 
@@ -53,6 +54,11 @@ public:
     // reduction stands in for the full pixels when data cannot be decoded in full.
     static std::shared_ptr<const DecodedPicture> WithFullDecodePending(QImage reduction, QSize storedSize,
                                                                        QByteArray data);
+
+    // How these pixels lie against the pixels stored in the file they were decoded from: the EXIF
+    // orientation's turn followed by every turn since (a JPEG's lossless Save as repeats it on the file's
+    // own blocks). The identity for pictures decoded as stored.
+    TPixelTurn TurnFromStored() const { return fromStored_; }
 
     // Size of the whole picture in HIMETRIC units.
     int HimetricWidth() const { return himetricWidth_; }
@@ -107,6 +113,7 @@ private:
     // the pixels are made.
     mutable std::shared_ptr<const DecodedPicture> base_;
     TPixelTurn turn_;
+    TPixelTurn fromStored_;
     QSize sourceSize_;
     int himetricWidth_;
     int himetricHeight_;
@@ -124,11 +131,23 @@ enum class DecodeStatus {
 };
 
 struct DecodeResult {
+    DecodeResult() = default;
+    DecodeResult(DecodeStatus s, std::shared_ptr<const DecodedPicture> p, QString why = QString())
+        : status(s), picture(std::move(p)), reason(std::move(why)) {}
+
     DecodeStatus status = DecodeStatus::InvalidFormat;
     std::shared_ptr<const DecodedPicture> picture;
+    // The picture is a thumbnail or preview the file holds (a HEIF thumbnail item, a raw file's preview),
+    // not a decode of the photo itself.
+    bool embedded = false;
+    // Why a picture of a known kind could not be drawn (a raw file without preview, a damaged HEIF); empty
+    // when the failure says all.
+    QString reason;
 };
 
-// The EXIF orientation (tag 0x0112 of the first directory) of JPEG or TIFF data; 1 when there is none.
+// The EXIF orientation (tag 0x0112 of the first directory) of JPEG, TIFF, PNG or WebP data, or the one a
+// raw file records; 1 when there is none, and always for HEIF and JPEG XL, whose decoders turn them by the
+// file's own transformations.
 int PictureOrientation(const QByteArray& data);
 
 // Decodes the first picture in data at its full size, upright as its EXIF orientation says (the turn is

@@ -69,6 +69,8 @@ void DecodeWhole(const QByteArray& bytes, QSize bound, int frame, TThumbnailLoad
     const DecodeResult result = DecodePictureFitted(block, bound);
     if (result.status != DecodeStatus::Decoded) return;
     load.Decoded = true;
+    // A HEIF thumbnail item or a raw file's preview serves as an EXIF thumbnail does: from the file itself.
+    load.FromExifThumbnail = result.embedded;
     load.Picture = result.picture;
 }
 
@@ -156,6 +158,7 @@ void TPictureHolder::LoadFile(const QString& fileName) {
         return;
     }
     TLoadFailure failure = TLoadFailure::Undecodable;
+    failureReason_.clear();
     try {
         QFile file(fileName);
         if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly)) {
@@ -335,6 +338,7 @@ void TPictureHolder::DecodeBytes(const QByteArray& bytes, bool gif, int frameCou
     case DecodeStatus::InvalidFormat:
         throw EPictureError(kInvalidImageFormat);
     case DecodeStatus::NoPicture:
+        failureReason_ = result.reason;
         throw EPictureError(kNoImage);
     }
     decoded_ = result.picture;

@@ -83,6 +83,9 @@ public:
     // Why the last LoadFile of the view's picture failed; None after any load that succeeded, and after a
     // clear.
     TLoadFailure LoadFailure() const { return loadFailure_; }
+    // What the decoder said of an Undecodable file of a kind it knows (a raw file without a preview);
+    // empty when it said nothing more.
+    const QString& LoadFailureReason() const { return failureReason_; }
     // View variant: shows picture, decoded ahead from bytes, the whole content of fileName: as LoadFile
     // would, without decoding again. Nothing happens for no picture or a thumbnail.
     void LoadDecoded(const QByteArray& bytes, std::shared_ptr<const DecodedPicture> picture);
@@ -218,6 +221,7 @@ private:
     GifFrameFacts gifFrame_;
     std::uint16_t frameDisposal_ = 0;
     TLoadFailure loadFailure_ = TLoadFailure::None;
+    QString failureReason_;
 
     // A thumbnail answers IsGif and FrameCount from the bytes it has let go of.
     bool sourceIsGif_ = false;

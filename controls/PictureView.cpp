@@ -250,6 +250,8 @@ QString TPictureView::FailureText() const {
     case TLoadFailure::Unreadable:
         return tr("This file cannot be read.");
     case TLoadFailure::Undecodable:
+        if (!picture_->LoadFailureReason().isEmpty())
+            return tr("This picture cannot be shown.") + QLatin1Char(' ') + picture_->LoadFailureReason();
         return tr("This picture cannot be shown: its format is unknown or the file is damaged.");
     case TLoadFailure::OutOfMemory:
         return tr("This picture cannot be shown: there is not enough memory for it.");

@@ -1,4 +1,5 @@
 #include "ThumbnailCache.h"
+#include "PictureFormats.h"
 #include "PictureHolder.h"
 
 #include <QBuffer>
@@ -238,9 +239,13 @@ std::shared_ptr<const DecodedPicture> CellPicture(const QImage& thumbnail, QSize
     return std::make_shared<const DecodedPicture>(std::move(image), source);
 }
 
-bool StartsAsGifFile(const QString& path) {
+// GIFs show a frame of their own and need their frame count; raw files carry their previews. Both are
+// read from the file, never from the cache.
+bool BypassesCache(const QString& path) {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.read(4) == "GIF8";
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = file.read(kSniffBytes);
+    return head.startsWith("GIF8") || SniffPicture(head) == TPictureKind::Raw;
 }
 
 } // namespace
@@ -257,8 +262,7 @@ std::shared_ptr<const TThumbnailCache> ThumbnailCacheInUse() {
 
 TThumbnailLoad PrepareThumbnailLoad(const QString& fileName, QSize deviceBound, int frame) {
     const std::shared_ptr<const TThumbnailCache> cache = ThumbnailCacheInUse();
-    // GIFs show a frame of their own and need their frame count: never from the cache.
-    if (!cache || frame != 1 || !cache->MayCache(fileName) || StartsAsGifFile(fileName))
+    if (!cache || frame != 1 || !cache->MayCache(fileName) || BypassesCache(fileName))
         return DecodeThumbnailLoad(fileName, deviceBound, frame);
     const QSize bound = deviceBound.expandedTo(QSize(1, 1));
     TThumbnailLoad load;

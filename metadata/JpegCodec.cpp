@@ -9,6 +9,7 @@
 #include <memory>
 
 #include <jpeglib.h>
+#include <turbojpeg.h>
 
 namespace quillmark {
 
@@ -376,6 +377,108 @@ TEncodedJpeg EncodeJpeg(const TRgbImage& image, int quality) {
     out.Width = image.Width;
     out.Height = image.Height;
     return out;
+}
+
+namespace {
+
+int TurboOp(TJpegTransform transform) {
+    switch (transform) {
+    case TJpegTransform::None:
+        return TJXOP_NONE;
+    case TJpegTransform::FlipH:
+        return TJXOP_HFLIP;
+    case TJpegTransform::FlipV:
+        return TJXOP_VFLIP;
+    case TJpegTransform::Transpose:
+        return TJXOP_TRANSPOSE;
+    case TJpegTransform::Transverse:
+        return TJXOP_TRANSVERSE;
+    case TJpegTransform::Rotate90:
+        return TJXOP_ROT90;
+    case TJpegTransform::Rotate180:
+        return TJXOP_ROT180;
+    case TJpegTransform::Rotate270:
+        return TJXOP_ROT270;
+    }
+    return TJXOP_NONE;
+}
+
+struct TurboHandle {
+    tjhandle Handle = tjInitTransform();
+    ~TurboHandle() {
+        if (Handle) tjDestroy(Handle);
+    }
+};
+
+struct Header {
+    int Width = 0, Height = 0, McuWidth = 0, McuHeight = 0;
+};
+
+Header ReadHeader(tjhandle handle, std::string_view jpeg) {
+    int width = 0, height = 0, subsampling = 0, colorspace = 0;
+    if (tjDecompressHeader3(handle, reinterpret_cast<const unsigned char*>(jpeg.data()),
+                            static_cast<unsigned long>(jpeg.size()), &width, &height, &subsampling,
+                            &colorspace) != 0 ||
+        subsampling < 0 || subsampling >= TJ_NUMSAMP)
+        throw JpegCodecError(std::string("Cannot read the JPEG header: ") + tjGetErrorStr2(handle));
+    return {width, height, tjMCUWidth[subsampling], tjMCUHeight[subsampling]};
+}
+
+} // namespace
+
+bool TransformIsWhole(TJpegTransform transform, int width, int height, int mcuWidth, int mcuHeight) {
+    if (mcuWidth <= 0 || mcuHeight <= 0) return false;
+    const bool wholeWidth = width % mcuWidth == 0, wholeHeight = height % mcuHeight == 0;
+    switch (transform) {
+    case TJpegTransform::None:
+    case TJpegTransform::Transpose:
+        return true;
+    case TJpegTransform::FlipH:
+    case TJpegTransform::Rotate90:
+        // The right edge moves (to the left, or to the top and back to the left after the turn).
+        return transform == TJpegTransform::FlipH ? wholeWidth : wholeHeight;
+    case TJpegTransform::FlipV:
+    case TJpegTransform::Rotate270:
+        return transform == TJpegTransform::FlipV ? wholeHeight : wholeWidth;
+    case TJpegTransform::Transverse:
+    case TJpegTransform::Rotate180:
+        return wholeWidth && wholeHeight;
+    }
+    return false;
+}
+
+bool JpegTransformIsWhole(std::string_view jpeg, TJpegTransform transform) {
+    TurboHandle turbo;
+    if (!turbo.Handle) throw JpegCodecError("Cannot start TurboJPEG");
+    const Header header = ReadHeader(turbo.Handle, jpeg);
+    return TransformIsWhole(transform, header.Width, header.Height, header.McuWidth, header.McuHeight);
+}
+
+TEncodedJpeg TransformJpeg(std::string_view jpeg, TJpegTransform transform, bool trim) {
+    TurboHandle turbo;
+    if (!turbo.Handle) throw JpegCodecError("Cannot start TurboJPEG");
+    const Header header = ReadHeader(turbo.Handle, jpeg);
+    if (uint64_t(header.Width) * uint64_t(header.Height) * 3 > kMaxDecodedBytes)
+        throw JpegCodecError("The picture is too large");
+    const bool whole =
+        TransformIsWhole(transform, header.Width, header.Height, header.McuWidth, header.McuHeight);
+    if (!whole && !trim) throw JpegCodecError("The picture is not whole blocks on the edges the turn moves");
+    tjtransform options{};
+    options.op = TurboOp(transform);
+    options.options = TJXOPT_COPYNONE | (whole ? TJXOPT_PERFECT : TJXOPT_TRIM);
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    const int failed = tjTransform(turbo.Handle, reinterpret_cast<const unsigned char*>(jpeg.data()),
+                                   static_cast<unsigned long>(jpeg.size()), 1, &out, &outSize, &options, 0);
+    std::unique_ptr<unsigned char, void (*)(unsigned char*)> owned(out, [](unsigned char* p) { tjFree(p); });
+    if (failed != 0 || !out)
+        throw JpegCodecError(std::string("Cannot turn the JPEG: ") + tjGetErrorStr2(turbo.Handle));
+    TEncodedJpeg result;
+    result.Bytes.assign(reinterpret_cast<const char*>(out), outSize);
+    const Header turned = ReadHeader(turbo.Handle, result.Bytes);
+    result.Width = turned.Width;
+    result.Height = turned.Height;
+    return result;
 }
 
 } // namespace quillmark

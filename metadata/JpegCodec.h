@@ -64,4 +64,22 @@ int ChooseScaleDenom(int width, int height, int wantWidth, int wantHeight);
 // quality of 1 to 100 into a complete stream with libjpeg's own JFIF APP0 after the SOI.
 TEncodedJpeg EncodeJpeg(const TRgbImage& image, int quality = 75);
 
+// The eight ways a picture can lie: EXIF orientations 1 to 8 name the same transforms (Flip* mirror
+// left-right and top-bottom; Transpose mirrors across the main diagonal, Transverse across the other;
+// Rotate* turn clockwise).
+enum class TJpegTransform { None, FlipH, FlipV, Transpose, Transverse, Rotate90, Rotate180, Rotate270 };
+
+// Whether a transform moves the blocks of a width x height picture with `mcuWidth` x `mcuHeight` blocks
+// whole: a partial block on an edge the transform moves cannot be moved without loss.
+bool TransformIsWhole(TJpegTransform transform, int width, int height, int mcuWidth, int mcuHeight);
+
+// A JPEG stream's picture transformed in its DCT blocks, without decoding: nothing is lost. With trim,
+// partial blocks on the edges the transform moves are cut off (the picture loses up to 15 pixels on
+// those edges); without it, such a picture throws JpegCodecError ("not whole"), as does data
+// TurboJPEG cannot read. No marker section of the stream is copied: the result is SOI, tables, frame,
+// scans and EOI; Width and Height are the transformed picture's.
+TEncodedJpeg TransformJpeg(std::string_view jpeg, TJpegTransform transform, bool trim);
+// Whether TransformJpeg can transform the stream without trimming.
+bool JpegTransformIsWhole(std::string_view jpeg, TJpegTransform transform);
+
 } // namespace quillmark

@@ -157,7 +157,44 @@ int WriteAll(int fd, const char* bytes, size_t size) {
     return 0;
 }
 
+bool Starts(std::string_view content, std::string_view signature) {
+    return content.substr(0, signature.size()) == signature;
+}
+
 } // namespace
+
+std::string KeptOtherSections(std::string_view original) {
+    std::string kept;
+    TJpegMarkers walk(original);
+    bool exifSeen = false, jfifSeen = false, iptcSeen = false, commentSeen = false;
+    while (const std::optional<TJpegMarker> marker = walk.Next()) {
+        const bool app = marker->Code >= 0xE0 && marker->Code <= 0xEF;
+        if (!app && marker->Code != kMarkerCom) {
+            if (IsJpegFrameHeader(marker->Code) || marker->Code == 0xDA) break;
+            continue; // tables: the new picture brings its own
+        }
+        // Only sections whose bytes are all there are copied: a cut one would swallow what follows.
+        if (!TByteView(original).Holds(marker->Offset, std::uint64_t(marker->Length) + 2)) break;
+        const std::string_view content = marker->Content(TByteView(original)).Data();
+        // The sections the container writes itself, the first of each kind as it takes them.
+        bool own = false;
+        if (marker->Code == kMarkerApp1 && !exifSeen && Starts(content, std::string_view("Exif\0\0", 6)))
+            own = exifSeen = true;
+        else if (marker->Code == kMarkerApp0 && !jfifSeen && Starts(content, std::string_view("JFIF\0", 5)))
+            own = jfifSeen = true;
+        else if (marker->Code == kMarkerApp13 && !iptcSeen && Starts(content, "Photoshop 3.0"))
+            own = iptcSeen = true;
+        else if (marker->Code == kMarkerCom && !commentSeen)
+            own = commentSeen = true;
+        if (own) continue;
+        // MPF describes the images that follow the original picture, which the new file does not carry;
+        // APP14 says how the original was encoded, and the new picture's stream brings its own.
+        if (marker->Code == 0xE2 && Starts(content, std::string_view("MPF\0", 4))) continue;
+        if (marker->Code == 0xEE && Starts(content, "Adobe")) continue;
+        kept.append(original.substr(size_t(marker->Offset), size_t(marker->Length) + 2));
+    }
+    return kept;
+}
 
 size_t SkipEncoderHeaderSections(std::string_view encoded) {
     const size_t size = encoded.size();
@@ -251,9 +288,24 @@ void TimgData::WriteJpegFile(const TEncodedJpeg& image, const std::string& fileN
     if (adjustDimensions && ExifReader && image.Width > 0 && image.Height > 0)
         ExifReader->SetDimensions(image.Height, image.Width);
 
+    // Every other section of the photo (XMP, ICC profiles, vendor sections) goes along unchanged.
+    std::string others;
+    if (!ReadingTiff && !PathName.empty()) {
+        std::ifstream in(PathName, std::ios::binary);
+        std::string original((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        others = KeptOtherSections(original);
+    }
+
     std::string file;
-    file.reserve(stream.size() + 64 * 1024);
+    file.reserve(stream.size() + others.size() + 64 * 1024);
     WriteHeaderSections(file);
+    // Behind the EXIF (or APP0) section, where readers look for XMP and colour profiles.
+    const size_t headerEnd = 2 + ((ExifSection && IsWholeSection(Section(ExifSection), kMarkerApp1))
+                                      ? Section(ExifSection).Data.size() + 2
+                                  : (JfifSection && IsWholeSection(Section(JfifSection), kMarkerApp0))
+                                      ? Section(JfifSection).Data.size() + 2
+                                      : kStandardJfifHeader.size());
+    file.insert(std::min(headerEnd, file.size()), others);
     file.append(stream.substr(SkipEncoderHeaderSections(stream)));
 
     if (const int error = WriteAll(temp.Fd, file.data(), file.size())) FailErrno(fileName, error);

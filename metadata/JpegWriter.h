@@ -34,4 +34,12 @@ inline constexpr std::string_view kStandardJfifHeader{
 // The result never exceeds encoded.size().
 size_t SkipEncoderHeaderSections(std::string_view encoded);
 
+// The header sections of a JPEG file that TimgData::WriteJpegFile carries over beside the ones the
+// container writes itself (the first EXIF APP1, JFIF APP0, Photoshop APP13 and comment): XMP and extended
+// XMP, ICC profiles, vendor APPn sections and further comments, whole and byte for byte in the file's
+// order. Left out: MPF (APP2 "MPF"), which points at images behind the original picture that the new file
+// does not carry, and Adobe's APP14, which describes the original encoding; the new picture's stream
+// brings its own. A section cut short by the end of the bytes ends the list.
+std::string KeptOtherSections(std::string_view original);
+
 } // namespace quillmark

@@ -2,6 +2,7 @@
 // enters the window, moves over one of its parts and is dropped there.
 #include "AppTestSupport.h"
 #include "DropSupport.h"
+#include "FileNames.h"
 #include "PictureView.h"
 #include "ThumbnailList.h"
 
@@ -168,9 +169,29 @@ private slots:
         QMimeData data;
         data.setUrls({QUrl(QUrl::fromLocalFile(folder.path).toString() + QLatin1Char('/'))});
         QVERIFY(DropOn(form, form.ThumbnailList1, data).dropped);
-        QCOMPARE(viewer.StripCount(), 2);
-        QCOMPARE(viewer.StripFile(0), folder.File("b.jpg"));
-        QCOMPARE(viewer.StripFile(1), folder.File("C.JPG"));
+        QCOMPARE(viewer.StripCount(), 3);
+        QCOMPARE(viewer.StripFile(0), folder.File("a.png"));
+        QCOMPARE(viewer.StripFile(1), folder.File("b.jpg"));
+        QCOMPARE(viewer.StripFile(2), folder.File("C.JPG"));
+    }
+
+    void foldersListPicturesByContent() {
+        QTemporaryDir dir;
+        const auto file = [&](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
+        WriteBytes(file("a.JPEG"), PlainJpeg(8, 8));
+        WriteBytes(file("b-no-extension"), PlainJpeg(8, 8));
+        WriteBytes(file("c.png.bak"), Png(DistinctPixels(4, 4)));
+        WriteBytes(file("notes.txt"), QByteArray("not a photo"));
+        WriteBytes(file("sidecar.xmp"), QByteArray("<x:xmpmeta/>"));
+        for (const char* sample : {"iPhone_11_Pro.heic", "Canon_EOS_70D.avif", "CanonRaw.cr3", "DNG.dng",
+                                   "Nikon_COOLPIX_P7000.webp", "JXL2.jxl", "FujiFilm.raf"})
+            QVERIFY(QFile::copy(SamplePath(sample), file(sample)));
+        QStringList listed;
+        for (const TFolderEntry& entry : ListPictureEntries(dir.path() + QLatin1Char('/')))
+            listed << entry.Caption;
+        QCOMPARE(listed, QStringList({"CanonRaw.cr3", "Canon_EOS_70D.avif", "DNG.dng", "FujiFilm.raf",
+                                      "JXL2.jxl", "Nikon_COOLPIX_P7000.webp", "a.JPEG", "b-no-extension",
+                                      "c.png.bak", "iPhone_11_Pro.heic"}));
     }
 
     void photosWinOverFoldersDroppedWithThem() {
@@ -252,10 +273,13 @@ private slots:
                  QStringList({folder.File("b.jpg"), folder.File("C.JPG"), folder.File("a.png")}));
         QCOMPARE(items.Folder, folder.File("trip")); // the first folder of the drop
 
-        for (const char* name : {"x.jpg", "X.JPEG", "scan.TIF", "scan.tiff", "raw.NEF", "a.gif", "a.png",
-                                 "a.bmp", "favicon.ico", "old.pcx", "cursor.ani", "clip.emf", "clip.wmf"})
+        for (const char* name :
+             {"x.jpg", "X.JPEG", "scan.TIF", "scan.tiff", "raw.NEF", "a.gif", "a.png", "a.bmp", "favicon.ico",
+              "photo.webp", "IMG_1.HEIC", "a.avif", "a.jxl", "IMG_2.CR3", "a.dng", "a.arw", "a.raf"})
             QVERIFY2(IsPictureFileName(QString::fromLatin1(name)), name);
-        for (const char* name : {"notes.txt", "photo.jpg.xmp", "jpg", "photo.", "photo.webp", "archive.zip"})
+        // Types the viewer cannot show are not offered.
+        for (const char* name : {"notes.txt", "photo.jpg.xmp", "jpg", "photo.", "archive.zip", "old.pcx",
+                                 "cursor.ani", "clip.emf", "clip.wmf"})
             QVERIFY2(!IsPictureFileName(QString::fromLatin1(name)), name);
     }
 };

@@ -33,7 +33,7 @@ private slots:
         viewer.Trigger("OpenFolder1");
         QVERIFY(TestPlatform().Messages.isEmpty());
 
-        // Exactly the ".jpg" names, in the folder listing's order, folders and dangling links included.
+        // Exactly the pictures' names, in the folder listing's order, folders and dangling links included.
         QStringList expected;
         for (const std::string& name : made.StripNames)
             expected << folder + QLatin1Char('/') + QString::fromStdString(name);

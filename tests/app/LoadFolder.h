@@ -35,7 +35,7 @@ inline void WriteFile(const fs::path& path, const std::string& bytes) {
 struct TLoadFolder {
     fs::path Folder;
     std::vector<std::string>
-        StripNames; // what the strip lists ("*.jpg" in any case), sorted as a folder listing
+        StripNames; // what the strip lists (picture names in any case), sorted as a folder listing
     std::vector<std::string> NotFiles; // those of them that are no regular file (a folder, a dangling link)
     std::vector<std::string> CameraPhotos; // whole camera photos: their lists must fill when shown
     std::vector<std::string> Missing;      // camera photos not found in the samples folder
@@ -77,8 +77,9 @@ inline quillmark::craft::TiffBlock LyingBlock(int variant) {
     return t;
 }
 
-// What the strip lists of an existing folder: its ".jpg" names in any letter case, sorted, and which
-// of them are no regular file.
+// What the strip lists of an existing folder: its entries named as pictures (the folder holds JPEG, TIFF and
+// GIF names only, and nothing unnamed that holds a picture), in any letter case, sorted, and which of them
+// are no regular file.
 inline TLoadFolder ListLoadFolder(const fs::path& folder) {
     TLoadFolder listed;
     listed.Folder = folder;
@@ -87,7 +88,7 @@ inline TLoadFolder ListLoadFolder(const fs::path& folder) {
         for (char& ch : ext)
             ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
         ++listed.Files;
-        if (ext != ".jpg") continue;
+        if (ext != ".jpg" && ext != ".tif" && ext != ".gif") continue;
         listed.StripNames.push_back(entry.path().filename().string());
         std::error_code error;
         if (!fs::is_regular_file(entry.path(), error))
@@ -187,7 +188,7 @@ inline TLoadFolder MakeLoadFolder(const fs::path& folder, int count, const fs::p
             add(prefix + "crafted-damaged.jpg", damaged(own, i % 32 < 16));
             break;
         case 6:
-            add(prefix + "scan.tif", tiff); // not listed: only ".jpg" names are
+            add(prefix + "scan.tif", tiff);
             break;
         case 7:
             add(prefix + "tiff-named.jpg", i % 32 < 16 ? tiff : LyingBlock(i).Build());

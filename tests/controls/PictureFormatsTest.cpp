@@ -1,0 +1,280 @@
+// Every photo format the viewer shows, told by content and decoded through the one decoding layer: the
+// camera samples of each format, upright once (HEIF's own transformations, never the EXIF tag on top),
+// converted from their colour profile, and raw files without picture data drawn from their preview or
+// failing with a reason.
+#include "PictureFormats.h"
+#include "PictureDecoder.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageWriter>
+#include <QtTest>
+
+#include <jxl/encode.h>
+#include <libheif/heif.h>
+
+#include <vector>
+
+using namespace quillmark;
+
+namespace {
+
+QByteArray Sample(const char* name) {
+    QFile file(QStringLiteral(QUILLMARK_SAMPLES_DIR "/") + QString::fromLatin1(name));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
+}
+
+// A wide picture, red on its left half and blue on its right, stored as a file turned by orientation 6
+// (a quarter turn clockwise): shown upright it is tall, red above blue.
+QImage StoredHalves() {
+    QImage image(64, 32, QImage::Format_RGB888);
+    image.fill(Qt::blue);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            image.setPixelColor(x, y, Qt::red);
+    return image;
+}
+
+// A TIFF block with orientation 6, as EXIF in a HEIF.
+QByteArray ExifOrientation6() {
+    return QByteArray("MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0\0\0\0\0", 26);
+}
+
+heif_error WriteToArray(heif_context*, const void* data, size_t size, void* userdata) {
+    static_cast<QByteArray*>(userdata)->append(static_cast<const char*>(data), qsizetype(size));
+    return heif_error{heif_error_Ok, heif_suberror_Unspecified, "ok"};
+}
+
+// A HEIF whose item carries the turn (irot) and whose EXIF repeats it, as phones write them.
+QByteArray TurnedHeif() {
+    heif_context* context = heif_context_alloc();
+    heif_encoder* encoder = nullptr;
+    QByteArray bytes;
+    if (heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder).code == heif_error_Ok) {
+        heif_encoder_set_lossy_quality(encoder, 95);
+        const QImage stored = StoredHalves();
+        heif_image* image = nullptr;
+        heif_image_create(stored.width(), stored.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB,
+                          &image);
+        heif_image_add_plane(image, heif_channel_interleaved, stored.width(), stored.height(), 8);
+        int stride = 0;
+        uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+        for (int y = 0; y < stored.height(); ++y)
+            memcpy(plane + y * stride, stored.constScanLine(y), size_t(stored.width() * 3));
+        heif_encoding_options* options = heif_encoding_options_alloc();
+        options->image_orientation = heif_orientation_rotate_90_cw;
+        heif_image_handle* handle = nullptr;
+        if (heif_context_encode_image(context, image, encoder, options, &handle).code == heif_error_Ok) {
+            heif_image_handle* thumbnail = nullptr;
+            if (heif_context_encode_thumbnail(context, image, handle, encoder, options, 32, &thumbnail)
+                    .code == heif_error_Ok)
+                heif_image_handle_release(thumbnail);
+            const QByteArray exif = ExifOrientation6();
+            heif_context_add_exif_metadata(context, handle, exif.constData(), int(exif.size()));
+            heif_writer writer{1, WriteToArray};
+            heif_context_write(context, &writer, &bytes);
+            heif_image_handle_release(handle);
+        }
+        heif_encoding_options_free(options);
+        heif_image_release(image);
+        heif_encoder_release(encoder);
+    }
+    heif_context_free(context);
+    return bytes;
+}
+
+// A lossless JPEG XL of the same picture, its codestream oriented 6.
+QByteArray TurnedJxl() {
+    JxlEncoder* encoder = JxlEncoderCreate(nullptr);
+    JxlBasicInfo info;
+    JxlEncoderInitBasicInfo(&info);
+    info.xsize = 64;
+    info.ysize = 32;
+    info.bits_per_sample = 8;
+    info.num_color_channels = 3;
+    info.uses_original_profile = JXL_TRUE;
+    info.orientation = JXL_ORIENT_ROTATE_90_CW;
+    JxlEncoderSetBasicInfo(encoder, &info);
+    JxlColorEncoding color;
+    JxlColorEncodingSetToSRGB(&color, JXL_FALSE);
+    JxlEncoderSetColorEncoding(encoder, &color);
+    JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(encoder, nullptr);
+    JxlEncoderSetFrameLossless(settings, JXL_TRUE);
+    const QImage stored = StoredHalves();
+    std::vector<uint8_t> pixels;
+    for (int y = 0; y < stored.height(); ++y)
+        pixels.insert(pixels.end(), stored.constScanLine(y), stored.constScanLine(y) + stored.width() * 3);
+    const JxlPixelFormat format{3, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0};
+    JxlEncoderAddImageFrame(settings, &format, pixels.data(), pixels.size());
+    JxlEncoderCloseInput(encoder);
+    QByteArray bytes(4096, '\0');
+    uint8_t* next = reinterpret_cast<uint8_t*>(bytes.data());
+    size_t avail = size_t(bytes.size());
+    while (JxlEncoderProcessOutput(encoder, &next, &avail) == JXL_ENC_NEED_MORE_OUTPUT) {
+        const qsizetype used = next - reinterpret_cast<uint8_t*>(bytes.data());
+        bytes.resize(bytes.size() * 2);
+        next = reinterpret_cast<uint8_t*>(bytes.data()) + used;
+        avail = size_t(bytes.size() - used);
+    }
+    bytes.resize(next - reinterpret_cast<uint8_t*>(bytes.data()));
+    JxlEncoderDestroy(encoder);
+    return bytes;
+}
+
+bool Near(QColor a, QColor b) {
+    return qAbs(a.red() - b.red()) <= 24 && qAbs(a.green() - b.green()) <= 24 &&
+           qAbs(a.blue() - b.blue()) <= 24;
+}
+
+} // namespace
+
+class PictureFormatsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void samplesDecode_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QSize>("size"); // upright; empty when the file cannot be drawn
+        QTest::newRow("HEIC") << "iPhone_11_Pro.heic" << int(TPictureKind::Heif) << QSize(3024, 4032);
+        QTest::newRow("HEIF mif1") << "QuickTime.heic" << int(TPictureKind::Heif) << QSize(-1, -1);
+        QTest::newRow("AVIF") << "Canon_EOS_70D.avif" << int(TPictureKind::Avif) << QSize(5472, 3648);
+        QTest::newRow("WebP turned") << "Nikon_COOLPIX_P7000.webp" << int(TPictureKind::WebP)
+                                     << QSize(2736, 3648);
+        QTest::newRow("PNG") << "PNG.png" << int(TPictureKind::Png) << QSize(16, 16);
+        QTest::newRow("JPEG XL") << "JXL2.jxl" << int(TPictureKind::Jxl) << QSize(-1, -1);
+        QTest::newRow("TIFF") << "Arbitro.tiff" << int(TPictureKind::Tiff) << QSize(174, 38);
+        QTest::newRow("JPEG") << "Canon_40D.jpg" << int(TPictureKind::Jpeg) << QSize(100, 68);
+        QTest::newRow("CR2") << "CanonRaw.cr2" << int(TPictureKind::Raw) << QSize(-1, -1);
+        QTest::newRow("CR3") << "CanonRaw.cr3" << int(TPictureKind::Raw) << QSize(-1, -1);
+        QTest::newRow("DNG") << "DNG.dng" << int(TPictureKind::Raw) << QSize(-1, -1);
+        QTest::newRow("RAF") << "FujiFilm.raf" << int(TPictureKind::Raw) << QSize(-1, -1);
+        QTest::newRow("RW2") << "Panasonic.rw2" << int(TPictureKind::Raw) << QSize(-1, -1);
+        QTest::newRow("MRW") << "Minolta.mrw" << int(TPictureKind::Raw) << QSize(-1, -1);
+        QTest::newRow("CRW") << "CanonRaw.crw" << int(TPictureKind::Raw) << QSize(-1, -1);
+        QTest::newRow("X3F") << "Sigma.x3f" << int(TPictureKind::Raw) << QSize(-1, -1);
+        QTest::newRow("IIQ") << "PhaseOne.iiq" << int(TPictureKind::Raw) << QSize(-1, -1);
+        QTest::newRow("PSD") << "Photoshop.psd" << int(TPictureKind::Unknown) << QSize(-1, -1);
+    }
+    void samplesDecode() {
+        QFETCH(QString, name);
+        QFETCH(int, kind);
+        QFETCH(QSize, size);
+        const QByteArray data = Sample(name.toLatin1().constData());
+        QVERIFY(!data.isEmpty());
+        QCOMPARE(int(SniffPicture(data.left(kSniffBytes))), kind);
+        const DecodeResult whole = DecodePicture(data);
+        const DecodeResult fitted = DecodePictureFitted(data, QSize(160, 160));
+        const DecodeResult view = DecodePictureForView(data, QSize(800, 600));
+        if (!size.isValid()) {
+            // Samples without picture data: drawn from a preview, or refused with a reason (the kinds
+            // only Qt reads say no more than that they failed).
+            if (kind == int(TPictureKind::Unknown) || kind == int(TPictureKind::Tiff)) return;
+            for (const DecodeResult* result : {&whole, &fitted, &view})
+                QVERIFY2(result->status == DecodeStatus::Decoded || !result->reason.isEmpty(),
+                         qPrintable(name));
+            return;
+        }
+        for (const DecodeResult* result : {&whole, &fitted, &view}) {
+            QCOMPARE(int(result->status), int(DecodeStatus::Decoded));
+            QCOMPARE(result->picture->SourceSize(), size);
+        }
+        QCOMPARE(whole.picture->Image().size(), size);
+        const QSize kept = fitted.picture->Image().size();
+        QVERIFY(kept.width() <= 160 && kept.height() <= 160);
+        // The strip's reduction has the photo's shape: turned as the photo is.
+        QCOMPARE(kept.width() >= kept.height(), size.width() >= size.height());
+    }
+
+    // Cut and damaged files of every kind another library decodes end with a picture or a reason, never
+    // a crash.
+    void hostileFilesFailWithAReason() {
+        QByteArray made[] = {TurnedHeif(), TurnedJxl()};
+        QList<QByteArray> files = {made[0], made[1]};
+        for (const char* name : {"iPhone_11_Pro.heic", "Canon_EOS_70D.avif", "CanonRaw.cr3", "DNG.dng",
+                                 "FujiFilm.raf", "Panasonic.rw2", "CanonRaw.cr2"})
+            files << Sample(name);
+        quint32 seed = 7;
+        for (const QByteArray& file : files) {
+            for (int round = 0; round < 6; ++round) {
+                QByteArray bytes = file.left(qMax<qsizetype>(16, file.size() * (round + 1) / 7));
+                for (int flips = 0; flips < round * 3; ++flips) {
+                    seed = seed * 1103515245u + 12345u;
+                    bytes[qsizetype(seed % quint32(bytes.size()))] = char(seed >> 16);
+                }
+                for (const DecodeResult& result :
+                     {DecodePicture(bytes), DecodePictureFitted(bytes, QSize(64, 64)),
+                      DecodePictureForView(bytes, QSize(64, 64))})
+                    QVERIFY(result.status == DecodeStatus::Decoded ? result.picture != nullptr
+                                                                   : result.picture == nullptr);
+            }
+        }
+    }
+
+    // A HEIF's strip cell comes from its thumbnail item when that covers the cell, turned as the photo is;
+    // the view always decodes the photo itself.
+    void heifThumbnailItemServesTheStrip() {
+        const QByteArray data = TurnedHeif();
+        const DecodeResult cell = DecodePictureFitted(data, QSize(16, 16));
+        QVERIFY(cell.embedded);
+        QCOMPARE(cell.picture->SourceSize(), QSize(32, 64));
+        QCOMPARE(cell.picture->Image().size(), QSize(8, 16));
+        QVERIFY(!DecodePictureFitted(data, QSize(48, 48)).embedded); // the 32-pixel thumbnail is too small
+        QVERIFY(!DecodePictureForView(data, QSize(16, 16)).embedded);
+    }
+
+    // Pictures whose format carries its own turn are turned once: the EXIF tag repeating it is not applied
+    // on top, whichever way the picture is decoded.
+    void turnedOnceByTheFilesOwnTransformation_data() {
+        QTest::addColumn<QByteArray>("data");
+        QTest::newRow("HEIF irot with EXIF 6") << TurnedHeif();
+        QTest::newRow("JPEG XL orientation 6") << TurnedJxl();
+    }
+    void turnedOnceByTheFilesOwnTransformation() {
+        QFETCH(QByteArray, data);
+        QVERIFY(!data.isEmpty());
+        QCOMPARE(PictureOrientation(data), 1);
+        for (const DecodeResult& result : {DecodePicture(data), DecodePictureFitted(data, QSize(16, 16)),
+                                           DecodePictureForView(data, QSize(20, 20))}) {
+            QCOMPARE(int(result.status), int(DecodeStatus::Decoded));
+            QCOMPARE(result.picture->SourceSize(), QSize(32, 64));
+            const QImage& image = result.picture->Image();
+            QVERIFY(image.height() > image.width());
+            QVERIFY(Near(image.pixelColor(image.width() / 2, image.height() / 8), Qt::red));
+            QVERIFY(Near(image.pixelColor(image.width() / 2, image.height() * 7 / 8), Qt::blue));
+        }
+    }
+
+    // A photo with its own profile is converted to the screen's colours (sRGB here); one in sRGB, or
+    // without a profile, keeps its values.
+    void colourProfileIsConverted_data() {
+        QTest::addColumn<int>("space");
+        QTest::newRow("Display P3") << int(QColorSpace::DisplayP3);
+        QTest::newRow("Adobe RGB") << int(QColorSpace::AdobeRgb);
+        QTest::newRow("sRGB") << int(QColorSpace::SRgb);
+    }
+    void colourProfileIsConverted() {
+        QFETCH(int, space);
+        const QColorSpace profile{QColorSpace::NamedColorSpace(space)};
+        const QColor stored(40, 180, 90);
+        QImage image(8, 8, QImage::Format_RGB32);
+        image.fill(stored);
+        image.setColorSpace(profile);
+        QByteArray png;
+        QBuffer buffer(&png);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG"));
+        const QColor expected =
+            profile.transformationToColorSpace(QColorSpace(QColorSpace::SRgb)).map(stored);
+        for (const DecodeResult& result : {DecodePicture(png), DecodePictureFitted(png, QSize(4, 4))}) {
+            const QColor shown = result.picture->Image().pixelColor(2, 2);
+            QVERIFY2(qAbs(shown.red() - expected.red()) <= 1 && qAbs(shown.green() - expected.green()) <= 1 &&
+                         qAbs(shown.blue() - expected.blue()) <= 1,
+                     qPrintable(shown.name() + QLatin1Char(' ') + expected.name()));
+        }
+        if (space != int(QColorSpace::SRgb)) QVERIFY(expected != stored);
+    }
+};
+
+QTEST_MAIN(PictureFormatsTest)
+#include "PictureFormatsTest.moc"
