@@ -4,6 +4,7 @@
 // or in the record's own eight bytes; bits 11-13 give its type, and types 0x2800 and 0x3000 are heaps
 // of their own. The photo's facts are kept as the EXIF fields that mean the same; previews are
 // regions of the file. Canon's editor may add a trailer holding XMP after the heap.
+#include "ScanSupport.h"
 #include "Scans.h"
 
 #include "../ByteView.h"
@@ -19,24 +20,10 @@ namespace quillmark {
 
 namespace {
 
-// Damage is noted, a few times at most: a file of ten thousand broken records says so once.
-void Note(TContainerScan& out, std::string text) {
-    constexpr size_t kMaxNotes = 32;
-    if (out.Notes.size() < kMaxNotes)
-        out.Notes.push_back(std::move(text));
-    else if (out.Notes.size() == kMaxNotes)
-        out.Notes.push_back("more damage not listed");
-}
+using namespace scans;
 
 constexpr std::string_view kTrailerMark("CANON OPTIONAL DATA\0", 20);
 constexpr uint16_t kAscii = 2, kShort = 3, kLong = 4, kRational = 5, kSRational = 10;
-
-std::string ReadSome(TByteSource& source, uint64_t offset, uint64_t n) {
-    std::string bytes(static_cast<size_t>(n), '\0');
-    const size_t got = source.ReadAt(offset, bytes.data(), bytes.size());
-    bytes.resize(std::min(got, bytes.size()));
-    return bytes;
-}
 
 std::string BigEndian(uint64_t value, int bytes) {
     std::string b;
@@ -373,11 +360,7 @@ bool ScanCrw(TByteSource& source, uint64_t fileSize, TContainerScan& out) {
         scan.Heap(heapStart, heapEnd - heapStart, 0);
         scan.Finish();
     } catch (const std::exception& e) {
-        // Only memory running out can throw here; what was found stays.
-        try {
-            Note(out, std::string("CRW scan stopped: ") + e.what());
-        } catch (...) {
-        }
+        NoteStop(out, "CRW", e);
     }
     return true;
 }

@@ -1,6 +1,7 @@
 // Minolta MRW: "\0MRM", the big-endian length of the header blocks, then the blocks (a 4-byte name
 // and a big-endian length each) before the raw data. PRD gives the picture's size, TTW is a whole
 // TIFF structure with the EXIF and maker note; WBG and RIF hold white balance and settings.
+#include "ScanSupport.h"
 #include "Scans.h"
 
 #include "../ByteView.h"
@@ -13,21 +14,7 @@ namespace quillmark {
 
 namespace {
 
-// Damage is noted, a few times at most: a file of ten thousand broken records says so once.
-void Note(TContainerScan& out, std::string text) {
-    constexpr size_t kMaxNotes = 32;
-    if (out.Notes.size() < kMaxNotes)
-        out.Notes.push_back(std::move(text));
-    else if (out.Notes.size() == kMaxNotes)
-        out.Notes.push_back("more damage not listed");
-}
-
-std::string ReadSome(TByteSource& source, uint64_t offset, uint64_t n) {
-    std::string bytes(static_cast<size_t>(n), '\0');
-    const size_t got = source.ReadAt(offset, bytes.data(), bytes.size());
-    bytes.resize(std::min(got, bytes.size()));
-    return bytes;
-}
+using namespace scans;
 
 void Blocks(TByteSource& source, uint64_t end, TContainerScan& out) {
     uint64_t pos = 8;
@@ -88,11 +75,7 @@ bool ScanMrw(TByteSource& source, uint64_t fileSize, TContainerScan& out) {
         }
         Blocks(source, end, out);
     } catch (const std::exception& e) {
-        // Only memory running out can throw here; what was found stays.
-        try {
-            Note(out, std::string("MRW scan stopped: ") + e.what());
-        } catch (...) {
-        }
+        NoteStop(out, "MRW", e);
     }
     return true;
 }

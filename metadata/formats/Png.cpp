@@ -2,6 +2,7 @@
 // lives in eXIf, iCCP and the text chunks (XMP in iTXt, and the "Raw profile type" hex texts
 // ImageMagick writes); a camera or editor may put them after the picture data, so the walk goes on to
 // IEND, stepping over IDAT without reading it.
+#include "ScanSupport.h"
 #include "Scans.h"
 
 #include "../ByteView.h"
@@ -16,14 +17,7 @@ namespace quillmark {
 
 namespace {
 
-// Damage is noted, a few times at most: a file of ten thousand broken records says so once.
-void Note(TContainerScan& out, std::string text) {
-    constexpr size_t kMaxNotes = 32;
-    if (out.Notes.size() < kMaxNotes)
-        out.Notes.push_back(std::move(text));
-    else if (out.Notes.size() == kMaxNotes)
-        out.Notes.push_back("more damage not listed");
-}
+using namespace scans;
 
 constexpr std::string_view kSignature("\x89PNG\r\n\x1a\n", 8);
 constexpr std::string_view kExifPrefix("Exif\0\0", 6);
@@ -33,18 +27,6 @@ constexpr std::string_view kXmpNamespace("http://ns.adobe.com/xap/1.0/\0", 29);
 // gigabyte of work even though each stays under kMaxBlockBytes.
 constexpr uint64_t kInflateBudget = 4 * kMaxBlockBytes;
 constexpr int kMaxPictureChunks = 250000;
-
-std::string ReadSome(TByteSource& source, uint64_t offset, uint64_t n) {
-    std::string bytes(static_cast<size_t>(n), '\0');
-    const size_t got = source.ReadAt(offset, bytes.data(), bytes.size());
-    bytes.resize(std::min(got, bytes.size()));
-    return bytes;
-}
-
-bool IsTiffHeader(std::string_view b) {
-    return b.size() >= 8 &&
-           (b.substr(0, 4) == std::string_view("II*\0", 4) || b.substr(0, 4) == std::string_view("MM\0*", 4));
-}
 
 struct TPngScan {
     TContainerScan& Out;
@@ -334,11 +316,7 @@ bool ScanPng(TByteSource& source, uint64_t fileSize, TContainerScan& out) {
         out.Format = "PNG";
         TPngScan{out}.Walk(source, fileSize);
     } catch (const std::exception& e) {
-        // Only memory running out can throw here; what was found stays.
-        try {
-            Note(out, std::string("PNG scan stopped: ") + e.what());
-        } catch (...) {
-        }
+        NoteStop(out, "PNG", e);
     }
     return true;
 }

@@ -1,6 +1,7 @@
 // Photoshop PSD (version 1) and PSB (version 2): a 26-byte big-endian header, the colour-mode data,
 // then the image resources, where Photoshop keeps EXIF, IPTC, XMP, the ICC profile and a JPEG
 // thumbnail. The layers and the picture after them are never read.
+#include "ScanSupport.h"
 #include "Scans.h"
 
 #include "../ByteView.h"
@@ -14,21 +15,7 @@ namespace quillmark {
 
 namespace {
 
-// Damage is noted, a few times at most: a file of ten thousand broken records says so once.
-void Note(TContainerScan& out, std::string text) {
-    constexpr size_t kMaxNotes = 32;
-    if (out.Notes.size() < kMaxNotes)
-        out.Notes.push_back(std::move(text));
-    else if (out.Notes.size() == kMaxNotes)
-        out.Notes.push_back("more damage not listed");
-}
-
-std::string ReadSome(TByteSource& source, uint64_t offset, uint64_t n) {
-    std::string bytes(static_cast<size_t>(n), '\0');
-    const size_t got = source.ReadAt(offset, bytes.data(), bytes.size());
-    bytes.resize(std::min(got, bytes.size()));
-    return bytes;
-}
+using namespace scans;
 
 // Photoshop's later thumbnail: a 28-byte header (format 1 is JFIF, then width and height) before
 // the JPEG itself.
@@ -142,11 +129,7 @@ bool ScanPsd(TByteSource& source, uint64_t fileSize, TContainerScan& out) {
         }
         Resources(source, at + 4, *length, out);
     } catch (const std::exception& e) {
-        // Only memory running out can throw here; what was found stays.
-        try {
-            Note(out, std::string("PSD scan stopped: ") + e.what());
-        } catch (...) {
-        }
+        NoteStop(out, "PSD", e);
     }
     return true;
 }

@@ -1,6 +1,7 @@
 // Fujifilm RAF: a big-endian header naming the camera, then an embedded JPEG (which carries the EXIF
 // and the Fujifilm maker note), Fujifilm's own records and the raw data. Only the header is read here;
 // the JPEG is left to the JPEG reader.
+#include "ScanSupport.h"
 #include "Scans.h"
 
 #include "../ByteView.h"
@@ -13,23 +14,9 @@ namespace quillmark {
 
 namespace {
 
-// Damage is noted, a few times at most: a file of ten thousand broken records says so once.
-void Note(TContainerScan& out, std::string text) {
-    constexpr size_t kMaxNotes = 32;
-    if (out.Notes.size() < kMaxNotes)
-        out.Notes.push_back(std::move(text));
-    else if (out.Notes.size() == kMaxNotes)
-        out.Notes.push_back("more damage not listed");
-}
+using namespace scans;
 
 constexpr std::string_view kMagic = "FUJIFILMCCD-RAW ";
-
-std::string ReadSome(TByteSource& source, uint64_t offset, uint64_t n) {
-    std::string bytes(static_cast<size_t>(n), '\0');
-    const size_t got = source.ReadAt(offset, bytes.data(), bytes.size());
-    bytes.resize(std::min(got, bytes.size()));
-    return bytes;
-}
 
 } // namespace
 
@@ -56,11 +43,7 @@ bool ScanRaf(TByteSource& source, uint64_t fileSize, TContainerScan& out) {
         out.EmbeddedJpeg = TFileRegion{offset, length};
         out.Previews.push_back({"Preview", "JPEG", {offset, length}, 0, 0});
     } catch (const std::exception& e) {
-        // Only memory running out can throw here; what was found stays.
-        try {
-            Note(out, std::string("RAF scan stopped: ") + e.what());
-        } catch (...) {
-        }
+        NoteStop(out, "RAF", e);
     }
     return true;
 }

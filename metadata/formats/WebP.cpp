@@ -1,6 +1,7 @@
 // WebP: a RIFF file of form WEBP. Its chunks are a fourcc, a little-endian 32-bit size and the data,
 // padded to an even length. The picture's size is in VP8X (the canvas) or else in the frame header of
 // VP8 (lossy) or VP8L (lossless); EXIF, XMP and the ICC profile have chunks of their own.
+#include "ScanSupport.h"
 #include "Scans.h"
 
 #include "../ByteView.h"
@@ -13,23 +14,9 @@ namespace quillmark {
 
 namespace {
 
-// Damage is noted, a few times at most: a file of ten thousand broken records says so once.
-void Note(TContainerScan& out, std::string text) {
-    constexpr size_t kMaxNotes = 32;
-    if (out.Notes.size() < kMaxNotes)
-        out.Notes.push_back(std::move(text));
-    else if (out.Notes.size() == kMaxNotes)
-        out.Notes.push_back("more damage not listed");
-}
+using namespace scans;
 
 constexpr std::string_view kExifPrefix("Exif\0\0", 6);
-
-std::string ReadSome(TByteSource& source, uint64_t offset, uint64_t n) {
-    std::string bytes(static_cast<size_t>(n), '\0');
-    const size_t got = source.ReadAt(offset, bytes.data(), bytes.size());
-    bytes.resize(std::min(got, bytes.size()));
-    return bytes;
-}
 
 uint32_t U24(const TByteView& v, uint64_t at) {
     return static_cast<uint32_t>(*v.U8(at)) | static_cast<uint32_t>(*v.U8(at + 1)) << 8 |
@@ -142,11 +129,7 @@ bool ScanWebP(TByteSource& source, uint64_t fileSize, TContainerScan& out) {
             riffEnd = 8 + riffSize;
         Walk(source, riffEnd, out);
     } catch (const std::exception& e) {
-        // Only memory running out can throw here; what was found stays.
-        try {
-            Note(out, std::string("WebP scan stopped: ") + e.what());
-        } catch (...) {
-        }
+        NoteStop(out, "WebP", e);
     }
     return true;
 }
