@@ -24,10 +24,13 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSplitter>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -225,7 +228,12 @@ void TForm1::BuildWindow() {
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setStretchFactor(2, 0);
-    Splitter1->setSizes({144, 1164 - 144 - 305, 305});
+    // The lists take 305 pixels, or as many as their four tabs need where the desktop's font is wider:
+    // the last tab would otherwise start hidden behind the tab bar's scroll arrows.
+    const int listsWidth =
+        std::max(305, PageControl2->tabBar()->sizeHint().width() +
+                          2 * PageControl2->style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
+    Splitter1->setSizes({144, 1164 - 144 - listsWidth, listsWidth});
     layout->addWidget(Splitter1, 1);
 
     // The bottom bar.

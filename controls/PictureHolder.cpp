@@ -154,6 +154,7 @@ void TPictureHolder::LoadFile(const QString& fileName) {
             LoadPrepared(fileName, PrepareThumbnailLoad(fileName, decodeBound_));
         } catch (const std::exception&) {
             isEmpty_ = true;
+            loadFailure_ = TLoadFailure::Undecodable;
         }
         return;
     }
@@ -270,10 +271,13 @@ void TPictureHolder::LoadBytes(const QByteArray& bytes, const QString& sourceFil
 
 void TPictureHolder::LoadPrepared(const QString& fileName, const TThumbnailLoad& load) {
     if (variant_ != Variant::Thumbnail) return;
+    // A thumbnail keeps why its load failed as well, so that its cell stops waiting for a picture.
     if (!load.Read) {
         isEmpty_ = true;
+        loadFailure_ = TLoadFailure::Unreadable;
         return;
     }
+    loadFailure_ = TLoadFailure::None;
     heldBytes_.clear();
     pendingBytes_ = nullptr;
     sourceIsGif_ = load.IsGif;
@@ -285,6 +289,7 @@ void TPictureHolder::LoadPrepared(const QString& fileName, const TThumbnailLoad&
     TakeDecoded(load);
     if (!load.Decoded) {
         isEmpty_ = true;
+        loadFailure_ = TLoadFailure::Undecodable;
         return;
     }
     Raise(OnPictureChange);
@@ -362,6 +367,7 @@ void TPictureHolder::AssignPicture(const TPictureHolder* source) {
     if (source) source->MakePendingBytes();
     const std::shared_ptr<const DecodedPicture> sourceDecoded = source ? source->decoded_ : nullptr;
     const bool sourceEmpty = !source || source->isEmpty_;
+    const TLoadFailure sourceFailure = source ? source->loadFailure_ : TLoadFailure::None;
     isEmpty_ = true;
     frameCountCache_ = -1;
     decoded_.reset();
@@ -373,6 +379,9 @@ void TPictureHolder::AssignPicture(const TPictureHolder* source) {
                                                                     : sourceEmpty || !sourceDecoded);
     if (holdsNothing) {
         ClearState();
+        // A copy of a thumbnail that could not be made waits for no picture either.
+        if (variant_ == Variant::Thumbnail && source && source->variant_ == variant_)
+            loadFailure_ = sourceFailure;
         Raise(OnPictureChange);
         if (variant_ == Variant::View) Raise(OnClear);
         return;

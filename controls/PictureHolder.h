@@ -80,8 +80,8 @@ public:
     // read. Never raises a failure: a file that cannot be read or decoded leaves the picture empty and
     // raises no change; the view's picture then records why (LoadFailure) and raises OnLoadFailure.
     void LoadFile(const QString& fileName);
-    // Why the last LoadFile of the view's picture failed; None after any load that succeeded, and after a
-    // clear.
+    // Why the last LoadFile (or, for a thumbnail, LoadPrepared) failed; None after any load that
+    // succeeded, and after a clear.
     TLoadFailure LoadFailure() const { return loadFailure_; }
     // What the decoder said of an Undecodable file of a kind it knows (a raw file without a preview);
     // empty when it said nothing more.

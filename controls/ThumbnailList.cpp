@@ -509,7 +509,9 @@ void TThumbnailList::DrawCell(QPainter& painter, int row, const QRect& cell, boo
         const int captionHeight = showCaption_ ? CaptionHeight() : 0;
         const QSize bound =
             DeviceSize(PictureArea(cell, captionHeight).size(), painter.device()->devicePixelRatio());
-        if (buffered_ && picture.IsEmpty() && !item.Filename().isEmpty() && item.Source() == tsFile) {
+        // A file that failed once is not read again at every repaint.
+        if (buffered_ && picture.IsEmpty() && !item.Filename().isEmpty() && item.Source() == tsFile &&
+            picture.LoadFailure() == TLoadFailure::None) {
             picture.SetDecodeBound(bound);
             picture.LoadFile(item.Filename());
         }

@@ -327,6 +327,53 @@ private slots:
         QVERIFY(fromCaller->Picture().IsEmpty()); // its picture is the caller's business
     }
 
+    void placeholderGivesWayWhenNoPictureComes() {
+        // A cell waits for its picture with a dashed frame in the palette's Mid colour; once the file has
+        // proved unreadable or undecodable the frame goes, in the cell, in a copy of the strip, and the
+        // file is not read again at every repaint.
+        QTemporaryDir dir;
+        const QString damaged = dir.filePath("damaged.jpg");
+        QVERIFY(WriteFile(damaged, QByteArray("\xFF\xD8\xFF\xE0 not a picture at all", 26)));
+        const struct {
+            QString path;
+            TLoadFailure failure;
+        } cases[] = {{dir.filePath("gone.jpg"), TLoadFailure::Unreadable},
+                     {damaged, TLoadFailure::Undecodable}};
+        for (const auto& c : cases) {
+            TThumbnailList list;
+            QPalette palette = list.palette();
+            palette.setColor(QPalette::Mid, QColor(255, 0, 255));
+            list.setPalette(palette);
+            SetUpLikeTheMainWindow(list);
+            TThumbnail* item = list.Thumbnails().AddThumbnail();
+            item->SetFilename(c.path);
+            item->SetCaption(QStringLiteral("x"));
+            const auto framed = [&list] {
+                const QRect cell = list.CellRect(0).translated(list.viewport()->pos());
+                return BoundsOf(list.grab().toImage().copy(cell), QColor(255, 0, 255), 10).isValid();
+            };
+            QVERIFY(framed());
+            item->Picture().LoadPrepared(c.path, PrepareThumbnailLoad(c.path, QSize(64, 64)));
+            QCOMPARE(item->Picture().LoadFailure(), c.failure);
+            QVERIFY2(!framed(), qPrintable(c.path));
+
+            TThumbnails copy;
+            copy.AddThumbnail()->Assign(*item);
+            list.SetThumbnails(copy);
+            QCOMPARE(list.Thumbnails().ThumbnailAt(0)->Picture().LoadFailure(), c.failure);
+            QVERIFY(!framed());
+
+            TThumbnail* fromFile = list.Thumbnails().ThumbnailAt(0);
+            fromFile->SetSource(tsFile);
+            fromFile->Picture().LoadFile(c.path);
+            const int decodes = fromFile->Picture().DecodeCount();
+            list.grab();
+            list.grab();
+            QCOMPARE(fromFile->Picture().DecodeCount(), decodes);
+            QCOMPARE(fromFile->Picture().LoadFailure(), c.failure);
+        }
+    }
+
     void thumbnailsKeepOnlyCellSizedPictures() {
         QTemporaryDir dir;
         const QString path = dir.filePath("camera.jpg");
