@@ -288,8 +288,12 @@ void TImageInfo::ListMakerEntry(uint16_t tag, uint16_t type, std::string_view ra
     std::string valueText;
     if (type == ttAscii) {
         // Only the head that can be shown is looked at for its closing zero.
-        const std::string_view head = raw.substr(0, textLimit);
-        valueText = "\"" + std::string(head.substr(0, head.find('\0'))) + "\"";
+        std::string_view head = raw.substr(0, textLimit);
+        head = head.substr(0, head.find('\0'));
+        // Cameras pad a text to its field with blanks ("FINE   "), which are no part of it.
+        while (!head.empty() && head.back() == ' ')
+            head.remove_suffix(1);
+        valueText = "\"" + std::string(head) + "\"";
     } else if (type == ttUndefined) {
         valueText = "\"" + std::string(raw.substr(0, textLimit)) + "\"";
     } else if (type == ttFloat || type == ttDouble) {

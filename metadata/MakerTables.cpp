@@ -27,7 +27,9 @@ constexpr TTagRow kNikonTable[] = {
     {0x0009, "AutoFlashMode", "Auto Flash Mode", "", "", nullptr},
     {0x000A, "Skip", "Skip", "", "", nullptr},
     {0x000B, "WhiteBiasValue", "White Bias Value", "", "", nullptr},
-    {0x000F, "DigitalZoom", "Digital Zoom", "", "", nullptr},
+    // Newer notes keep the ISO selection here and the tone compensation at 0x0081; the digital zoom
+    // is 0x0086.
+    {0x000F, "ISOSelection", "ISO Selection", "", "", nullptr},
     {0x0010, "Skip", "Skip", "", "", nullptr},
     {0x0011, "Skip", "Skip", "", "", nullptr},
     {0x001D, "SerialNumber", "Serial Number", "", "", MakerText},
@@ -39,7 +41,7 @@ constexpr TTagRow kNikonTable[] = {
     {0x0024, "TimeZone", "Time Zone", "", "", NikonWorldTime},
     {0x002A, "VignetteControl", "Vignette Control", "0:Off,1:Low,3:Normal,5:High", "", nullptr},
     {0x0080, "ImageAdjustment", "Image Adjustment", "", "", nullptr},
-    {0x0081, "ImageAdjustment", "Image Adjustment", "", "", nullptr},
+    {0x0081, "ToneComp", "Tone Compensation", "", "", nullptr},
     {0x0082, "Adapter", "Adapter", "", "", nullptr},
     {0x0083, "LensType", "Lens Type", "", "", NikonLensType},
     {0x0084, "Lens", "Lens information", "", "", DecodeNikonLens},

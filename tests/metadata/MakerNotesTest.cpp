@@ -244,7 +244,7 @@ TEST(MakerNotes, NikonLayoutComesFromTheNote) {
                                 true)(at);
         }));
         EXPECT_EQ(r.MakerLines(),
-                  (std::vector<std::string>{"Quality = \"FINE  \"", "Color Mode = \"COLOR\""}));
+                  (std::vector<std::string>{"Quality = \"FINE\"", "Color Mode = \"COLOR\""}));
     }
 }
 
@@ -300,7 +300,7 @@ TEST(MakerNotes, FujifilmIsLittleEndianInsideABigEndianBlock) {
         return inner.Build();
     };
     ReadPhoto r(Photo(true, "FUJIFILM", "0220", fuji));
-    EXPECT_EQ(r.MakerLines(), (std::vector<std::string>{"Sharpness = Normal", "Quality = \"NORMAL \"",
+    EXPECT_EQ(r.MakerLines(), (std::vector<std::string>{"Sharpness = Normal", "Quality = \"NORMAL\"",
                                                         "AEWarning = Over exposure"}));
     EXPECT_TRUE(r.info().BigEndian);
     EXPECT_TRUE(r.data.BigEndian);
@@ -467,15 +467,15 @@ TEST(MakerNotes, RealCameraNotes) {
          {"Self Timer = Off", "Compression Rate = Fine", "CCD ISO = Auto", "Metering Mode = Evaluative",
           "Exposure Mode = Easy", "Long focal = 17.4 mm", "Short focal = 5.8 mm",
           "ImageType = \"IMG:DIGITAL IXUS 40 JPEG\""}},
-        {"Fujifilm_FinePix_E500.jpg", {"Quality = \"FINE   \"", "Sharpness = Normal", "WhiteBalance = Auto"}},
+        {"Fujifilm_FinePix_E500.jpg", {"Quality = \"FINE\"", "Sharpness = Normal", "WhiteBalance = Auto"}},
         {"nikon-e950.jpg", {"FamilyID = \"08.00\"", "Quality = 2 Mpixel Fine", "ColorMode = Color"}},
         {"Nikon_COOLPIX_P1.jpg", {"Family ID = \"....\"", "ISO Speed = 0, 0", "Color Mode = \"COLOR\""}},
         // A last value past the note's end costs only itself.
         {"nikon-gps-DSCN0010.jpg",
-         {"Color Mode = \"COLOR\"", "Quality = \"FINE   \"", "Focus Mode = \"AF-S  \""}},
+         {"Color Mode = \"COLOR\"", "Quality = \"FINE\"", "Focus Mode = \"AF-S\""}},
         // A big-endian note inside a little-endian block.
         {"Nikon_D70s_bigendian_note.jpg",
-         {"ISO Speed = 0, 1000", "Quality = \"NORMAL \"", "White Balance = \"AUTO        \"",
+         {"ISO Speed = 0, 1000", "Quality = \"NORMAL\"", "White Balance = \"AUTO\"",
           "Lens information = 18.0-70.0(mm)  F3.5-F4.5"}},
         {"Olympus_u1020_damaged.jpg",
          {"SpecialMode = 0, 0, 0", "Camera ID = \"OLYMPUS DIGITAL CAMERA         .\"", "Macro = Off"}},
