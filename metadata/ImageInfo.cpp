@@ -1,5 +1,6 @@
 #include "ImageInfo.h"
 
+#include "ByteView.h"
 #include "ImgData.h"
 #include "MakerNotes.h"
 #include "ReaderSettings.h"
@@ -224,6 +225,27 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
         case 0x927C:
             HandOffMakerNote(bytes, valuePos);
             break;
+        case 0xC634: {
+            // A DNG keeps the original raw file's maker note here: "Adobe\0MakN", its length, its byte
+            // order and where it lay in that file. Its value offsets count from that file's header,
+            // which the maker walk's shift search undoes; it is read in its own byte order.
+            const TByteView priv(bytes);
+            const auto mark = priv.Sub(14, 2);
+            if (bytes.substr(0, 10) != std::string_view("Adobe\0MakN", 10) || !mark ||
+                (mark->Data() != "II" && mark->Data() != "MM"))
+                break;
+            const auto length = priv.U32(10, true);
+            if (!length || *length < 6) break;
+            const auto note = priv.Sub(20, uint64_t{*length} - 6);
+            const auto origin = priv.U32(16, true);
+            if (!note || !origin) break;
+            const bool outer = std::exchange(BigEndian, mark->Data() == "MM");
+            MakerValueBase = 1 - int64_t{*origin};
+            HandOffMakerNote(note->Data(), valuePos + 20);
+            MakerValueBase.reset();
+            BigEndian = outer;
+            break;
+        }
         default:
             break;
         }

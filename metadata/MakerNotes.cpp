@@ -208,7 +208,9 @@ void TImageInfo::WalkMakerDirectory(const std::string& makerNote, std::span<cons
         if (count == 0) return;
         // The check of where the values lie reads every entry once more: it counts as work.
         if (!Budget().Step(count)) return;
-        const std::optional<int64_t> shift = ValueShift(note, D, count, B);
+        const std::optional<int64_t> shift = MakerValueBase
+                                                 ? std::optional<int64_t>(*MakerValueBase - (D - B + 1))
+                                                 : ValueShift(note, D, count, B);
         if (!shift) {
             if (detail)
                 AppendTrace(MakerTrace,
