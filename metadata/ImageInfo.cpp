@@ -433,7 +433,10 @@ void TImageInfo::NoteCut(int32_t listId) {
 // here, charged as allocated: the entry itself, the strings it owns, and what the list grows by.
 bool TImageInfo::Admits(TTagEntry& entry, const std::vector<TTagEntry>& list) {
     // Once a list was cut, it ends with the note that says so.
-    if (entry.Tag == 0 && !(entry.Group == tgGPS && entry.Name == "GPSVersionID")) return false;
+    // Tag 0 marks an empty entry, except where a directory really has it: GPS's version, and the
+    // version a maker writes first in its note (Minolta's "MLT0", Pentax's, Fujifilm's).
+    if (entry.Tag == 0 && !TagZeroIsReal && !(entry.Group == tgGPS && entry.Name == "GPSVersionID"))
+        return false;
     if (CutNoted[entry.ListId == 1 ? 1 : 0]) return false;
     TReadBudget& budget = Budget();
     if (static_cast<int64_t>(Entries.size() + ThumbEntries.size()) >= kMaxEntries) {

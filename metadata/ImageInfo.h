@@ -189,6 +189,8 @@ private:
     // as (note position, directory position in the note): a note or directory that many entries
     // point at is walked once.
     std::set<int64_t> MakerNotesWalked;
+    // Set while a maker directory's own entry is stored: its tag 0 is a tag, not the empty entry.
+    bool TagZeroIsReal = false;
     std::set<std::pair<int64_t, int64_t>> MakerVisited;
     std::optional<bool> ThumbnailRead; // set once the thumbnail directory was read: whether it could be
     bool TraceCut = false;

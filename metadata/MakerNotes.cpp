@@ -341,7 +341,9 @@ void TImageInfo::ListMakerEntry(uint16_t tag, uint16_t type, std::string_view ra
         e.FieldType = type;
         e.Raw = std::string(KeptBytes(raw));
         e.Text = multi ? std::move(valueText) : std::move(display);
+        const bool outer = std::exchange(TagZeroIsReal, true);
         AddEntry(std::move(e));
+        TagZeroIsReal = outer;
     }
 }
 
