@@ -61,7 +61,7 @@ TEST(Formats, RealFilesOfEveryFormat) {
         {"Panasonic.rw2", "RW2", "Panasonic", "DMC-LX3", "2008:08:06 15:21:56", "3648x2736",
          "ImageStabilization", "On, Mode 2"},
         {"Minolta.mrw", "MRW", "Konica Minolta Camera, Inc.", "DiMAGE A2", "2004:11:18 23:14:58", "3264x2448",
-         "", ""},
+         "MinoltaQuality", "Raw"},
         {"PhaseOne.iiq", "IIQ", "Leaf", "Credo 40", "2013:06:19 15:44:21", "7320x5484", "", ""},
         {"DNG.dng", "DNG", "Canon", "Canon EOS 350D DIGITAL", "2005:08:03 18:59:18", "3516x2328",
          "Focus Mode", "One-Shot"},
