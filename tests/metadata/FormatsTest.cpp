@@ -404,3 +404,40 @@ TEST(Formats, WhatAScanHandsOver) {
     ASSERT_TRUE(d.ProcessBytesWithScan("x", padding, HandOver));
     EXPECT_EQ(d.ExifFileOffset, -1);
 }
+
+// A DNG's copy of the original file's maker note (DNGPrivateData): its offsets count from where the
+// note lay in that file, and whatever the header claims, nothing is read outside the copy.
+TEST(Formats, DngPrivateMakerNote) {
+    const auto wrapped = [](uint32_t origin, const std::string& mark, int32_t lengthSlack) {
+        // One Canon entry, ImageType, whose 8 bytes follow the directory.
+        const std::string note = craft::U16(1, false) + craft::U16(0x0006, false) +
+                                 craft::U16(ttAscii, false) + craft::U32(8, false) +
+                                 craft::U32(origin + 18, false) + craft::U32(0, false) +
+                                 std::string("Acme 1\0\0", 8);
+        const auto length = static_cast<uint32_t>(static_cast<int64_t>(note.size()) + 6 + lengthSlack);
+        return std::string("Adobe\0MakN", 10) + craft::U32(length, true) + mark + craft::U32(origin, true) +
+               note;
+    };
+    struct Row {
+        const char* what;
+        std::string priv;
+        const char* imageType;
+    };
+    const Row rows[] = {
+        {"at its origin", wrapped(51234, "II", 0), "Acme 1"},
+        {"origin at the top of the range", wrapped(0xFFFFFFE0u, "II", 0), "Acme 1"},
+        {"length past the field", wrapped(51234, "II", 1000), ""},
+        {"no byte order", wrapped(51234, "XX", 0), ""},
+        {"cut header", std::string("Adobe\0MakN\0\0", 12), ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TiffBlock t(false);
+        t.Ascii(0, 0x010F, "Canon").Undefined(0, 0xC634, row.priv);
+        TimgData d;
+        ASSERT_TRUE(d.ProcessBytes("p.dng", t.Build())) << d.ErrorText;
+        ASSERT_TRUE(d.ExifReader);
+        EXPECT_EQ(d.ExifReader->LookupTagValue("ImageType", 1),
+                  *row.imageType ? "\"" + std::string(row.imageType) + "\"" : "");
+    }
+}
