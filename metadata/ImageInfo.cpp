@@ -1,5 +1,6 @@
 #include "ImageInfo.h"
 
+#include "ByteView.h"
 #include "ImgData.h"
 #include "MakerNotes.h"
 #include "ReaderSettings.h"
@@ -224,6 +225,27 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
         case 0x927C:
             HandOffMakerNote(bytes, valuePos);
             break;
+        case 0xC634: {
+            // A DNG keeps the original raw file's maker note here: "Adobe\0MakN", its length, its byte
+            // order and where it lay in that file. Its value offsets count from that file's header,
+            // which the maker walk's shift search undoes; it is read in its own byte order.
+            const TByteView priv(bytes);
+            const auto mark = priv.Sub(14, 2);
+            if (bytes.substr(0, 10) != std::string_view("Adobe\0MakN", 10) || !mark ||
+                (mark->Data() != "II" && mark->Data() != "MM"))
+                break;
+            const auto length = priv.U32(10, true);
+            if (!length || *length < 6) break;
+            const auto note = priv.Sub(20, uint64_t{*length} - 6);
+            const auto origin = priv.U32(16, true);
+            if (!note || !origin) break;
+            const bool outer = std::exchange(BigEndian, mark->Data() == "MM");
+            MakerValueBase = 1 - int64_t{*origin};
+            HandOffMakerNote(note->Data(), valuePos + 20);
+            MakerValueBase.reset();
+            BigEndian = outer;
+            break;
+        }
         default:
             break;
         }
@@ -411,7 +433,10 @@ void TImageInfo::NoteCut(int32_t listId) {
 // here, charged as allocated: the entry itself, the strings it owns, and what the list grows by.
 bool TImageInfo::Admits(TTagEntry& entry, const std::vector<TTagEntry>& list) {
     // Once a list was cut, it ends with the note that says so.
-    if (entry.Tag == 0 && !(entry.Group == tgGPS && entry.Name == "GPSVersionID")) return false;
+    // Tag 0 marks an empty entry, except where a directory really has it: GPS's version, and the
+    // version a maker writes first in its note (Minolta's "MLT0", Pentax's, Fujifilm's).
+    if (entry.Tag == 0 && !TagZeroIsReal && !(entry.Group == tgGPS && entry.Name == "GPSVersionID"))
+        return false;
     if (CutNoted[entry.ListId == 1 ? 1 : 0]) return false;
     TReadBudget& budget = Budget();
     if (static_cast<int64_t>(Entries.size() + ThumbEntries.size()) >= kMaxEntries) {

@@ -142,6 +142,9 @@ public:
     std::string MakerNoteRaw;
     int32_t MakerNotePos = 0;
     bool MakerNoteDecoded = false;
+    // Where a maker note's value offsets count from, as a position in the note, when the container
+    // says so (a DNG's copy of the original file's note); unset, the layout and the shift search say.
+    std::optional<int64_t> MakerValueBase;
     std::string UserCommentText;
     int32_t UserCommentPos = 0, UserCommentLength = 0;
     int32_t DateTimePos = 0, DateTimeOriginalPos = 0, DateTimeDigitizedPos = 0;
@@ -186,6 +189,8 @@ private:
     // as (note position, directory position in the note): a note or directory that many entries
     // point at is walked once.
     std::set<int64_t> MakerNotesWalked;
+    // Set while a maker directory's own entry is stored: its tag 0 is a tag, not the empty entry.
+    bool TagZeroIsReal = false;
     std::set<std::pair<int64_t, int64_t>> MakerVisited;
     std::optional<bool> ThumbnailRead; // set once the thumbnail directory was read: whether it could be
     bool TraceCut = false;

@@ -130,6 +130,8 @@ public:
     TRange Xmp{0, 0};        // the value of XMLPacket tag 0x02BC in IFD0, if any
     TRange JpgFromRaw{0, 0}; // the value of Panasonic's tag 0x002E in IFD0 (RW2): a JPEG with the EXIF
     bool DngVersion = false; // IFD0 carries DNGVersion (0xC612)
+    // Panasonic's sensor borders in IFD0 (tags 4 to 7: top, left, bottom, right): the picture's size.
+    uint32_t Borders[4] = {0, 0, 0, 0};
     uint16_t Ifd0Entries = 0;
     bool Ifd0Whole = false; // IFD0's entries all lie inside the file
 
@@ -182,6 +184,8 @@ private:
             if (tag == 0x002E && depth == 0 && JpgFromRaw.End == 0 && size > 4 && value < FileSize)
                 JpgFromRaw = {value, value + std::min(size, FileSize - value)};
             if (tag == 0xC612 && depth == 0) DngVersion = true;
+            if (tag >= 0x0004 && tag <= 0x0007 && depth == 0 && size <= 4)
+                Borders[tag - 4] = U16(e + 2) == 3 ? U16(e + 8) : static_cast<uint32_t>(value);
             if (tag == 0x014A || tag == 0x8769 || tag == 0xA005 || tag == 0x8825) {
                 // As the walk does: the first offset the value holds.
                 char first[4];
@@ -265,6 +269,8 @@ void TimgData::Reset() {
     IptcReader.reset();
     BigEndian = false;
     FrameWidth = FrameHeight = 0;
+    ContainerOrientation = 0;
+    FrameIsPhotoSize = false;
     BlockBase = 9;
     FormatName.clear();
     XmpPackets.clear();
@@ -603,7 +609,17 @@ bool TimgData::ScanTiff(TByteSource& source, uint64_t fileSize) {
         const TFileRegion jpeg{layout.JpgFromRaw.Begin, layout.JpgFromRaw.End - layout.JpgFromRaw.Begin};
         Previews.push_back({"JpgFromRaw", "JPEG", {SourceOrigin + jpeg.Offset, jpeg.Length}, 0, 0});
         ReadingTiff = false;
-        if (ReadEmbeddedJpeg(source, jpeg)) return true;
+        // The JPEG's EXIF tells the JPEG's size; the sensor's borders tell the photo's.
+        const uint32_t* b = layout.Borders;
+        const bool sized = b[2] > b[0] && b[3] > b[1];
+        if (ReadEmbeddedJpeg(source, jpeg)) {
+            if (sized) {
+                FrameWidth = ClampToInt32(int64_t{b[3]} - b[1]);
+                FrameHeight = ClampToInt32(int64_t{b[2]} - b[0]);
+                FrameIsPhotoSize = true;
+            }
+            return true;
+        }
         ReadingTiff = true;
         ContainerNotes.push_back("the JPEG of tag 0x002E holds no EXIF");
         SectionCount = 0;
@@ -921,6 +937,13 @@ bool TimgData::ReadContainer(TScanFunction scan, TByteSource& source, uint64_t f
             s.Data[1] = static_cast<char>(s.Data.size() & 0xFF);
         }
         CommentSection = SectionCount;
+    }
+    if (found.Orientation >= 1 && found.Orientation <= 8) ContainerOrientation = found.Orientation;
+    // A container whose EXIF is its preview's (RAF) knows the picture's own size better than it.
+    if (found.EmbeddedJpeg && found.Width > 0 && found.Height > 0) {
+        FrameWidth = ClampToInt32(found.Width);
+        FrameHeight = ClampToInt32(found.Height);
+        FrameIsPhotoSize = true;
     }
     if (FrameWidth == 0 && found.Width > 0 && found.Height > 0) {
         FrameWidth = ClampToInt32(found.Width);

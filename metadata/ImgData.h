@@ -76,6 +76,11 @@ public:
     int32_t SectionCount = 0;
     // The picture's own size from the JPEG frame header (0 when none was met before the picture data).
     int32_t FrameWidth = 0, FrameHeight = 0;
+    // How the container itself turns the picture (HEIF's irot and imir), as EXIF counts 1..8; 0 when
+    // it says nothing. It stands beside the EXIF orientation, which such files may also carry.
+    int32_t ContainerOrientation = 0;
+    // The frame size above is the photo's, whatever the EXIF says (which is a preview's).
+    bool FrameIsPhotoSize = false;
     // Slot numbers of the recognised sections; 0 for none.
     int32_t ExifSection = 0;
     int32_t IptcSection = 0;

@@ -1,4 +1,5 @@
 #include "IptcData.h"
+#include "ByteView.h"
 #include "ImgData.h"
 #include "ValueFormat.h"
 
@@ -80,7 +81,7 @@ bool IsBlank(char c) {
 // scan, and each dataset's length leads to the next one.
 class TDatasetScanner {
 public:
-    explicit TDatasetScanner(std::string_view data) : Data(data), Pos(FirstRecordPos(data)) {}
+    explicit TDatasetScanner(std::string_view data) : Data(data), Pos(FirstRecordPos(Data)) {}
 
     // Reads the dataset whose record number stands at the scan position and moves on. False once
     // fewer than the four header bytes (record, dataset, 16-bit length) are left, or when the
@@ -88,37 +89,37 @@ public:
     // means the IPTC block has ended (the next Photoshop resource, or damage), and whatever
     // follows is not a dataset.
     bool Next(uint8_t& record, uint8_t& dataset, std::string_view& value) {
-        if (Pos == 0 || Pos >= Data.size() || Data.size() - Pos < 4) return false;
-        if (Data[Pos - 1] != kTagMarker) return false;
-        record = Byte(Pos);
-        dataset = Byte(Pos + 1);
+        if (Pos == 0 || Pos == std::string_view::npos) return false;
+        const auto marker = Data.U8(Pos - 1);
+        const auto head = Data.Sub(Pos, 4);
+        if (!marker || !head || *marker != static_cast<uint8_t>(kTagMarker)) return false;
+        record = *head->U8(0);
+        dataset = *head->U8(1);
         // The extended-length form (high bit set) is not recognised: such a length is taken as
-        // it stands, which the bound below keeps inside the data.
-        const size_t length = static_cast<size_t>(Byte(Pos + 2)) * 256 + Byte(Pos + 3);
-        const size_t start = Pos + 4;
-        value = Data.substr(start, std::min(length, Data.size() - start));
+        // it stands, and the value is cut at the end of the data.
+        const uint64_t length = *head->U16(2, true);
+        const uint64_t start = uint64_t{Pos} + 4;
+        value = Data.Clip(start, length).Data();
         // The next dataset's record number, past its tag marker.
-        Pos = start + length + 1;
+        Pos = static_cast<size_t>(start + length + 1);
         return true;
     }
 
 private:
-    static size_t FirstRecordPos(std::string_view data) {
+    static size_t FirstRecordPos(const TByteView& data) {
         constexpr std::string_view kIdentifier = "Photoshop 3.0";
-        const size_t found = data.find(kIdentifier);
+        const size_t found = data.Data().find(kIdentifier);
         // Without the identifier the scan starts at the 13th byte of the data.
         size_t j = found == std::string_view::npos ? 12 : found + kIdentifier.size();
-        while ((j = data.find(kTagMarker, j)) != std::string_view::npos) {
-            const uint8_t record = j + 1 < data.size() ? static_cast<uint8_t>(data[j + 1]) : 0;
+        while ((j = data.Data().find(kTagMarker, j)) != std::string_view::npos) {
+            const uint8_t record = data.U8(uint64_t{j} + 1).value_or(0);
             if (record == 2 || record == 8) return j + 1;
             ++j;
         }
         return std::string_view::npos;
     }
 
-    uint8_t Byte(size_t i) const { return static_cast<uint8_t>(Data[i]); }
-
-    std::string_view Data;
+    TByteView Data;
     size_t Pos; // 0-based position of the next record number; npos when there is none
 };
 

@@ -405,8 +405,10 @@ std::string DecodeCanonSettings(const std::string& text) {
     s += MappedLine(text, "Drive Mode", 6,
                     "0:Single,1:Continuous,2:Movie,3:Continuous Speed Priority,4:Continuous Low,"
                     "5:Continuous High");
-    s +=
-        MappedLine(text, "Focus Mode", 8, "0:One-Shot,1:AI Servo,2:AI Focus,3:MF,4:Single,5:Continuous,6:MF");
+    s += MappedLine(
+        text, "Focus Mode", 8,
+        "0:One-Shot,1:AI Servo,2:AI Focus,3:MF,4:Single,5:Continuous,6:MF,16:Pan Focus,256:AF + MF,"
+        "257:Live View,512:Movie Snap Focus,519:Movie Servo AF");
     s += MappedLine(
         text, "Image Size", 11,
         "65535:n/a,0:Large,1:Medium,2:Small,5:Medium 1,6:Medium 2,7:Medium 3,8:Postcard,9:Widescreen,"

@@ -208,7 +208,9 @@ void TImageInfo::WalkMakerDirectory(const std::string& makerNote, std::span<cons
         if (count == 0) return;
         // The check of where the values lie reads every entry once more: it counts as work.
         if (!Budget().Step(count)) return;
-        const std::optional<int64_t> shift = ValueShift(note, D, count, B);
+        const std::optional<int64_t> shift = MakerValueBase
+                                                 ? std::optional<int64_t>(*MakerValueBase - (D - B + 1))
+                                                 : ValueShift(note, D, count, B);
         if (!shift) {
             if (detail)
                 AppendTrace(MakerTrace,
@@ -343,7 +345,9 @@ void TImageInfo::ListMakerEntry(uint16_t tag, uint16_t type, std::string_view ra
         e.FieldType = type;
         e.Raw = std::string(KeptBytes(raw));
         e.Text = multi ? std::move(valueText) : std::move(display);
+        const bool outer = std::exchange(TagZeroIsReal, true);
         AddEntry(std::move(e));
+        TagZeroIsReal = outer;
     }
 }
 

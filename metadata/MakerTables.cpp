@@ -352,9 +352,17 @@ static_assert(std::size(kSanyoTable) == 6);
 
 constexpr TTagRow kMinoltaTable[] = {
     {0x0000, "ModelID", "ModelID", "", "", nullptr},
+    {0x0040, "CompressedImageSize", "Compressed Image Size", "", "", nullptr},
+    {0x0100, "SceneMode", "Scene Mode", "0:Standard,1:Portrait,2:Text,3:Night Scene,4:Sunset,5:Sports", "",
+     nullptr},
+    {0x0102, "MinoltaQuality", "Quality", "0:Raw,1:Super Fine,2:Fine,3:Standard,4:Economy,5:Extra Fine", "",
+     nullptr},
+    {0x0105, "Teleconverter", "Teleconverter", "0:None", "", nullptr},
+    {0x010B, "ColorTemperature", "Color Temperature", "", "", nullptr},
+    {0x010C, "LensType", "Lens Type", "", "", nullptr},
     {0x0E00, "PIMdata", "PIMdata", "", "", nullptr},
 };
-static_assert(std::size(kMinoltaTable) == 2);
+static_assert(std::size(kMinoltaTable) == 8);
 
 // The cities of the Pentax world clock.
 constexpr const char* kPentaxCities =

@@ -28,7 +28,8 @@ std::string SizeInK(int64_t length) {
 } // namespace
 
 std::pair<int32_t, int32_t> TImageInfo::PhotoSize() const {
-    if ((Width > 0 && Height > 0) || !Owner || Owner->FrameWidth <= 0 || Owner->FrameHeight <= 0)
+    if (!Owner || Owner->FrameWidth <= 0 || Owner->FrameHeight <= 0 ||
+        (Width > 0 && Height > 0 && !Owner->FrameIsPhotoSize))
         return {Width, Height};
     return {Owner->FrameWidth, Owner->FrameHeight};
 }

@@ -5,6 +5,7 @@
 #include "JpegMarkers.h"
 #include "JsonWriter.h"
 #include "PhotoReport.h"
+#include "TagTables.h"
 #include "TextEncoding.h"
 #include "ValueFormat.h"
 
@@ -116,6 +117,15 @@ void RenderText(const TimgData& data, const TPhotoReport& report, std::string& t
     // A JPEG is what the report was made for; any other format is named, and every preview listed.
     if (!data.FormatName.empty() && data.FormatName != "JPEG") {
         AppendDisplayUtf8(text, "Format = " + data.FormatName);
+        text += '\n';
+    }
+    // The container's own turn, where no EXIF orientation says how the picture stands.
+    if (data.ContainerOrientation != 0 &&
+        (!data.ExifReader || data.ExifReader->ExifValue("Orientation").empty())) {
+        const std::string turn =
+            MapLookup(ValueMapOf(0x0112, MainTagTable()), std::to_string(data.ContainerOrientation));
+        AppendDisplayUtf8(text, "Orientation = " +
+                                    (turn.empty() ? std::to_string(data.ContainerOrientation) : turn));
         text += '\n';
     }
     for (const TPreview& p : data.Previews) {

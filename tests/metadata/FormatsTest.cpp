@@ -24,7 +24,9 @@ std::string Le64(uint64_t v) {
 
 } // namespace
 
-// Make, Model and DateTimeOriginal as exiftool 12.57 reads them; "" where the file has none.
+// Make, Model, DateTimeOriginal and the photo's size as exiftool 12.57 reads them ("" where the file
+// has none), and one maker entry in our own words for exiftool's value (a DNG's copy of the original
+// note, CR3's focus mode, ...).
 TEST(Formats, RealFilesOfEveryFormat) {
     struct Row {
         const char* file;
@@ -32,24 +34,37 @@ TEST(Formats, RealFilesOfEveryFormat) {
         const char* make;
         const char* model;
         const char* taken;
+        const char* size;
+        const char* makerName;
+        const char* makerText;
     };
     const Row rows[] = {
-        {"iPhone_11_Pro.heic", "HEIC", "Apple", "iPhone 11 Pro", "2020:05:04 18:39:11"},
-        {"Canon_EOS_70D.avif", "AVIF", "Canon", "Canon EOS 70D", "2015:10:11 14:41:44"},
-        {"Nikon_COOLPIX_P7000.webp", "WEBP", "NIKON", "COOLPIX P7000", "2010:10:21 11:22:48"},
-        {"RIFF.webp", "WEBP", "", "", ""},
-        {"PNG.png", "PNG", "", "", ""},
-        {"QuickTime.heic", "HEIF", "", "", ""},
-        {"JXL2.jxl", "JXL", "", "", ""},
-        {"Photoshop.psd", "PSD", "", "", ""},
-        {"CanonRaw.cr2", "CR2", "Canon", "Canon EOS 350D DIGITAL", "2005:08:03 18:59:18"},
-        {"CanonRaw.cr3", "CR3", "Canon", "Canon EOS M50", "2018:02:21 12:08:56"},
-        {"CanonRaw.crw", "CRW", "Canon", "Canon EOS DIGITAL REBEL", "2003:11:10 17:39:26"},
-        {"FujiFilm.raf", "RAF", "FUJIFILM", "FinePix S5Pro", "2007:05:22 13:58:30"},
-        {"Panasonic.rw2", "RW2", "Panasonic", "DMC-LX3", "2008:08:06 15:21:56"},
-        {"Minolta.mrw", "MRW", "Konica Minolta Camera, Inc.", "DiMAGE A2", "2004:11:18 23:14:58"},
-        {"PhaseOne.iiq", "IIQ", "Leaf", "Credo 40", "2013:06:19 15:44:21"},
-        {"DNG.dng", "DNG", "Canon", "Canon EOS 350D DIGITAL", "2005:08:03 18:59:18"},
+        {"iPhone_11_Pro.heic", "HEIC", "Apple", "iPhone 11 Pro", "2020:05:04 18:39:11", "4032x3024",
+         "AFStable", "Yes"},
+        {"Canon_EOS_70D.avif", "AVIF", "Canon", "Canon EOS 70D", "2015:10:11 14:41:44", "5472x3648",
+         "Macro mode", "Normal"},
+        {"Nikon_COOLPIX_P7000.webp", "WEBP", "NIKON", "COOLPIX P7000", "2010:10:21 11:22:48", "3648x2736", "",
+         ""},
+        {"RIFF.webp", "WEBP", "", "", "", "1x1", "", ""},
+        {"PNG.png", "PNG", "", "", "", "16x16", "", ""},
+        {"QuickTime.heic", "HEIF", "", "", "", "1596x1064", "", ""},
+        {"JXL2.jxl", "JXL", "", "", "", "200x130", "", ""},
+        {"Photoshop.psd", "PSD", "", "", "", "8x8", "", ""},
+        {"CanonRaw.cr2", "CR2", "Canon", "Canon EOS 350D DIGITAL", "2005:08:03 18:59:18", "3456x2304",
+         "Focus Mode", "One-Shot"},
+        {"CanonRaw.cr3", "CR3", "Canon", "Canon EOS M50", "2018:02:21 12:08:56", "6000x4000", "Focus Mode",
+         "AF + MF"},
+        {"CanonRaw.crw", "CRW", "Canon", "Canon EOS DIGITAL REBEL", "2003:11:10 17:39:26", "3072x2048", "",
+         ""},
+        {"FujiFilm.raf", "RAF", "FUJIFILM", "FinePix S5Pro", "2007:05:22 13:58:30", "4256x1424", "Sharpness",
+         "Normal"},
+        {"Panasonic.rw2", "RW2", "Panasonic", "DMC-LX3", "2008:08:06 15:21:56", "3648x2736",
+         "ImageStabilization", "On, Mode 2"},
+        {"Minolta.mrw", "MRW", "Konica Minolta Camera, Inc.", "DiMAGE A2", "2004:11:18 23:14:58", "3264x2448",
+         "MinoltaQuality", "Raw"},
+        {"PhaseOne.iiq", "IIQ", "Leaf", "Credo 40", "2013:06:19 15:44:21", "7320x5484", "", ""},
+        {"DNG.dng", "DNG", "Canon", "Canon EOS 350D DIGITAL", "2005:08:03 18:59:18", "3516x2328",
+         "Focus Mode", "One-Shot"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.file);
@@ -65,6 +80,11 @@ TEST(Formats, RealFilesOfEveryFormat) {
         EXPECT_EQ(r ? r->CameraMake : "", row.make);
         EXPECT_EQ(r ? r->CameraModel : "", row.model);
         EXPECT_EQ(r ? r->ExifValue("DateTimeOriginal") : "", row.taken);
+        const auto [width, height] = r ? r->PhotoSize() : std::pair{d.FrameWidth, d.FrameHeight};
+        EXPECT_EQ(std::to_string(width) + "x" + std::to_string(height), row.size);
+        if (*row.makerName) {
+            EXPECT_EQ(r ? r->LookupTagValue(row.makerName, 1) : "", row.makerText);
+        }
     }
 }
 
@@ -383,4 +403,41 @@ TEST(Formats, WhatAScanHandsOver) {
     Handed().Exif[0].FileOffset = TTiffStructure::kNotInFile;
     ASSERT_TRUE(d.ProcessBytesWithScan("x", padding, HandOver));
     EXPECT_EQ(d.ExifFileOffset, -1);
+}
+
+// A DNG's copy of the original file's maker note (DNGPrivateData): its offsets count from where the
+// note lay in that file, and whatever the header claims, nothing is read outside the copy.
+TEST(Formats, DngPrivateMakerNote) {
+    const auto wrapped = [](uint32_t origin, const std::string& mark, int32_t lengthSlack) {
+        // One Canon entry, ImageType, whose 8 bytes follow the directory.
+        const std::string note = craft::U16(1, false) + craft::U16(0x0006, false) +
+                                 craft::U16(ttAscii, false) + craft::U32(8, false) +
+                                 craft::U32(origin + 18, false) + craft::U32(0, false) +
+                                 std::string("Acme 1\0\0", 8);
+        const auto length = static_cast<uint32_t>(static_cast<int64_t>(note.size()) + 6 + lengthSlack);
+        return std::string("Adobe\0MakN", 10) + craft::U32(length, true) + mark + craft::U32(origin, true) +
+               note;
+    };
+    struct Row {
+        const char* what;
+        std::string priv;
+        const char* imageType;
+    };
+    const Row rows[] = {
+        {"at its origin", wrapped(51234, "II", 0), "Acme 1"},
+        {"origin at the top of the range", wrapped(0xFFFFFFE0u, "II", 0), "Acme 1"},
+        {"length past the field", wrapped(51234, "II", 1000), ""},
+        {"no byte order", wrapped(51234, "XX", 0), ""},
+        {"cut header", std::string("Adobe\0MakN\0\0", 12), ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TiffBlock t(false);
+        t.Ascii(0, 0x010F, "Canon").Undefined(0, 0xC634, row.priv);
+        TimgData d;
+        ASSERT_TRUE(d.ProcessBytes("p.dng", t.Build())) << d.ErrorText;
+        ASSERT_TRUE(d.ExifReader);
+        EXPECT_EQ(d.ExifReader->LookupTagValue("ImageType", 1),
+                  *row.imageType ? "\"" + std::string(row.imageType) + "\"" : "");
+    }
 }

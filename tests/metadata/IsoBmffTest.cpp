@@ -1,6 +1,7 @@
 // The box formats' scans: HEIF/HEIC, AVIF and CR3 (ScanIsoBmff), JPEG XL and JPEG 2000, on the real
 // samples (facts checked with exiftool -v3) and on crafted boxes that go wrong in every way a box can.
 #include "../../fuzz/IsoBmffBody.h"
+#include "ImgData.h"
 #include "TestFiles.h"
 #include "formats/Scans.h"
 
@@ -360,13 +361,18 @@ TEST(IsoBmffTest, PrimaryItemPropertiesAndBrands) {
             properties += t;
             indices.push_back(static_cast<uint8_t>(indices.size() + 1));
         }
-        const TContainerScan scan =
-            Scan(ScanIsoBmff, Heif("",
-                                   // iprp first: its associations wait for the items named after it
-                                   Iprp(properties, 7, indices) + FullBox("pitm", 0, Be(7, 2)) +
-                                       FullBox("iinf", 0, Be(1, 2) + Infe(7, "hvc1")),
-                                   "mif1"));
+        const std::string file = Heif("",
+                                      // iprp first: its associations wait for the items named after it
+                                      Iprp(properties, 7, indices) + FullBox("pitm", 0, Be(7, 2)) +
+                                          FullBox("iinf", 0, Be(1, 2) + Infe(7, "hvc1")),
+                                      "mif1");
+        const TContainerScan scan = Scan(ScanIsoBmff, file);
         EXPECT_EQ(scan.Orientation, c.Orientation) << c.Transforms.size();
+        // The reader keeps the container's turn for the report, beside the size.
+        TimgData d;
+        d.ProcessBytes("turned.heic", file);
+        EXPECT_EQ(d.ContainerOrientation, c.Orientation);
+        EXPECT_EQ(d.FrameWidth, 640);
         EXPECT_EQ(scan.Width, 640u);
         EXPECT_EQ(scan.Height, 480u);
         EXPECT_EQ(scan.Icc, icc);
