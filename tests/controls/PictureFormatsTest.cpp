@@ -163,7 +163,8 @@ private slots:
         QFETCH(QSize, size);
         const QByteArray data = Sample(name.toLatin1().constData());
         QVERIFY(!data.isEmpty());
-        QCOMPARE(int(SniffPicture(data.left(kSniffBytes))), kind);
+        QCOMPARE(int(SniffPicture(data.left(kPictureSniffBytes))), kind);
+        QCOMPARE(int(SniffPicture(data.left(kPictureSniffBytes), name)), kind);
         const DecodeResult whole = DecodePicture(data);
         const DecodeResult fitted = DecodePictureFitted(data, QSize(160, 160));
         const DecodeResult view = DecodePictureForView(data, QSize(800, 600));
@@ -185,6 +186,36 @@ private slots:
         QVERIFY(kept.width() <= 160 && kept.height() <= 160);
         // The strip's reduction has the photo's shape: turned as the photo is.
         QCOMPARE(kept.width() >= kept.height(), size.width() >= size.height());
+    }
+
+    // The registry's rows decide, the name breaking ties between look-alike bytes; an ISO file's brands
+    // outweigh its name, and pictures the reader does not list are still recognised.
+    void sniffFollowsTheRegistry_data() {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("kind");
+        const QByteArray tiff("II*\0\x08\0\0\0\0\0", 10);
+        const QByteArray mp4("\0\0\0\x18"
+                             "ftypisom\0\0\0\0isommp41",
+                             24);
+        const QByteArray cr3("\0\0\0\x18"
+                             "ftypcrx \0\0\0\x01"
+                             "crx isom",
+                             24);
+        QTest::newRow("plain TIFF") << tiff << "scan.tif" << int(TPictureKind::Tiff);
+        QTest::newRow("TIFF named NEF") << tiff << "DSC_0001.NEF" << int(TPictureKind::Raw);
+        QTest::newRow("video") << mp4 << "clip.heic" << int(TPictureKind::Unknown);
+        QTest::newRow("CR3 named HEIC") << cr3 << "x.heic" << int(TPictureKind::Raw);
+        QTest::newRow("GIF") << QByteArray("GIF89a\x01\0\x01\0") << "" << int(TPictureKind::Gif);
+        QTest::newRow("JPEG 2000") << QByteArray("\0\0\0\x0CjP  \r\n\x87\n", 12) << "a.jp2"
+                                   << int(TPictureKind::Unknown);
+        QTest::newRow("nothing") << QByteArray() << "a.jpg" << int(TPictureKind::Unknown);
+    }
+    void sniffFollowsTheRegistry() {
+        QFETCH(QByteArray, head);
+        QFETCH(QString, name);
+        QFETCH(int, kind);
+        QCOMPARE(int(SniffPicture(head, name)), kind);
     }
 
     // Cut and damaged files of every kind another library decodes end with a picture or a reason, never
