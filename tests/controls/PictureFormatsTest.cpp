@@ -3,6 +3,7 @@
 // converted from their colour profile, and raw files without picture data drawn from their preview or
 // failing with a reason.
 #include "PictureFormats.h"
+#include "ImgData.h"
 #include "PictureDecoder.h"
 
 #include <QBuffer>
@@ -216,6 +217,39 @@ private slots:
         QFETCH(QString, name);
         QFETCH(int, kind);
         QCOMPARE(int(SniffPicture(head, name)), kind);
+    }
+
+    // A raw file is drawn from the largest JPEG preview the metadata reader locates, decoded from the file's
+    // region by the JPEG path and turned by the orientation the reader's EXIF records (here every
+    // orientation entry of the file made 6); the samples' sensor data is stripped, so LibRaw has nothing.
+    void rawDrawnFromTheReadersPreview_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("RW2") << "Panasonic.rw2";
+        QTest::newRow("RAF") << "FujiFilm.raf";
+    }
+    void rawDrawnFromTheReadersPreview() {
+        QFETCH(QString, name);
+        QByteArray data = Sample(name.toLatin1().constData());
+        TimgData reading;
+        reading.ProcessBytes(std::string(), std::string_view(data.constData(), size_t(data.size())));
+        QCOMPARE(reading.Previews.size(), size_t(1));
+        const TFileRegion region = reading.Previews[0].Region;
+        const QImage expected =
+            QImage::fromData(data.mid(qsizetype(region.Offset), qsizetype(region.Length)), "JPEG")
+                .convertToFormat(QImage::Format_RGB32);
+        QVERIFY(!expected.isNull());
+        const QByteArray entry("\x12\x01\x03\0\x01\0\0\0", 8);
+        for (qsizetype at = data.indexOf(entry); at >= 0; at = data.indexOf(entry, at + 1))
+            data[at + 8] = 6;
+        QCOMPARE(PictureOrientation(data), 6);
+        QVERIFY(DecodePicture(data).picture->TurnFromStored() == TurnForOrientation(6));
+        for (const DecodeResult& result : {DecodePicture(data), DecodePictureFitted(data, QSize(160, 160)),
+                                           DecodePictureForView(data, QSize(800, 600))}) {
+            QCOMPARE(int(result.status), int(DecodeStatus::Decoded));
+            QVERIFY(result.embedded);
+            QCOMPARE(result.picture->Image().convertToFormat(QImage::Format_RGB32),
+                     TurnPixels(expected, TurnForOrientation(6)));
+        }
     }
 
     // Cut and damaged files of every kind another library decodes end with a picture or a reason, never
