@@ -9,6 +9,7 @@
 #include "Prefetch.h"
 #include "ReaderSettings.h"
 #include "ThumbnailList.h"
+#include "Xmp.h"
 #include "platform/Platform.h"
 
 #include <QFileInfo>
@@ -168,12 +169,19 @@ void TForm1::PrefetchNeighbours() {
         if (neighbours.isEmpty()) return;
         // The lists' metadata is read on the worker too, as ShowPhoto would read it.
         const int traceDetail = Verbose ? 1 : 0;
-        Prefetch = std::make_shared<TPrefetch>([traceDetail](const QString& file) {
-            ReaderSettings().TraceDetail = traceDetail;
-            auto data = std::make_shared<TimgData>(255);
-            data->ProcessFile(ToFileName(file));
-            return std::shared_ptr<void>(std::move(data));
-        });
+        // From the bytes the read-ahead has read: the file is not opened a second time.
+        Prefetch = std::make_shared<TPrefetch>(
+            [traceDetail](const QString& file, const QByteArray& bytes, const QDateTime& modified) {
+                ReaderSettings().TraceDetail = traceDetail;
+                auto data = std::make_shared<TimgData>(255);
+                const std::string name = ToFileName(file);
+                // Days since 1899-12-30 in local time, as ProcessFile dates a file.
+                const double stamp =
+                    double(modified.toSecsSinceEpoch() + modified.offsetFromUtc()) / 86400.0 + 25569.0;
+                data->ProcessBytes(name, std::string_view(bytes.constData(), size_t(bytes.size())), stamp);
+                data->XmpSidecar = ReadXmpSidecar(name);
+                return std::shared_ptr<void>(std::move(data));
+            });
         PrefetchVerbose = Verbose;
     }
     Prefetch->Request(neighbours, FittedViewBound());

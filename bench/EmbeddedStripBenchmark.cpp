@@ -73,7 +73,7 @@ void Entry(std::string& s, unsigned tag, unsigned type, quint32 count, quint32 v
 }
 
 // A JPEG with an APP1 EXIF block whose thumbnail directory names a 160 x 120 JPEG.
-QByteArray WithExifThumbnail(const QByteArray& photo, const QImage& scene) {
+[[maybe_unused]] QByteArray WithExifThumbnail(const QByteArray& photo, const QImage& scene) {
     const QByteArray thumb =
         Jpeg(scene.scaled(160, 120, Qt::IgnoreAspectRatio, Qt::SmoothTransformation), 80);
     std::string tiff = "II*";
@@ -97,7 +97,7 @@ QByteArray WithExifThumbnail(const QByteArray& photo, const QImage& scene) {
 
 // Panasonic's layout: "IIU" header, a first directory whose tag 0x002E holds a JPEG, then the sensor's
 // bytes (12 bits a pixel, noise here).
-QByteArray RawLike(const QByteArray& preview, int width, int height) {
+[[maybe_unused]] QByteArray RawLike(const QByteArray& preview, int width, int height) {
     std::string file = "IIU";
     file += '\0';
     Put32(file, 8);
