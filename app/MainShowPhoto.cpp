@@ -158,6 +158,20 @@ QSize TForm1::FittedViewBound() const {
     return QSize(qCeil(area.width() * ratio), qCeil(area.height() * ratio));
 }
 
+namespace {
+
+// A photo's metadata from its file's bytes, read once elsewhere, as ProcessFile would read the file:
+// dated by its time of modification, its XMP sidecar beside it.
+void ReadFromBytes(TimgData& data, const QString& file, const QByteArray& bytes, const QDateTime& modified) {
+    const std::string name = ToFileName(file);
+    // Days since 1899-12-30 in local time, as ProcessFile dates a file.
+    const double stamp = double(modified.toSecsSinceEpoch() + modified.offsetFromUtc()) / 86400.0 + 25569.0;
+    data.ProcessBytes(name, std::string_view(bytes.constData(), size_t(bytes.size())), stamp);
+    data.XmpSidecar = ReadXmpSidecar(name);
+}
+
+} // namespace
+
 void TForm1::PrefetchNeighbours() {
     const int here = StripIndexOf(CurrentFile);
     QStringList neighbours;
@@ -174,12 +188,7 @@ void TForm1::PrefetchNeighbours() {
             [traceDetail](const QString& file, const QByteArray& bytes, const QDateTime& modified) {
                 ReaderSettings().TraceDetail = traceDetail;
                 auto data = std::make_shared<TimgData>(255);
-                const std::string name = ToFileName(file);
-                // Days since 1899-12-30 in local time, as ProcessFile dates a file.
-                const double stamp =
-                    double(modified.toSecsSinceEpoch() + modified.offsetFromUtc()) / 86400.0 + 25569.0;
-                data->ProcessBytes(name, std::string_view(bytes.constData(), size_t(bytes.size())), stamp);
-                data->XmpSidecar = ReadXmpSidecar(name);
+                ReadFromBytes(*data, file, bytes, modified);
                 return std::shared_ptr<void>(std::move(data));
             });
         PrefetchVerbose = Verbose;
@@ -222,7 +231,12 @@ void TForm1::ShowPhoto(const QString& fileName, bool addToStrip) {
         ImageData = std::static_pointer_cast<TimgData>(std::move(ahead->Also));
     } else {
         ImageData->BuildMode = 255;
-        ImageData->ProcessFile(ToFileName(fileName));
+        // The bytes the view has just read are the file's: the metadata comes from them.
+        const TPictureHolder& held = PictureView1->Picture();
+        if (!held.IsEmpty() && !held.HeldBytes().isEmpty())
+            ReadFromBytes(*ImageData, fileName, held.HeldBytes(), QFileInfo(fileName).lastModified());
+        else
+            ImageData->ProcessFile(ToFileName(fileName));
     }
     // The view paints the new picture before the lists are filled. Only the view: handling the window's
     // events here would run keys waiting in the queue in the middle of showing this photo.
