@@ -92,9 +92,11 @@ TPictureKind SniffPicture(const QByteArray& head, const QString& fileName) {
     // Rows whose first bytes look alike: a container's brands say more than a name (a CR3 and a HEIC), and
     // the decoder, which has no name, still tells a camera's TIFF from a scan's.
     if (row->Reader == TFormatReader::Scan && row->Scan && SharesSniff(*row)) {
-        TMemorySource source(b);
+        // The brands lie at the start: a whole file handed in is not scanned to its end.
+        const std::string_view start = b.substr(0, kPictureSniffBytes);
+        TMemorySource source(start);
         TContainerScan scan;
-        if (!row->Scan(source, b.size(), scan)) return TPictureKind::Unknown;
+        if (!row->Scan(source, start.size(), scan)) return TPictureKind::Unknown;
         const TPhotoFormat* said = PhotoFormatNamed(scan.Format);
         return KindOfFormat(scan.Format.empty() ? row->Name : scan.Format, (said ? said : row)->MimeTypes);
     }
