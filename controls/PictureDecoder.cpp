@@ -7,6 +7,7 @@
 #include "PictureTurn.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImageReader>
 #include <QPaintDevice>
 #include <QPaintEngine>
@@ -759,6 +760,44 @@ DecodeResult DecodeAny(const QByteArray& data, QSize bound, TDecodeUse use) {
 }
 
 } // namespace
+
+DecodeResult DecodeRawPreviewFromFile(const QString& path, QSize bound) {
+    try {
+        TimgData reading;
+        if (!reading.ProcessFile(QFile::encodeName(path).toStdString()) && reading.Previews.empty())
+            return {};
+        const std::uint64_t fileSize = std::uint64_t(std::max<std::int64_t>(reading.FileLength, 0));
+        // The largest by its stated size, else by its bytes; a preview no camera writes (past a quarter of a
+        // gigabyte) is left to the whole-file path and its bounds.
+        const TPreview* best = nullptr;
+        for (const TPreview& preview : reading.Previews) {
+            if (preview.Codec != "JPEG" || preview.Region.Offset > fileSize ||
+                preview.Region.Length > fileSize - preview.Region.Offset ||
+                preview.Region.Length > (256u << 20))
+                continue;
+            const auto measure = [](const TPreview& p) {
+                return std::pair(std::uint64_t(p.Width) * p.Height, p.Region.Length);
+            };
+            if (!best || measure(preview) > measure(*best)) best = &preview;
+        }
+        if (!best) return {};
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || !file.seek(qint64(best->Region.Offset))) return {};
+        const QByteArray jpeg = file.read(qint64(best->Region.Length));
+        if (jpeg.size() != qsizetype(best->Region.Length)) return {};
+        int orientation = 1;
+        if (reading.ExifReader) {
+            const int said = reading.ExifReader->RoundedNumberOf("Orientation");
+            if (said >= 1 && said <= 8) orientation = said;
+        }
+        DecodeResult result =
+            DecodeQtFor(jpeg, bound.expandedTo(QSize(1, 1)), TDecodeUse::Fitted, orientation);
+        result.embedded = result.status == DecodeStatus::Decoded;
+        return result;
+    } catch (...) {
+        return {};
+    }
+}
 
 DecodeResult DecodePicture(const QByteArray& data) {
     return DecodeAny(data, QSize(), TDecodeUse::Whole);

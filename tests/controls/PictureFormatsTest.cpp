@@ -5,6 +5,7 @@
 #include "PictureFormats.h"
 #include "ImgData.h"
 #include "PictureDecoder.h"
+#include "PictureHolder.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -238,6 +239,11 @@ private slots:
             QImage::fromData(data.mid(qsizetype(region.Offset), qsizetype(region.Length)), "JPEG")
                 .convertToFormat(QImage::Format_RGB32);
         QVERIFY(!expected.isNull());
+        // The strip reads the directories and that region only.
+        const TThumbnailLoad cell =
+            DecodeThumbnailLoad(QStringLiteral(QUILLMARK_SAMPLES_DIR "/") + name, QSize(160, 160));
+        QVERIFY(cell.Decoded && cell.FromExifThumbnail);
+        QCOMPARE(cell.Picture->Image().convertToFormat(QImage::Format_RGB32), expected);
         const QByteArray entry("\x12\x01\x03\0\x01\0\0\0", 8);
         for (qsizetype at = data.indexOf(entry); at >= 0; at = data.indexOf(entry, at + 1))
             data[at + 8] = 6;
