@@ -62,12 +62,12 @@ bool HoldsPicture(const QByteArray& path) {
     struct stat info {};
     QByteArray head;
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        head.resize(kSniffBytes);
+        head.resize(kPictureSniffBytes);
         const ssize_t got = ::read(fd, head.data(), size_t(head.size()));
         head.resize(got > 0 ? qsizetype(got) : 0);
     }
     ::close(fd);
-    return IsPictureKind(SniffPicture(head));
+    return IsPictureKind(SniffPicture(head, QFile::decodeName(path)));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "Prefetch.h"
 #include "ReaderSettings.h"
 #include "ThumbnailList.h"
+#include "Xmp.h"
 #include "platform/Platform.h"
 
 #include <QFileInfo>
@@ -157,6 +158,20 @@ QSize TForm1::FittedViewBound() const {
     return QSize(qCeil(area.width() * ratio), qCeil(area.height() * ratio));
 }
 
+namespace {
+
+// A photo's metadata from its file's bytes, read once elsewhere, as ProcessFile would read the file:
+// dated by its time of modification, its XMP sidecar beside it.
+void ReadFromBytes(TimgData& data, const QString& file, const QByteArray& bytes, const QDateTime& modified) {
+    const std::string name = ToFileName(file);
+    // Days since 1899-12-30 in local time, as ProcessFile dates a file.
+    const double stamp = double(modified.toSecsSinceEpoch() + modified.offsetFromUtc()) / 86400.0 + 25569.0;
+    data.ProcessBytes(name, std::string_view(bytes.constData(), size_t(bytes.size())), stamp);
+    data.XmpSidecar = ReadXmpSidecar(name);
+}
+
+} // namespace
+
 void TForm1::PrefetchNeighbours() {
     const int here = StripIndexOf(CurrentFile);
     QStringList neighbours;
@@ -168,12 +183,14 @@ void TForm1::PrefetchNeighbours() {
         if (neighbours.isEmpty()) return;
         // The lists' metadata is read on the worker too, as ShowPhoto would read it.
         const int traceDetail = Verbose ? 1 : 0;
-        Prefetch = std::make_shared<TPrefetch>([traceDetail](const QString& file) {
-            ReaderSettings().TraceDetail = traceDetail;
-            auto data = std::make_shared<TimgData>(255);
-            data->ProcessFile(ToFileName(file));
-            return std::shared_ptr<void>(std::move(data));
-        });
+        // From the bytes the read-ahead has read: the file is not opened a second time.
+        Prefetch = std::make_shared<TPrefetch>(
+            [traceDetail](const QString& file, const QByteArray& bytes, const QDateTime& modified) {
+                ReaderSettings().TraceDetail = traceDetail;
+                auto data = std::make_shared<TimgData>(255);
+                ReadFromBytes(*data, file, bytes, modified);
+                return std::shared_ptr<void>(std::move(data));
+            });
         PrefetchVerbose = Verbose;
     }
     Prefetch->Request(neighbours, FittedViewBound());
@@ -214,7 +231,12 @@ void TForm1::ShowPhoto(const QString& fileName, bool addToStrip) {
         ImageData = std::static_pointer_cast<TimgData>(std::move(ahead->Also));
     } else {
         ImageData->BuildMode = 255;
-        ImageData->ProcessFile(ToFileName(fileName));
+        // The bytes the view has just read are the file's: the metadata comes from them.
+        const TPictureHolder& held = PictureView1->Picture();
+        if (!held.IsEmpty() && !held.HeldBytes().isEmpty())
+            ReadFromBytes(*ImageData, fileName, held.HeldBytes(), QFileInfo(fileName).lastModified());
+        else
+            ImageData->ProcessFile(ToFileName(fileName));
     }
     // The view paints the new picture before the lists are filled. Only the view: handling the window's
     // events here would run keys waiting in the queue in the middle of showing this photo.

@@ -1,11 +1,13 @@
 #include "PictureDecoder.h"
 
 #include "ByteView.h"
+#include "ImgData.h"
 #include "JpegHeader.h"
 #include "PictureFormats.h"
 #include "PictureTurn.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImageReader>
 #include <QPaintDevice>
 #include <QPaintEngine>
@@ -455,6 +457,51 @@ std::string_view WebPExif(std::string_view bytes) {
 
 } // namespace
 
+namespace {
+
+// What the metadata reader finds in a camera raw file: the largest JPEG preview it locates (its bytes
+// copied out of the file's region, and the size its frame header says), the EXIF orientation, and the
+// photo's own size as the directories record it.
+struct TRawReading {
+    QByteArray Preview;
+    QSize PreviewSize;
+    int Orientation = 1;
+    QSize Photo;
+};
+
+TRawReading ReadRaw(const QByteArray& data) {
+    TRawReading found;
+    const std::string_view bytes(data.constData(), size_t(data.size()));
+    TimgData reading;
+    reading.ProcessBytes(std::string(), bytes);
+    if (reading.ExifReader) {
+        const int orientation = reading.ExifReader->RoundedNumberOf("Orientation");
+        if (orientation >= 1 && orientation <= 8) found.Orientation = orientation;
+        const auto [width, height] = reading.ExifReader->PhotoSize();
+        if (width > 0 && height > 0) found.Photo = QSize(width, height);
+    }
+    qint64 mostPixels = 0;
+    std::uint64_t mostBytes = 0;
+    for (const TPreview& preview : reading.Previews) {
+        if (preview.Codec != "JPEG" || preview.Region.Offset > bytes.size() ||
+            preview.Region.Length > bytes.size() - preview.Region.Offset)
+            continue;
+        const std::string_view jpeg =
+            bytes.substr(size_t(preview.Region.Offset), size_t(preview.Region.Length));
+        const TJpegHeaderFacts facts = ScanJpegHeader(jpeg);
+        if (!facts.IsJpeg || facts.Width <= 0 || facts.Height <= 0) continue;
+        const qint64 pixels = qint64(facts.Width) * facts.Height;
+        if (pixels < mostPixels || (pixels == mostPixels && jpeg.size() <= mostBytes)) continue;
+        mostPixels = pixels;
+        mostBytes = jpeg.size();
+        found.Preview = QByteArray(jpeg.data(), qsizetype(jpeg.size()));
+        found.PreviewSize = QSize(facts.Width, facts.Height);
+    }
+    return found;
+}
+
+} // namespace
+
 int PictureOrientation(const QByteArray& data) {
     const std::string_view bytes(data.constData(), size_t(data.size()));
     switch (SniffPicture(data)) {
@@ -467,7 +514,7 @@ int PictureOrientation(const QByteArray& data) {
     case TPictureKind::WebP:
         return TiffOrientation(WebPExif(bytes));
     case TPictureKind::Raw:
-        return RawOrientation(data);
+        return ReadRaw(data).Orientation;
     default:
         // HEIF and JPEG XL are turned by their decoders, from the file's own transformations, and never
         // again by the EXIF tag, which only repeats them.
@@ -647,24 +694,46 @@ DecodeResult DecodeQtFor(const QByteArray& data, QSize bound, TDecodeUse use, in
     return {};
 }
 
+// The raw's preview drawn as the raw lies, whatever the preview's own EXIF says: the raw's orientation
+// turns it.
+DecodeResult FromRawPreview(const QByteArray& jpeg, QSize bound, TDecodeUse use, int orientation) {
+    DecodeResult result = DecodeQtFor(jpeg, bound, use, orientation);
+    result.embedded = true;
+    if (result.status == DecodeStatus::Decoded) return result;
+    return Failed(QStringLiteral("The raw file's preview is damaged."));
+}
+
 DecodeResult DecodeRawFor(const QByteArray& data, QSize bound, TDecodeUse use) {
+    // The largest JPEG preview the reader locates serves the strip always, and the view when it is at
+    // least a quarter of the photo's width (what a camera shows of its own photo; smaller ones are only
+    // thumbnails). LibRaw opens the file only when there is none that serves.
+    const TRawReading reading = ReadRaw(data);
+    const int photoSide = std::max(reading.Photo.width(), reading.Photo.height());
+    const int previewSide = std::max(reading.PreviewSize.width(), reading.PreviewSize.height());
+    if (!reading.Preview.isEmpty() &&
+        (use == TDecodeUse::Fitted || photoSide == 0 || qint64(previewSide) * 4 >= photoSide)) {
+        DecodeResult result = FromRawPreview(reading.Preview, bound, use, reading.Orientation);
+        if (result.status == DecodeStatus::Decoded) return result;
+    }
     TCodecPicture codec =
         DecodeRaw(data, use == TDecodeUse::Whole ? QSize() : bound, use == TDecodeUse::Fitted);
-    if (!codec.Preview.isEmpty()) {
-        // The preview is drawn as the raw lies, whatever its own EXIF says: the raw's orientation turns it.
-        DecodeResult result = DecodeQtFor(codec.Preview, bound, use, codec.Orientation);
-        result.embedded = true;
-        if (result.status == DecodeStatus::Decoded) return result;
-        return Failed(QStringLiteral("The raw file's preview is damaged."));
-    }
+    if (!codec.Preview.isEmpty()) return FromRawPreview(codec.Preview, bound, use, codec.Orientation);
     if (!codec.Image.isNull() && codec.Orientation != 1) {
         codec.Image = TurnPixels(codec.Image, TurnForOrientation(codec.Orientation));
         codec.Size = codec.Image.size();
     }
     DecodeResult result = FromCodec(std::move(codec), bound, use);
+    if (result.status == DecodeStatus::Decoded) return result;
+    // LibRaw could neither develop the sensor data nor find a preview: the reader's small one still shows
+    // the photo.
+    if (!reading.Preview.isEmpty()) {
+        DecodeResult preview = FromRawPreview(reading.Preview, bound, use, reading.Orientation);
+        if (preview.status == DecodeStatus::Decoded) return preview;
+    }
     // A TIFF that only looked like a raw file is read as the TIFF it is.
-    if (result.status != DecodeStatus::Decoded && (data.startsWith("II*") || data.startsWith("MM"))) {
-        DecodeResult tiff = DecodeQtFor(data, bound, use, PictureOrientation(data));
+    if (data.startsWith("II*") || data.startsWith("MM")) {
+        DecodeResult tiff = DecodeQtFor(
+            data, bound, use, TiffOrientation(std::string_view(data.constData(), size_t(data.size()))));
         if (tiff.status == DecodeStatus::Decoded) return tiff;
     }
     return result;
@@ -691,6 +760,44 @@ DecodeResult DecodeAny(const QByteArray& data, QSize bound, TDecodeUse use) {
 }
 
 } // namespace
+
+DecodeResult DecodeRawPreviewFromFile(const QString& path, QSize bound) {
+    try {
+        TimgData reading;
+        if (!reading.ProcessFile(QFile::encodeName(path).toStdString()) && reading.Previews.empty())
+            return {};
+        const std::uint64_t fileSize = std::uint64_t(std::max<std::int64_t>(reading.FileLength, 0));
+        // The largest by its stated size, else by its bytes; a preview no camera writes (past a quarter of a
+        // gigabyte) is left to the whole-file path and its bounds.
+        const TPreview* best = nullptr;
+        for (const TPreview& preview : reading.Previews) {
+            if (preview.Codec != "JPEG" || preview.Region.Offset > fileSize ||
+                preview.Region.Length > fileSize - preview.Region.Offset ||
+                preview.Region.Length > (256u << 20))
+                continue;
+            const auto measure = [](const TPreview& p) {
+                return std::pair(std::uint64_t(p.Width) * p.Height, p.Region.Length);
+            };
+            if (!best || measure(preview) > measure(*best)) best = &preview;
+        }
+        if (!best) return {};
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || !file.seek(qint64(best->Region.Offset))) return {};
+        const QByteArray jpeg = file.read(qint64(best->Region.Length));
+        if (jpeg.size() != qsizetype(best->Region.Length)) return {};
+        int orientation = 1;
+        if (reading.ExifReader) {
+            const int said = reading.ExifReader->RoundedNumberOf("Orientation");
+            if (said >= 1 && said <= 8) orientation = said;
+        }
+        DecodeResult result =
+            DecodeQtFor(jpeg, bound.expandedTo(QSize(1, 1)), TDecodeUse::Fitted, orientation);
+        result.embedded = result.status == DecodeStatus::Decoded;
+        return result;
+    } catch (...) {
+        return {};
+    }
+}
 
 DecodeResult DecodePicture(const QByteArray& data) {
     return DecodeAny(data, QSize(), TDecodeUse::Whole);

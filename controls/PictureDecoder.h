@@ -170,6 +170,13 @@ int ViewScaleDenom(QSize stored, TPixelTurn turn, QSize bound);
 // else, or a JPEG the view needs whole, as DecodePicture decodes it. Upright as its EXIF orientation says.
 DecodeResult DecodePictureForView(const QByteArray& data, QSize bound);
 
+// A camera raw file's picture for a strip cell of bound device pixels, from the largest JPEG preview the
+// metadata reader locates in the file at path, turned by the orientation the reader's EXIF records: only the
+// file's directories and that preview are read, never its sensor data. Not decoded (no picture) when the
+// reader locates no JPEG preview, or the preview cannot be decoded; the picture is then to come from the
+// whole file.
+DecodeResult DecodeRawPreviewFromFile(const QString& path, QSize bound);
+
 // A photo's EXIF thumbnail as the picture of a photo of photoSize pixels, for a cell of at most bound device
 // pixels: the result reports the photo's size and keeps the thumbnail's pixels fitted into the bound, shown
 // upright by the photo's EXIF orientation, the way DecodePictureFitted shows the photo itself (photoSize is

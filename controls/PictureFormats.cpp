@@ -1,6 +1,8 @@
 #include "PictureFormats.h"
 
+#include "ByteSource.h"
 #include "ByteView.h"
+#include "formats/Registry.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -39,53 +41,68 @@ bool TiffLooksRaw(std::string_view bytes) {
     return make && subIfds;
 }
 
-// Whether brand is one of the four-letter brands listed in brands, each followed by a blank.
-bool IsoBrand(std::string_view brand, std::string_view brands) {
-    for (std::size_t at = 0; at + 4 <= brands.size(); at += 5)
-        if (brands.substr(at, 4) == brand) return true;
-    return false;
+// Pictures the viewer draws that the reader's registry does not list: GIF and BMP through Qt, Sigma's X3F
+// through LibRaw. Each is one row here.
+struct TViewerOnlyFormat {
+    std::string_view Signature;
+    std::size_t MinimumBytes;
+    TPictureKind Kind;
+};
+constexpr TViewerOnlyFormat kViewerOnly[] = {
+    {"GIF87a", 6, TPictureKind::Gif},
+    {"GIF89a", 6, TPictureKind::Gif},
+    {"BM", 26, TPictureKind::Bmp},
+    {"FOVb", 4, TPictureKind::Raw},
+};
+
+// What the viewer draws a registry row's files as. Rows the reader reads but nothing here decodes (JPEG
+// 2000, Photoshop) are no picture; every camera's raw row (its MIME type one of the x- kind) goes to LibRaw,
+// so a raw format added to the registry is drawn without a line here.
+TPictureKind KindOfFormat(std::string_view name, std::string_view mimeTypes) {
+    if (name == "JPEG") return TPictureKind::Jpeg;
+    if (name == "PNG") return TPictureKind::Png;
+    if (name == "WEBP") return TPictureKind::WebP;
+    if (name == "JXL") return TPictureKind::Jxl;
+    if (name == "TIFF" || name == "BigTIFF") return TPictureKind::Tiff;
+    if (name == "HEIC" || name == "HEIF") return TPictureKind::Heif;
+    if (name == "AVIF") return TPictureKind::Avif;
+    if (mimeTypes.substr(0, 8) == "image/x-") return TPictureKind::Raw;
+    return TPictureKind::Unknown;
 }
 
-TPictureKind SniffIso(std::string_view bytes) {
-    const TByteView view(bytes);
-    const std::optional<std::uint32_t> size = view.U32(0, true);
-    if (!size || *size < 16) return TPictureKind::Unknown;
-    const std::string_view box = view.Clip(8, std::uint64_t(*size) - 8).Data();
-    const std::string_view major = box.substr(0, 4);
-    if (major == "crx ") return TPictureKind::Raw;
-    // The major brand, then the compatible ones (from offset 8 of the box's content), four bytes each.
-    constexpr std::string_view kAvif = "avif avis ";
-    constexpr std::string_view kHeif = "heic heix hevc hevx heim heis mif1 msf1 ";
-    for (std::size_t at = 0; at + 4 <= box.size(); at += at == 0 ? 8 : 4) {
-        const std::string_view brand = box.substr(at, 4);
-        if (IsoBrand(brand, kAvif)) return TPictureKind::Avif;
-    }
-    for (std::size_t at = 0; at + 4 <= box.size(); at += at == 0 ? 8 : 4) {
-        const std::string_view brand = box.substr(at, 4);
-        if (IsoBrand(brand, kHeif)) return TPictureKind::Heif;
-    }
-    return TPictureKind::Unknown;
+// Whether another row shares this row's sniff: its files are told apart by their name or their content.
+bool SharesSniff(const TPhotoFormat& row) {
+    for (const TPhotoFormat& other : PhotoFormats())
+        if (&other != &row && other.Sniff == row.Sniff) return true;
+    return false;
 }
 
 } // namespace
 
-TPictureKind SniffPicture(const QByteArray& head) {
+TPictureKind SniffPicture(const QByteArray& head, const QString& fileName) {
     const std::string_view b(head.constData(), std::size_t(head.size()));
-    if (At(b, 0, "\xFF\xD8\xFF")) return TPictureKind::Jpeg;
-    if (At(b, 0, "\x89PNG\r\n\x1A\n")) return TPictureKind::Png;
-    if (At(b, 0, "GIF87a") || At(b, 0, "GIF89a")) return TPictureKind::Gif;
-    if (At(b, 0, "BM") && b.size() >= 26) return TPictureKind::Bmp;
-    if (At(b, 0, "RIFF") && At(b, 8, "WEBP")) return TPictureKind::WebP;
-    if (At(b, 0, "\xFF\x0A") || At(b, 0, std::string_view("\0\0\0\x0CJXL \r\n\x87\n", 12)))
-        return TPictureKind::Jxl;
-    if (At(b, 4, "ftyp")) return SniffIso(b);
-    if (At(b, 0, "FUJIFILMCCD-RAW") || At(b, 0, std::string_view("\0MRM", 4)) || At(b, 0, "FOVb") ||
-        At(b, 0, std::string_view("II\x1A\0\0\0HEAPCCDR", 14)) || At(b, 0, std::string_view("IIU\0", 4)) ||
-        At(b, 0, "IIRO") || At(b, 0, "IIRS") || At(b, 0, "MMOR"))
-        return TPictureKind::Raw;
-    if (At(b, 0, std::string_view("II*\0", 4)) || At(b, 0, std::string_view("MM\0*", 4)))
-        return TiffLooksRaw(b) ? TPictureKind::Raw : TPictureKind::Tiff;
-    return TPictureKind::Unknown;
+    const QByteArray name = fileName.toUtf8();
+    const TPhotoFormat* row =
+        SniffPhotoFormat(b, std::string_view(name.constData(), std::size_t(name.size())));
+    if (!row) {
+        for (const TViewerOnlyFormat& format : kViewerOnly)
+            if (b.size() >= format.MinimumBytes && At(b, 0, format.Signature)) return format.Kind;
+        return TPictureKind::Unknown;
+    }
+    // Rows whose first bytes look alike: a container's brands say more than a name (a CR3 and a HEIC), and
+    // the decoder, which has no name, still tells a camera's TIFF from a scan's.
+    if (row->Reader == TFormatReader::Scan && row->Scan && SharesSniff(*row)) {
+        // The brands lie at the start: a whole file handed in is not scanned to its end.
+        const std::string_view start = b.substr(0, kPictureSniffBytes);
+        TMemorySource source(start);
+        TContainerScan scan;
+        if (!row->Scan(source, start.size(), scan)) return TPictureKind::Unknown;
+        const TPhotoFormat* said = PhotoFormatNamed(scan.Format);
+        return KindOfFormat(scan.Format.empty() ? row->Name : scan.Format, (said ? said : row)->MimeTypes);
+    }
+    const TPictureKind kind = KindOfFormat(row->Name, row->MimeTypes);
+    if (std::string_view(row->Name) == "TIFF" && TiffLooksRaw(b)) return TPictureKind::Raw;
+    return kind;
 }
 
 const std::vector<TPictureType>& PictureTypes() {
@@ -122,7 +139,7 @@ bool FileHoldsPicture(const QString& path) {
     if (!QFileInfo(path).isFile()) return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
-    return IsPictureKind(SniffPicture(file.read(kSniffBytes)));
+    return IsPictureKind(SniffPicture(file.read(kPictureSniffBytes), path));
 }
 
 QColorSpace DisplayColorSpace() {

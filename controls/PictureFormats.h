@@ -16,12 +16,14 @@ namespace quillmark {
 enum class TPictureKind { Unknown, Jpeg, Png, Gif, Bmp, Tiff, WebP, Heif, Avif, Jxl, Raw };
 
 // The kind of picture data starting with head (the first few dozen bytes are enough; the whole file does
-// no harm). Camera raw files built on TIFF are told from plain TIFFs by what their first directory holds
-// (a DNG version, sub-directories with a camera's make, Canon's "CR" mark); the rest by their own
-// signatures.
-TPictureKind SniffPicture(const QByteArray& head);
-// How many bytes SniffPicture wants to see for its surest answer.
-inline constexpr int kSniffBytes = 4096;
+// no harm), as the reader's format registry (metadata/formats/Registry.h) tells it, with fileName's
+// extension breaking ties between formats whose bytes look alike. Without a name, camera raw files built on
+// TIFF are told from plain TIFFs by what their first directory holds (a DNG version, sub-directories with a
+// camera's make); ISO base media files by their brands (a CR3, a HEIC, an AVIF, or a video: no picture).
+TPictureKind SniffPicture(const QByteArray& head, const QString& fileName = QString());
+// How many bytes SniffPicture wants to see for its surest answer (the reader's own sniff needs fewer: its
+// kSniffBytes).
+inline constexpr int kPictureSniffBytes = 4096;
 // Whether a kind is a picture the viewer can try to show.
 inline bool IsPictureKind(TPictureKind kind) {
     return kind != TPictureKind::Unknown;

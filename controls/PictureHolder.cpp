@@ -3,6 +3,7 @@
 #include "ControlErrors.h"
 #include "GifFrames.h"
 #include "JpegHeader.h"
+#include "PictureFormats.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -107,6 +108,15 @@ TThumbnailLoad DecodeThumbnailLoad(const QString& fileName, QSize deviceBound, i
                     load.Picture = std::move(picture);
                     return load;
                 }
+            }
+        }
+        if (SniffPicture(bytes, fileName) == TPictureKind::Raw) {
+            // A raw file's cell comes from the preview the reader locates, without reading the sensor data.
+            DecodeResult preview = DecodeRawPreviewFromFile(fileName, load.Bound);
+            if (preview.status == DecodeStatus::Decoded && preview.picture) {
+                load.Read = load.DecoderRan = load.Decoded = load.FromExifThumbnail = true;
+                load.Picture = std::move(preview.picture);
+                return load;
             }
         }
         if (bytes.size() == kHeadBytes) {

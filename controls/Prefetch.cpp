@@ -34,7 +34,7 @@ std::optional<TPrefetched> DecodeAhead(const QString& fileName, QSize bound, con
         file.close();
         DecodeResult result = DecodePictureForView(bytes, bound);
         if (result.status != DecodeStatus::Decoded || !result.picture) return std::nullopt;
-        std::shared_ptr<void> also = readAlso ? readAlso(fileName) : nullptr;
+        std::shared_ptr<void> also = readAlso ? readAlso(fileName, bytes, before.modified) : nullptr;
         // Both were made from the file as it was when it was read.
         if (StampOf(fileName) != before) return std::nullopt;
         return TPrefetched{fileName,       before.size,      before.modified,

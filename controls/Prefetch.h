@@ -5,7 +5,7 @@
 // hand. At most two are held. Asking for other photos drops what is held and not asked for again, and a
 // decode already running for a photo no longer wanted leaves nothing behind when it ends. Only JPEGs are
 // decoded ahead: they are the photos that take long. Whatever else the shown photo needs from the file (the
-// window's metadata lists) is read on the same worker, by a function the owner gives.
+// window's metadata lists) is made on the same worker from the same bytes, by a function the owner gives.
 #pragma once
 
 #include "PictureDecoder.h"
@@ -39,8 +39,10 @@ struct TPrefetched {
     std::shared_ptr<void> Also;
 };
 
-// Reads more of a photo from its file on the worker, right after its picture; must not throw.
-using TReadAlso = std::function<std::shared_ptr<void>(const QString& file)>;
+// Makes more of a photo on the worker, right after its picture, from the bytes read for it (the whole file,
+// as it was at `modified`), so the file is read once; must not throw.
+using TReadAlso = std::function<std::shared_ptr<void>(const QString& file, const QByteArray& bytes,
+                                                      const QDateTime& modified)>;
 
 class TPrefetch {
 public:

@@ -244,8 +244,8 @@ std::shared_ptr<const DecodedPicture> CellPicture(const QImage& thumbnail, QSize
 bool BypassesCache(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray head = file.read(kSniffBytes);
-    return head.startsWith("GIF8") || SniffPicture(head) == TPictureKind::Raw;
+    const QByteArray head = file.read(kPictureSniffBytes);
+    return head.startsWith("GIF8") || SniffPicture(head, path) == TPictureKind::Raw;
 }
 
 } // namespace

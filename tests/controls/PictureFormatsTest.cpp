@@ -3,7 +3,9 @@
 // converted from their colour profile, and raw files without picture data drawn from their preview or
 // failing with a reason.
 #include "PictureFormats.h"
+#include "ImgData.h"
 #include "PictureDecoder.h"
+#include "PictureHolder.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -163,7 +165,8 @@ private slots:
         QFETCH(QSize, size);
         const QByteArray data = Sample(name.toLatin1().constData());
         QVERIFY(!data.isEmpty());
-        QCOMPARE(int(SniffPicture(data.left(kSniffBytes))), kind);
+        QCOMPARE(int(SniffPicture(data.left(kPictureSniffBytes))), kind);
+        QCOMPARE(int(SniffPicture(data.left(kPictureSniffBytes), name)), kind);
         const DecodeResult whole = DecodePicture(data);
         const DecodeResult fitted = DecodePictureFitted(data, QSize(160, 160));
         const DecodeResult view = DecodePictureForView(data, QSize(800, 600));
@@ -185,6 +188,74 @@ private slots:
         QVERIFY(kept.width() <= 160 && kept.height() <= 160);
         // The strip's reduction has the photo's shape: turned as the photo is.
         QCOMPARE(kept.width() >= kept.height(), size.width() >= size.height());
+    }
+
+    // The registry's rows decide, the name breaking ties between look-alike bytes; an ISO file's brands
+    // outweigh its name, and pictures the reader does not list are still recognised.
+    void sniffFollowsTheRegistry_data() {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("kind");
+        const QByteArray tiff("II*\0\x08\0\0\0\0\0", 10);
+        const QByteArray mp4("\0\0\0\x18"
+                             "ftypisom\0\0\0\0isommp41",
+                             24);
+        const QByteArray cr3("\0\0\0\x18"
+                             "ftypcrx \0\0\0\x01"
+                             "crx isom",
+                             24);
+        QTest::newRow("plain TIFF") << tiff << "scan.tif" << int(TPictureKind::Tiff);
+        QTest::newRow("TIFF named NEF") << tiff << "DSC_0001.NEF" << int(TPictureKind::Raw);
+        QTest::newRow("video") << mp4 << "clip.heic" << int(TPictureKind::Unknown);
+        QTest::newRow("CR3 named HEIC") << cr3 << "x.heic" << int(TPictureKind::Raw);
+        QTest::newRow("GIF") << QByteArray("GIF89a\x01\0\x01\0") << "" << int(TPictureKind::Gif);
+        QTest::newRow("JPEG 2000") << QByteArray("\0\0\0\x0CjP  \r\n\x87\n", 12) << "a.jp2"
+                                   << int(TPictureKind::Unknown);
+        QTest::newRow("nothing") << QByteArray() << "a.jpg" << int(TPictureKind::Unknown);
+    }
+    void sniffFollowsTheRegistry() {
+        QFETCH(QByteArray, head);
+        QFETCH(QString, name);
+        QFETCH(int, kind);
+        QCOMPARE(int(SniffPicture(head, name)), kind);
+    }
+
+    // A raw file is drawn from the largest JPEG preview the metadata reader locates, decoded from the file's
+    // region by the JPEG path and turned by the orientation the reader's EXIF records (here every
+    // orientation entry of the file made 6); the samples' sensor data is stripped, so LibRaw has nothing.
+    void rawDrawnFromTheReadersPreview_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("RW2") << "Panasonic.rw2";
+        QTest::newRow("RAF") << "FujiFilm.raf";
+    }
+    void rawDrawnFromTheReadersPreview() {
+        QFETCH(QString, name);
+        QByteArray data = Sample(name.toLatin1().constData());
+        TimgData reading;
+        reading.ProcessBytes(std::string(), std::string_view(data.constData(), size_t(data.size())));
+        QCOMPARE(reading.Previews.size(), size_t(1));
+        const TFileRegion region = reading.Previews[0].Region;
+        const QImage expected =
+            QImage::fromData(data.mid(qsizetype(region.Offset), qsizetype(region.Length)), "JPEG")
+                .convertToFormat(QImage::Format_RGB32);
+        QVERIFY(!expected.isNull());
+        // The strip reads the directories and that region only.
+        const TThumbnailLoad cell =
+            DecodeThumbnailLoad(QStringLiteral(QUILLMARK_SAMPLES_DIR "/") + name, QSize(160, 160));
+        QVERIFY(cell.Decoded && cell.FromExifThumbnail);
+        QCOMPARE(cell.Picture->Image().convertToFormat(QImage::Format_RGB32), expected);
+        const QByteArray entry("\x12\x01\x03\0\x01\0\0\0", 8);
+        for (qsizetype at = data.indexOf(entry); at >= 0; at = data.indexOf(entry, at + 1))
+            data[at + 8] = 6;
+        QCOMPARE(PictureOrientation(data), 6);
+        QVERIFY(DecodePicture(data).picture->TurnFromStored() == TurnForOrientation(6));
+        for (const DecodeResult& result : {DecodePicture(data), DecodePictureFitted(data, QSize(160, 160)),
+                                           DecodePictureForView(data, QSize(800, 600))}) {
+            QCOMPARE(int(result.status), int(DecodeStatus::Decoded));
+            QVERIFY(result.embedded);
+            QCOMPARE(result.picture->Image().convertToFormat(QImage::Format_RGB32),
+                     TurnPixels(expected, TurnForOrientation(6)));
+        }
     }
 
     // Cut and damaged files of every kind another library decodes end with a picture or a reason, never

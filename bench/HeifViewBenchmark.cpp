@@ -1,0 +1,72 @@
+// A 24-megapixel HEIC shown in a fitted view against its full decode.
+//
+//   HeifViewBenchmark [--file PATH] [--size WxH] [--view WxH] [--rounds N]
+//
+// Makes PATH (default /tmp/quillmark-heif-view/6000x4000.heic, kept for later runs) with libheif's HEVC
+// encoder and a 320-pixel thumbnail item, as phones write them, then times, N rounds each (default 3), the
+// view's decode for a fitted view of the given device pixels (DecodePictureForView, default 1920 x 1080) and
+// the whole decode (DecodePicture), and prints the best of each and their ratio (goal <= 0.5x). libheif
+// decodes an item only whole: a view smaller than the picture can be served by a thumbnail item only, and
+// phones' thumbnails are far smaller than any view.
+#define QUILLMARK_NO_MAIN
+#include "EmbeddedStripBenchmark.cpp"
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QString path = QStringLiteral("/tmp/quillmark-heif-view/6000x4000.heic");
+    QSize size(6000, 4000), view(1920, 1080);
+    int rounds = 3;
+    const auto parseSize = [](const QString& text) {
+        return QSize(text.section(QLatin1Char('x'), 0, 0).toInt(),
+                     text.section(QLatin1Char('x'), 1, 1).toInt());
+    };
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const QString option = QString::fromLocal8Bit(argv[i]), value = QString::fromLocal8Bit(argv[i + 1]);
+        if (option == QLatin1String("--file"))
+            path = value;
+        else if (option == QLatin1String("--size"))
+            size = parseSize(value);
+        else if (option == QLatin1String("--view"))
+            view = parseSize(value);
+        else if (option == QLatin1String("--rounds"))
+            rounds = value.toInt();
+    }
+    if (size.width() < 16 || size.height() < 16 || view.isEmpty() || rounds < 1) {
+        std::fprintf(stderr,
+                     "usage: HeifViewBenchmark [--file PATH] [--size WxH] [--view WxH] [--rounds N]\n");
+        return 2;
+    }
+    if (!QFile::exists(path)) {
+        std::fprintf(stderr, "making %s ...\n", qPrintable(path));
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        const QByteArray heic = MakeHeic(Scene(size.width(), size.height(), 1), 320);
+        if (heic.isEmpty()) {
+            std::fprintf(stderr, "libheif has no HEVC encoder here\n");
+            return 1;
+        }
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly) || out.write(heic) != heic.size()) return 1;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return 1;
+    const QByteArray data = file.readAll();
+    double bestView = 1e300, bestWhole = 1e300;
+    QSize shown, decoded;
+    for (int round = 0; round < rounds; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        const DecodeResult forView = DecodePictureForView(data, view);
+        bestView = std::min(bestView, timer.nsecsElapsed() / 1e6);
+        timer.restart();
+        const DecodeResult whole = DecodePicture(data);
+        bestWhole = std::min(bestWhole, timer.nsecsElapsed() / 1e6);
+        if (forView.picture) shown = forView.picture->PixelSize();
+        if (whole.picture) decoded = whole.picture->PixelSize();
+    }
+    std::printf(
+        "%s (%d bytes): fitted view %dx%d -> %dx%d pixels kept in %.1f ms; whole decode %dx%d in %.1f ms; "
+        "ratio %.2fx (goal <= 0.5x)\n",
+        qPrintable(path), int(data.size()), view.width(), view.height(), shown.width(), shown.height(),
+        bestView, decoded.width(), decoded.height(), bestWhole, bestView / bestWhole);
+    return 0;
+}
