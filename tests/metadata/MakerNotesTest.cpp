@@ -243,8 +243,7 @@ TEST(MakerNotes, NikonLayoutComesFromTheNote) {
             return TiffRelative([](TiffBlock& n) { n.Ascii(0, 0x0004, "FINE  ").Ascii(0, 0x0003, "COLOR"); },
                                 true)(at);
         }));
-        EXPECT_EQ(r.MakerLines(),
-                  (std::vector<std::string>{"Quality = \"FINE\"", "Color Mode = \"COLOR\""}));
+        EXPECT_EQ(r.MakerLines(), (std::vector<std::string>{"Quality = \"FINE\"", "Color Mode = \"COLOR\""}));
     }
 }
 
@@ -471,8 +470,7 @@ TEST(MakerNotes, RealCameraNotes) {
         {"nikon-e950.jpg", {"FamilyID = \"08.00\"", "Quality = 2 Mpixel Fine", "ColorMode = Color"}},
         {"Nikon_COOLPIX_P1.jpg", {"Family ID = \"....\"", "ISO Speed = 0, 0", "Color Mode = \"COLOR\""}},
         // A last value past the note's end costs only itself.
-        {"nikon-gps-DSCN0010.jpg",
-         {"Color Mode = \"COLOR\"", "Quality = \"FINE\"", "Focus Mode = \"AF-S\""}},
+        {"nikon-gps-DSCN0010.jpg", {"Color Mode = \"COLOR\"", "Quality = \"FINE\"", "Focus Mode = \"AF-S\""}},
         // A big-endian note inside a little-endian block.
         {"Nikon_D70s_bigendian_note.jpg",
          {"ISO Speed = 0, 1000", "Quality = \"NORMAL\"", "White Balance = \"AUTO\"",

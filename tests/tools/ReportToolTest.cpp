@@ -288,7 +288,8 @@ TEST(ReportTool, SummaryCsv) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "file,Make,Model,Title,Subject,Keywords,Comments,Author,Copyright,FNumber,ISO,Flash,"
                      "White Balance,Max Aperture,Shutter Speed,Mettering Mode,Lens,Rating\n\"" +
-                         path + "\",\"Can,on \"\"X\"\"\",M1,,,,,,,,,,,,,,,\n" + plain + ",,,,,,,,,,,,,,,,,\n");
+                         path + "\",\"Can,on \"\"X\"\"\",M1,,,,,,,,,,,,,,,\n" + plain +
+                         ",,,,,,,,,,,,,,,,,\n");
 }
 
 TEST(ReportTool, FoldersListsAndJobs) {
