@@ -44,6 +44,28 @@ void* operator new(size_t size) {
 void* operator new[](size_t size) {
     return Counted(size);
 }
+// The standard library asks for some buffers without exceptions (std::stable_sort's temporary buffer)
+// and frees them with the ordinary delete below: they must come from here too.
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return Counted(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return Counted(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    Uncounted(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    Uncounted(p);
+}
 void* operator new(size_t size, std::align_val_t align) {
     return Counted(size, static_cast<size_t>(align));
 }
