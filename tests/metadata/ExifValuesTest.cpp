@@ -55,12 +55,12 @@ TEST(ExifValues, ShownAsTheFileMeansThem) {
              t.Rational(d, 0x001F, {{5, 2}});
          },
          "GPSHPositioningError", "5/2 m"},
-        {"lens specification", Exif,
+        {"zoom lens range", Exif,
          [](TiffBlock& t, int d) {
              t.Rational(d, 0xA432, {{24, 1}, {70, 1}, {28, 10}, {4, 1}});
          },
          "LensSpecification", "24-70mm f/2.8-4"},
-        {"a prime's specification, apertures unknown", Exif,
+        {"a prime lens, apertures unknown", Exif,
          [](TiffBlock& t, int d) {
              t.Rational(d, 0xA432, {{50, 1}, {50, 1}, {0, 0}, {0, 0}});
          },
