@@ -59,17 +59,25 @@ void IptcEntryJson(TJsonWriter& json, const TTagEntry& e) {
     json.Close('}');
 }
 
+// The opening of an entry that has no TIFF tag or field type of its own (XMP, ICC profile), up to its
+// value.
+void OpenUntypedEntry(TJsonWriter& json, int list, const std::string& name, const std::string& caption,
+                      const std::string& text, std::string_view group) {
+    json.Open('{');
+    json.Key("list").Integer(list);
+    json.Key("tag").Integer(0);
+    Text(json.Key("name"), name);
+    Text(json.Key("caption"), caption);
+    Text(json.Key("text"), text);
+    json.Key("type").Null();
+    json.Key("group").String(group);
+}
+
 // An XMP property as an entry: `list` 3, group "XMP" (or "XMP-sidecar" for the sidecar's), its value
 // a string, or an array for an rdf:Bag, rdf:Seq or rdf:Alt.
 void XmpEntryJson(TJsonWriter& json, const TXmpProperty& p) {
-    json.Open('{');
-    json.Key("list").Integer(3);
-    json.Key("tag").Integer(0);
-    Text(json.Key("name"), p.Name);
-    Text(json.Key("caption"), p.Name);
-    Text(json.Key("text"), XmpDisplayText(p));
-    json.Key("type").Null();
-    json.Key("group").String(p.Sidecar ? "XMP-sidecar" : GroupName(tgXMP));
+    OpenUntypedEntry(json, 3, p.Name, p.Name, XmpDisplayText(p),
+                     p.Sidecar ? "XMP-sidecar" : GroupName(tgXMP));
     if (p.IsList) {
         json.Key("value").Open('[');
         for (const auto& v : p.Values)
@@ -83,14 +91,7 @@ void XmpEntryJson(TJsonWriter& json, const TXmpProperty& p) {
 
 // An ICC profile fact as an entry: `list` 4, group "ICC_Profile", its value the text.
 void IccEntryJson(TJsonWriter& json, const TTagEntry& e) {
-    json.Open('{');
-    json.Key("list").Integer(4);
-    json.Key("tag").Integer(0);
-    Text(json.Key("name"), e.Name);
-    Text(json.Key("caption"), e.Caption);
-    Text(json.Key("text"), e.Text);
-    json.Key("type").Null();
-    json.Key("group").String(GroupName(tgICCProfile));
+    OpenUntypedEntry(json, 4, e.Name, e.Caption, e.Text, GroupName(tgICCProfile));
     Text(json.Key("value"), e.Text);
     json.Close('}');
 }
