@@ -2,6 +2,7 @@
 
 #include "FileKind.h"
 #include "IccProfile.h"
+#include "JpegHeader.h"
 #include "JpegMarkers.h"
 #include "MakerNotes.h"
 #include "ReaderSettings.h"
@@ -134,9 +135,19 @@ public:
     uint32_t Borders[4] = {0, 0, 0, 0};
     uint16_t Ifd0Entries = 0;
     bool Ifd0Whole = false; // IFD0's entries all lie inside the file
+    // Pictures a directory of the chain or a sub-directory names, in the order found: a JPEG by
+    // JPEGInterchangeFormat, or a single JPEG-compressed strip that is not the sensor's data.
+    struct TPreviewPlace {
+        uint64_t Offset, Length;
+        bool InIfd1; // the thumbnail directory
+        bool Strip;  // named by StripOffsets, which Canon also gives its small RGB picture
+    };
+    std::vector<TPreviewPlace> PreviewPlaces;
+    static constexpr size_t kMaxPreviews = 16;
 
 private:
     static constexpr size_t kMaxChain = 64;
+    static constexpr size_t kMaxSubIfds = 16;
 
     uint32_t U32(const char* p) const {
         return static_cast<uint32_t>(quillmark::BytesToInt({p, 4}, BigEndian));
@@ -152,7 +163,83 @@ private:
 
     // Reads the directory at `offset` and notes its bytes and its values' bytes; then the
     // sub-directories it links to. False when not even its entry count can be read.
-    bool Visit(uint64_t offset, int depth) {
+    // A directory that may name a picture: one of the chain, or one a SubIFDs tag links to.
+    enum class TDirectoryKind { Other, Chain, Sub };
+
+    // The single value of a SHORT or LONG entry; nullopt for any other shape.
+    std::optional<uint32_t> Single(const char* e) const {
+        if (U32(e + 4) != 1) return std::nullopt;
+        const uint16_t type = U16(e + 2);
+        if (type == 3) return U16(e + 8);
+        if (type == 4) return U32(e + 8);
+        return std::nullopt;
+    }
+
+    // Notes the picture the directory's entries name, if any. A compressed strip is the sensor's data,
+    // not a picture, when the directory says CFA or linear raw, or carries Canon's slice tag (CR2).
+    void NotePreview(const char* entries, size_t count, bool inIfd1) {
+        std::optional<uint32_t> jpegAt, jpegLength, stripAt, stripLength, compression, photometric;
+        bool sensor = false;
+        for (size_t i = 0; i < count; ++i) {
+            const char* e = entries + 12 * i;
+            const std::optional<uint32_t> v = Single(e);
+            switch (U16(e)) {
+            case 0x0103:
+                compression = v;
+                break;
+            case 0x0106:
+                photometric = v;
+                break;
+            case 0x0111:
+                stripAt = v;
+                break;
+            case 0x0117:
+                stripLength = v;
+                break;
+            case 0x0201:
+                jpegAt = v;
+                break;
+            case 0x0202:
+                jpegLength = v;
+                break;
+            case 0xC640:
+                sensor = true;
+                break;
+            default:
+                break;
+            }
+        }
+        if (photometric == 32803u || photometric == 34892u) sensor = true;
+        std::optional<uint32_t> at = jpegAt, length = jpegLength;
+        const bool strip = !(at && length) && (compression == 6u || compression == 7u) && !sensor;
+        if (strip) {
+            at = stripAt;
+            length = stripLength;
+        }
+        if (!at || !length || *at == 0 || *length == 0 || *at >= FileSize ||
+            PreviewPlaces.size() >= kMaxPreviews)
+            return;
+        for (const TPreviewPlace& p : PreviewPlaces)
+            if (p.Offset == *at) return;
+        PreviewPlaces.push_back({*at, std::min<uint64_t>(*length, FileSize - *at), inIfd1, strip});
+    }
+
+    // A further sub-directory of a SubIFDs list: looked at only for the picture it names. The walk reads
+    // the first of the list as the sub-directory; DNG and NEF keep their previews in the others.
+    void SurveyPreviewOnly(uint64_t offset) {
+        if (Directories >= TImageInfo::kMaxDirectories || !Visited.insert(offset).second) return;
+        ++Directories;
+        char count[2];
+        if (Source.ReadAt(offset, count, 2) != 2) return;
+        const uint16_t n = U16(count);
+        std::string dir(static_cast<size_t>(std::min<uint64_t>(12 * uint64_t{n}, FileSize - offset - 2)),
+                        '\0');
+        const size_t got = Source.ReadAt(offset + 2, dir.data(), dir.size());
+        Entries += got / 12;
+        NotePreview(dir.data(), got / 12, false);
+    }
+
+    bool Visit(uint64_t offset, int depth, TDirectoryKind kind = TDirectoryKind::Chain) {
         if (depth > TImageInfo::kMaxDepth || Directories >= TImageInfo::kMaxDirectories ||
             !Visited.insert(offset).second)
             return false;
@@ -188,13 +275,22 @@ private:
                 Borders[tag - 4] = U16(e + 2) == 3 ? U16(e + 8) : static_cast<uint32_t>(value);
             if (tag == 0x014A || tag == 0x8769 || tag == 0xA005 || tag == 0x8825) {
                 // As the walk does: the first offset the value holds.
-                char first[4];
-                if (size <= 4)
-                    Visit(value, depth + 1);
-                else if (Source.ReadAt(value, first, 4) == 4)
-                    Visit(U32(first), depth + 1);
+                const TDirectoryKind next = tag == 0x014A ? TDirectoryKind::Sub : TDirectoryKind::Other;
+                char first[4 * kMaxSubIfds];
+                if (size <= 4) {
+                    Visit(value, depth + 1, next);
+                } else if (Source.ReadAt(value, first, 4) == 4) {
+                    Visit(U32(first), depth + 1, next);
+                    const size_t more = static_cast<size_t>(std::min<uint64_t>(size / 4, kMaxSubIfds));
+                    if (tag == 0x014A && more > 1 && Source.ReadAt(value, first, 4 * more) == 4 * more)
+                        for (size_t k = 1; k < more; ++k)
+                            SurveyPreviewOnly(U32(first + 4 * k));
+                }
             }
         }
+        if (kind != TDirectoryKind::Other && got > 2)
+            NotePreview(dir.data() + 2, std::min<size_t>(n, (got - 2) / 12),
+                        kind == TDirectoryKind::Chain && Chain.size() == 1);
         return true;
     }
 
@@ -604,6 +700,25 @@ bool TimgData::ScanTiff(TByteSource& source, uint64_t fileSize) {
         return false;
     }
     if (layout.DngVersion && FormatName == "TIFF") FormatName = "DNG";
+    for (const TTiffLayout::TPreviewPlace& place : layout.PreviewPlaces) {
+        ShiftedSource bytes(source, {place.Offset, place.Length});
+        const TJpegHeaderFacts facts =
+            ScanJpegHeader([&](uint64_t at, char* into, size_t n) { return bytes.ReadAt(at, into, n); });
+        // A strip is taken only when it is a JPEG; lossless JPEG holds a sensor's data, never a picture.
+        if ((place.Strip && !facts.IsJpeg) || facts.FrameCode == 0xC3 || facts.FrameCode == 0xC7 ||
+            facts.FrameCode == 0xCB || facts.FrameCode == 0xCF)
+            continue;
+        TPreview preview{place.InIfd1 ? "Thumbnail" : "Preview",
+                         facts.IsJpeg ? "JPEG" : "",
+                         {SourceOrigin + place.Offset, place.Length},
+                         0,
+                         0};
+        if (facts.Width > 0 && facts.Height > 0) {
+            preview.Width = static_cast<uint32_t>(facts.Width);
+            preview.Height = static_cast<uint32_t>(facts.Height);
+        }
+        Previews.push_back(std::move(preview));
+    }
     // Panasonic's RW2 keeps its own tags in IFD0 and the photo's EXIF in the JPEG of tag 0x002E.
     if (layout.JpgFromRaw.End > layout.JpgFromRaw.Begin && header[2] == 'U') {
         const TFileRegion jpeg{layout.JpgFromRaw.Begin, layout.JpgFromRaw.End - layout.JpgFromRaw.Begin};

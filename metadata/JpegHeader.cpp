@@ -94,6 +94,7 @@ TJpegHeaderFacts ScanJpegHeader(const TReadAt& read) {
     bool exifSeen = false;
     while (const auto marker = markers.Next()) {
         if (IsJpegFrameHeader(marker->Code)) {
+            facts.FrameCode = marker->Code;
             // Precision, then height and width.
             unsigned char b[5];
             if (marker->Length >= 7 &&

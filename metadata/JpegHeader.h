@@ -18,6 +18,8 @@ struct TJpegHeaderFacts {
     // The picture's size from the first frame header (SOF); 0 when none was found before the scan data.
     int Width = 0;
     int Height = 0;
+    // The frame header's marker (0xC0 baseline, 0xC2 progressive, 0xC3 lossless, ...); 0 when none was found.
+    int FrameCode = 0;
     // The EXIF thumbnail's JPEG bytes; empty when the file has none that lies inside its EXIF block.
     std::string Thumbnail;
     // The EXIF orientation of the first directory (1 to 8); 1 when there is none or it holds another value.

@@ -9,6 +9,7 @@
 
 using namespace quillmark;
 using namespace quillmark::testing;
+using quillmark::craft::EncodeJpeg;
 using quillmark::craft::JpegFile;
 using quillmark::craft::TiffBlock;
 
@@ -175,6 +176,85 @@ TEST(Formats, TiffVariants) {
     EXPECT_EQ(d.Previews[0].Kind, "JpgFromRaw");
     EXPECT_EQ(bytes.substr(d.Previews[0].Region.Offset, d.Previews[0].Region.Length), preview);
     EXPECT_EQ(bytes.substr(static_cast<size_t>(d.ExifFileOffset), 4), "II*" + std::string(1, '\0'));
+}
+
+// The JPEG pictures a raw file's directories name are listed where they lie, with their frame's size: the
+// thumbnail directory's, a compressed strip that is a JPEG, every directory of a SubIFDs list. Sensor data is
+// not a picture: lossless JPEG, CFA strips, Canon's sliced raw, a "JPEG" strip that is not one.
+TEST(Formats, RawPreviewsInDirectories) {
+    const std::string big = EncodeJpeg(96, 64), small = EncodeJpeg(32, 24), mid = EncodeJpeg(48, 40);
+    const std::string lossless("\xFF\xD8\xFF\xC3\x00\x0B\x08\x00\x10\x00\x10\x01\x01\x11\x00\xFF\xD9", 17);
+    const std::string rgb(48, '\x7F');
+    const auto strip = [](TiffBlock& t, int ifd, uint16_t compression, uint32_t at, size_t length) {
+        t.Short(ifd, 0x0103, {compression}).LinkTrailer(ifd, 0x0111, at);
+        t.Long(ifd, 0x0117, {static_cast<uint32_t>(length)});
+    };
+    // CR2's layout: a JPEG strip in IFD0, a JPEG thumbnail in IFD1, Canon's small RGB strip that claims
+    // JPEG compression in IFD2, the sliced sensor data in IFD3.
+    TiffBlock cr2(false);
+    const int ifd1 = cr2.AddIfd(), ifd2 = cr2.AddIfd(), ifd3 = cr2.AddIfd();
+    cr2.Ascii(0, 0x010F, "Canon").Next(0, ifd1).Next(ifd1, ifd2).Next(ifd2, ifd3);
+    strip(cr2, 0, 6, 0, big.size());
+    cr2.LinkTrailer(ifd1, 0x0201, uint32_t(big.size())).Long(ifd1, 0x0202, {uint32_t(small.size())});
+    strip(cr2, ifd2, 6, uint32_t(big.size() + small.size()), rgb.size());
+    strip(cr2, ifd3, 6, 0, big.size());
+    cr2.Short(ifd3, 0xC640, {1, 1758, 1758});
+    cr2.Trailer(big + small + rgb);
+
+    // DNG's: the raw and two previews behind one SubIFDs list; the last "preview" holds no JPEG.
+    const auto dng = [&](std::vector<uint32_t> subs) {
+        TiffBlock t(false);
+        const int raw = t.AddIfd(), preview = t.AddIfd(), junk = t.AddIfd();
+        t.Ascii(0, 0x010F, "Acme").Byte(0, 0xC612, {1, 4, 0, 0}).Long(0, 0x014A, subs);
+        strip(t, raw, 7, 0, lossless.size());
+        t.Short(raw, 0x0106, {32803});
+        strip(t, preview, 7, uint32_t(lossless.size()), mid.size());
+        strip(t, junk, 7, 0, 8);
+        t.Short(junk, 0x0106, {6});
+        t.Trailer(lossless + mid);
+        return t;
+    };
+    const TiffBlock draft = dng({0, 0, 0});
+    const TiffBlock dngFile = dng({draft.IfdOffset(1), draft.IfdOffset(2), draft.IfdOffset(3)});
+
+    // NEF's: the preview named by JPEGInterchangeFormat in the sub-directory; a second one past the end.
+    TiffBlock nef(true);
+    const int sub = nef.AddIfd();
+    nef.Ascii(0, 0x010F, "NIKON CORPORATION").Link(0, 0x014A, sub);
+    nef.LinkTrailer(sub, 0x0201).Long(sub, 0x0202, {uint32_t(mid.size()) + 1000});
+    nef.Long(0, 0x0201, {0x7FFFFFF0}).Long(0, 0x0202, {16});
+    nef.Trailer(mid);
+
+    struct Want {
+        const char* kind;
+        uint32_t width, height;
+        std::string bytes;
+    };
+    struct Row {
+        const char* name;
+        std::string file;
+        std::vector<Want> previews;
+    };
+    const Row rows[] = {
+        {"a.cr2", cr2.Build(), {{"Preview", 96, 64, big}, {"Thumbnail", 32, 24, small}}},
+        {"b.dng", dngFile.Build(), {{"Preview", 48, 40, mid}}},
+        {"c.nef", nef.Build(), {{"Preview", 48, 40, mid}}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TimgData d;
+        ASSERT_TRUE(d.ProcessBytes(row.name, row.file)) << d.ErrorText;
+        ASSERT_EQ(d.Previews.size(), row.previews.size());
+        for (size_t i = 0; i < row.previews.size(); ++i) {
+            const TPreview& p = d.Previews[i];
+            EXPECT_EQ(p.Kind, row.previews[i].kind);
+            EXPECT_EQ(p.Codec, "JPEG");
+            EXPECT_EQ(p.Width, row.previews[i].width);
+            EXPECT_EQ(p.Height, row.previews[i].height);
+            // A length running past the end is cut at it.
+            EXPECT_EQ(row.file.substr(p.Region.Offset, p.Region.Length), row.previews[i].bytes);
+        }
+    }
 }
 
 // BigTIFF: 64-bit counts and offsets, 20-byte entries; its EXIF directory through a LONG8 link.
