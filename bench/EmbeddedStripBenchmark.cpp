@@ -2,11 +2,11 @@
 //
 //   EmbeddedStripBenchmark [--dir DIR] [--count N] [--size WxH] [--cell PIXELS]
 //
-// Makes, in DIR (default /tmp/quillmark-embedded-strip, kept for later runs), N photos of each of four
+// Makes, in DIR (default /tmp/quillmark-embedded-strip-2, kept for later runs), N photos of each of four
 // kinds at W x H pixels (default 4 of each at 4000 x 3000): HEIC with a thumbnail item (libheif's HEVC
 // encoder; left out when it has none), JPEG with an EXIF thumbnail, JPEG without one, and a raw-like TIFF
-// (Panasonic's RW2 layout: a TIFF header whose first directory names a full-size JPEG preview, then sensor
-// bytes). It then fills a strip's cells of PIXELS device pixels (default 160) twice, one photo after the
+// (Panasonic's RW2 layout: a TIFF header whose first directory names a full-size JPEG preview, whose EXIF
+// holds a 160 x 120 thumbnail as the camera's does, then sensor bytes). It then fills a strip's cells of PIXELS device pixels (default 160) twice, one photo after the
 // other on one thread: the strip's own way (PrepareThumbnailLoad's decode: the EXIF thumbnail, the HEIF
 // thumbnail item, the raw preview the reader locates, a reduced JPEG decode), and by reading and decoding
 // every photo whole (DecodePicture). It prints each kind's time per photo and the ratio of the totals.
@@ -176,7 +176,7 @@ bool Write(const QString& path, const QByteArray& bytes) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QString dir = QStringLiteral("/tmp/quillmark-embedded-strip");
+    QString dir = QStringLiteral("/tmp/quillmark-embedded-strip-2");
     int count = 4, width = 4000, height = 3000, cell = 160;
     for (int i = 1; i + 1 < argc; i += 2) {
         const QString option = QString::fromLocal8Bit(argv[i]), value = QString::fromLocal8Bit(argv[i + 1]);
@@ -200,7 +200,7 @@ int main(int argc, char** argv) {
     std::vector<Kind> kinds = {{"HEIC, thumbnail item", "heic", {}},
                                {"JPEG, EXIF thumbnail", "jpg", {}},
                                {"JPEG, no thumbnail", "jpeg", {}},
-                               {"raw-like, JPEG preview", "rw2", {}}};
+                               {"raw-like, preview+thumb", "rw2", {}}};
     for (int i = 0; i < count; ++i) {
         const QString stem = QStringLiteral("%1/%2x%3-%4.").arg(dir).arg(width).arg(height).arg(i);
         bool made = true;
@@ -213,7 +213,7 @@ int main(int argc, char** argv) {
             Write(stem + QLatin1String("heic"), MakeHeic(scene, 320));
             Write(stem + QLatin1String("jpg"), WithExifThumbnail(photo, scene));
             Write(stem + QLatin1String("jpeg"), photo);
-            Write(stem + QLatin1String("rw2"), RawLike(photo, width, height));
+            Write(stem + QLatin1String("rw2"), RawLike(WithExifThumbnail(photo, scene), width, height));
         }
         for (Kind& kind : kinds)
             if (QFileInfo(stem + QLatin1String(kind.Suffix)).size() > 0)

@@ -489,7 +489,8 @@ TRawReading ReadRaw(const QByteArray& data) {
         const std::string_view jpeg =
             bytes.substr(size_t(preview.Region.Offset), size_t(preview.Region.Length));
         const TJpegHeaderFacts facts = ScanJpegHeader(jpeg);
-        if (!facts.IsJpeg || facts.Width <= 0 || facts.Height <= 0) continue;
+        if (!facts.IsJpeg || facts.Width <= 0 || facts.Height <= 0 || IsLosslessJpegFrame(facts.FrameCode))
+            continue;
         const qint64 pixels = qint64(facts.Width) * facts.Height;
         if (pixels < mostPixels || (pixels == mostPixels && jpeg.size() <= mostBytes)) continue;
         mostPixels = pixels;
@@ -766,32 +767,73 @@ DecodeResult DecodeRawPreviewFromFile(const QString& path, QSize bound) {
         TimgData reading;
         if (!reading.ProcessFile(QFile::encodeName(path).toStdString()) && reading.Previews.empty())
             return {};
-        const std::uint64_t fileSize = std::uint64_t(std::max<std::int64_t>(reading.FileLength, 0));
-        // The largest by its stated size, else by its bytes; a preview no camera writes (past a quarter of a
-        // gigabyte) is left to the whole-file path and its bounds.
-        const TPreview* best = nullptr;
-        for (const TPreview& preview : reading.Previews) {
-            if (preview.Codec != "JPEG" || preview.Region.Offset > fileSize ||
-                preview.Region.Length > fileSize - preview.Region.Offset ||
-                preview.Region.Length > (256u << 20))
-                continue;
-            const auto measure = [](const TPreview& p) {
-                return std::pair(std::uint64_t(p.Width) * p.Height, p.Region.Length);
-            };
-            if (!best || measure(preview) > measure(*best)) best = &preview;
-        }
-        if (!best) return {};
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly) || !file.seek(qint64(best->Region.Offset))) return {};
-        const QByteArray jpeg = file.read(qint64(best->Region.Length));
-        if (jpeg.size() != qsizetype(best->Region.Length)) return {};
+        if (!file.open(QIODevice::ReadOnly)) return {};
+        const std::uint64_t fileSize = std::uint64_t(file.size());
         int orientation = 1;
         if (reading.ExifReader) {
             const int said = reading.ExifReader->RoundedNumberOf("Orientation");
             if (said >= 1 && said <= 8) orientation = said;
         }
-        DecodeResult result =
-            DecodeQtFor(jpeg, bound.expandedTo(QSize(1, 1)), TDecodeUse::Fitted, orientation);
+        bound = bound.expandedTo(QSize(1, 1));
+        // Sizes are compared as the pictures are stored.
+        QSize stored = bound;
+        if (TurnForOrientation(orientation).Sideways()) stored.transpose();
+
+        // Each JPEG preview's frame size and EXIF thumbnail, from its first sections alone. A preview no
+        // camera writes (past a quarter of a gigabyte) is left to the whole-file path and its bounds.
+        struct TCandidate {
+            TFileRegion Region;
+            QSize Size;
+        };
+        std::vector<TCandidate> candidates;
+        for (const TPreview& preview : reading.Previews) {
+            if (preview.Codec != "JPEG" || preview.Region.Offset > fileSize ||
+                preview.Region.Length > fileSize - preview.Region.Offset ||
+                preview.Region.Length > (256u << 20))
+                continue;
+            const TFileRegion region = preview.Region;
+            const TJpegHeaderFacts facts =
+                ScanJpegHeader([&](std::uint64_t at, char* into, std::size_t n) -> std::size_t {
+                    if (at >= region.Length) return 0;
+                    n = std::size_t(std::min<std::uint64_t>(n, region.Length - at));
+                    if (!file.seek(qint64(region.Offset + at))) return 0;
+                    const qint64 got = file.read(into, qint64(n));
+                    return got > 0 ? std::size_t(got) : 0;
+                });
+            if (!facts.IsJpeg || facts.Width <= 0 || facts.Height <= 0 ||
+                IsLosslessJpegFrame(facts.FrameCode))
+                continue;
+            const QSize size(facts.Width, facts.Height);
+            // A thumbnail inside a preview (Panasonic's, Fujifilm's) serves a cell the preview exceeds,
+            // without touching the preview's picture data.
+            const bool exceeds = size.width() > stored.width() || size.height() > stored.height();
+            if (exceeds && !facts.Thumbnail.empty()) {
+                const QByteArray thumbnail(facts.Thumbnail.data(), qsizetype(facts.Thumbnail.size()));
+                if (auto picture = DecodeExifThumbnail(thumbnail, size, bound, orientation)) {
+                    DecodeResult result{DecodeStatus::Decoded, std::move(picture)};
+                    result.embedded = true;
+                    return result;
+                }
+            }
+            candidates.push_back({region, size});
+        }
+        // The smallest preview that fills the bound without enlarging, else the largest there is: a
+        // camera's thumbnail serves a strip's cell, its full-size preview a large view.
+        const auto pixels = [](const TCandidate& c) { return qint64(c.Size.width()) * c.Size.height(); };
+        const auto covers = [&](const TCandidate& c) {
+            return c.Size.width() >= stored.width() || c.Size.height() >= stored.height();
+        };
+        const TCandidate* best = nullptr;
+        for (const TCandidate& c : candidates) {
+            if (!best || (covers(c) && (!covers(*best) || pixels(c) < pixels(*best))) ||
+                (!covers(c) && !covers(*best) && pixels(c) > pixels(*best)))
+                best = &c;
+        }
+        if (!best || !file.seek(qint64(best->Region.Offset))) return {};
+        const QByteArray jpeg = file.read(qint64(best->Region.Length));
+        if (jpeg.size() != qsizetype(best->Region.Length)) return {};
+        DecodeResult result = DecodeQtFor(jpeg, bound, TDecodeUse::Fitted, orientation);
         result.embedded = result.status == DecodeStatus::Decoded;
         return result;
     } catch (...) {

@@ -705,9 +705,7 @@ bool TimgData::ScanTiff(TByteSource& source, uint64_t fileSize) {
         const TJpegHeaderFacts facts =
             ScanJpegHeader([&](uint64_t at, char* into, size_t n) { return bytes.ReadAt(at, into, n); });
         // A strip is taken only when it is a JPEG; lossless JPEG holds a sensor's data, never a picture.
-        if ((place.Strip && !facts.IsJpeg) || facts.FrameCode == 0xC3 || facts.FrameCode == 0xC7 ||
-            facts.FrameCode == 0xCB || facts.FrameCode == 0xCF)
-            continue;
+        if ((place.Strip && !facts.IsJpeg) || IsLosslessJpegFrame(facts.FrameCode)) continue;
         TPreview preview{place.InIfd1 ? "Thumbnail" : "Preview",
                          facts.IsJpeg ? "JPEG" : "",
                          {SourceOrigin + place.Offset, place.Length},

@@ -26,6 +26,12 @@ struct TJpegHeaderFacts {
     int Orientation = 1;
 };
 
+// Whether a frame header marker says lossless coding (0xC3, 0xC7, 0xCB, 0xCF): a camera's sensor data,
+// never a picture to show.
+inline bool IsLosslessJpegFrame(int code) {
+    return code == 0xC3 || code == 0xC7 || code == 0xCB || code == 0xCF;
+}
+
 // The orientation (tag 0x0112, a SHORT from 1 to 8) in the first directory of a TIFF structure that starts
 // with its "II"/"MM" header; 1 when there is none, or a value outside 1 to 8.
 int TiffOrientation(std::string_view tiff);

@@ -348,6 +348,50 @@ private slots:
         QCOMPARE(cell.DisplayHeight(), 750);
     }
 
+    // A raw file's cell comes from the smallest preview its directories name that fills the cell, or from
+    // the EXIF thumbnail inside a larger one; a cell larger than every preview takes the largest.
+    void rawCellsTakeTheSmallestPreviewThatFills() {
+        const std::string small = craft::EncodeJpeg(Solid(200, 150, Qt::red), 90);
+        const std::string big = craft::EncodeJpeg(Solid(800, 600, Qt::blue), 90);
+        const std::string bigWithThumb =
+            PhotoWithThumbnail(Solid(800, 600, Qt::blue), Solid(160, 120, Qt::green));
+        const auto dng = [](const std::string& first, const std::string& second) {
+            const auto make = [&](std::vector<uint32_t> subs) {
+                craft::TiffBlock t(false);
+                const int a = t.AddIfd(), b = t.AddIfd();
+                t.Ascii(0, 0x010F, "Acme").Byte(0, 0xC612, {1, 4, 0, 0}).Long(0, 0x014A, subs);
+                t.LinkTrailer(a, 0x0201).Long(a, 0x0202, {uint32_t(first.size())});
+                t.LinkTrailer(b, 0x0201, uint32_t(first.size())).Long(b, 0x0202, {uint32_t(second.size())});
+                t.Trailer(first + second);
+                return t;
+            };
+            const craft::TiffBlock draft = make({0, 0});
+            return make({draft.IfdOffset(1), draft.IfdOffset(2)}).Build();
+        };
+        QTemporaryDir dir;
+        const QString both = Write(dir, "both.dng", dng(big, small));
+        const QString thumbed = Write(dir, "thumbed.dng", dng(bigWithThumb, bigWithThumb));
+        struct Row {
+            QString path;
+            QSize bound;
+            QColor colour;
+            QSize size;
+        } rows[] = {
+            {both, QSize(160, 160), Qt::red, QSize(160, 120)},
+            {both, QSize(400, 400), Qt::blue, QSize(400, 300)},
+            {both, QSize(1000, 1000), Qt::blue, QSize(800, 600)},
+            {thumbed, QSize(160, 160), Qt::green, QSize(160, 120)},
+        };
+        for (const Row& row : rows) {
+            const TThumbnailLoad load = DecodeThumbnailLoad(row.path, row.bound);
+            QVERIFY(load.Decoded && load.Picture);
+            const QImage image = load.Picture->Image();
+            QCOMPARE(image.size(), row.size);
+            QVERIFY2(Near(At(image, image.width() / 2, image.height() / 2), row.colour),
+                     qPrintable(row.path));
+        }
+    }
+
     void survivesHostileHeaders() {
         // The scan's own hostile cases are in tests/metadata/JpegHeaderTest.cpp; here the cells on it.
         const std::string thumbnail = ThumbnailJpeg(Solid(160, 120, Qt::blue));
