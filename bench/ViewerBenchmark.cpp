@@ -18,6 +18,7 @@
 // The medians of N rounds are printed with their ratios to the decode; --summary also writes the table.
 #include "JpegCodec.h"
 #include "MainView.h"
+#include "PaintClock.h"
 #include "PictureDecoder.h"
 #include "PictureOps.h"
 #include "PictureView.h"
@@ -113,36 +114,6 @@ double TimeStartUp(const char* self, const std::string& photo) {
     if (got <= 0 || std::string(line).rfind("painted", 0) != 0) return -1;
     return std::chrono::duration<double>(end - start).count();
 }
-
-// Times from Start to the end of the view's next paint that shows a picture.
-class PaintClock : public QObject {
-public:
-    explicit PaintClock(TPictureView* view) : view_(view) { view->installEventFilter(this); }
-    void Start() {
-        painted_ = -1;
-        timer_.start();
-    }
-    // Seconds from Start to the end of that paint; negative when there was none.
-    double Painted() const { return painted_; }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched != view_ || event->type() != QEvent::Paint || view_->Picture().IsEmpty() ||
-            painted_ >= 0 || !timer_.isValid())
-            return false;
-        // The paint is run here, inside the paint cycle that delivers it, so that its end can be timed.
-        view_->removeEventFilter(this);
-        QCoreApplication::sendEvent(view_, event);
-        view_->installEventFilter(this);
-        painted_ = timer_.nsecsElapsed() / 1e9;
-        return true;
-    }
-
-private:
-    TPictureView* view_;
-    QElapsedTimer timer_;
-    double painted_ = -1;
-};
 
 struct Row {
     const char* name;

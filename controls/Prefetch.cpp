@@ -21,8 +21,9 @@ FileStamp StampOf(const QString& file) {
     return {info.size(), info.lastModified()};
 }
 
-// Reads and decodes one photo for the view; none for anything but a readable, decodable JPEG, or a file
-// that changed while it was read. Never throws: it runs on the worker.
+// Reads and decodes one photo for the view, exactly as the view would; none for a file that cannot be read
+// or decoded, or that changed while it was read, and none for a GIF, whose frames the view steps through
+// itself. Never throws: it runs on the worker.
 std::optional<TPrefetched> DecodeAhead(const QString& fileName, QSize bound, const TReadAlso& readAlso) {
     try {
         const FileStamp before = StampOf(fileName);
@@ -30,7 +31,7 @@ std::optional<TPrefetched> DecodeAhead(const QString& fileName, QSize bound, con
         QFile file(fileName);
         if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
         QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError || !bytes.startsWith("\xFF\xD8")) return std::nullopt;
+        if (file.error() != QFileDevice::NoError || bytes.startsWith("GIF8")) return std::nullopt;
         file.close();
         DecodeResult result = DecodePictureForView(bytes, bound);
         if (result.status != DecodeStatus::Decoded || !result.picture) return std::nullopt;

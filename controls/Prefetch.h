@@ -3,9 +3,10 @@
 // After a photo is shown, its neighbours in the strip are read and decoded for the fitted view
 // (DecodePictureForView) while the user looks at it; stepping to one of them then shows pictures already in
 // hand. At most two are held. Asking for other photos drops what is held and not asked for again, and a
-// decode already running for a photo no longer wanted leaves nothing behind when it ends. Only JPEGs are
-// decoded ahead: they are the photos that take long. Whatever else the shown photo needs from the file (the
-// window's metadata lists) is made on the same worker from the same bytes, by a function the owner gives.
+// decode already running for a photo no longer wanted leaves nothing behind when it ends. Every format is
+// decoded ahead but GIF, whose frames the view steps through itself. Whatever else the shown photo needs from
+// the file (the window's metadata lists) is made on the same worker from the same bytes, by a function the
+// owner gives.
 #pragma once
 
 #include "PictureDecoder.h"

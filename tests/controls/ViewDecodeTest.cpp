@@ -308,13 +308,24 @@ private slots:
         QCOMPARE(view.Picture().ToImage(), DecodePicture(jpeg).picture->Image());
         QCOMPARE(view.Picture().HeldBytes(), jpeg);
 
-        // Other photos asked for drop the ones no longer wanted; only JPEGs are decoded ahead.
+        // Other photos asked for drop the ones no longer wanted. Every format is decoded ahead as the view
+        // decodes it, except a GIF, whose frames the view steps through itself.
         prefetch.Request({a, c}, bound);
         prefetch.WaitUntilIdle();
         prefetch.Request({c, png}, bound);
         prefetch.WaitUntilIdle();
-        QCOMPARE(prefetch.HeldCount(), 1);
+        QCOMPARE(prefetch.HeldCount(), 2);
         QVERIFY(!prefetch.Take(a, bound));
+        const std::optional<TPrefetched> pngAhead = prefetch.Take(png, bound);
+        QVERIFY(pngAhead);
+        QCOMPARE(pngAhead->Picture->Image(), DecodePictureForView(pngAhead->Bytes, bound).picture->Image());
+        const QString gif = dir.filePath("e.gif");
+        QVERIFY(WriteFile(gif, QByteArray("GIF89a\1\0\1\0\x80\0\0\0\0\0\xFF\xFF\xFF!\xF9\4\1\0\0\0\0,\0\0\0\0"
+                                          "\1\0\1\0\0\2\2D\1\0;",
+                                          43)));
+        prefetch.Request({c, gif}, bound);
+        prefetch.WaitUntilIdle();
+        QCOMPARE(prefetch.HeldCount(), 1);
         // Cancelled with decodes on their way: when they end, nothing is held.
         prefetch.Request({a, b}, bound);
         prefetch.Cancel();
