@@ -106,6 +106,7 @@ int main(int argc, char** argv) {
             continue;
         }
         const TPictureKind kind = SniffPicture(file.read(kPictureSniffBytes), photo);
+        if (!IsPictureKind(kind)) continue; // a README or a sidecar beside the photos
         QTemporaryDir folder;
         const QString suffix = QFileInfo(photo).suffix();
         bool copied = true;
