@@ -124,6 +124,114 @@ QByteArray TurnedJxl() {
     return bytes;
 }
 
+// Photoshop documents made here: the header, the three sections and the merged picture, as planes of rows
+// (channel after channel), raw or packed.
+QByteArray BigEndian(quint64 value, int bytes) {
+    QByteArray out;
+    for (int i = bytes - 1; i >= 0; --i)
+        out += char(value >> (8 * i));
+    return out;
+}
+
+// PackBits: runs of three or more alike bytes repeated, the rest as literals.
+QByteArray Pack(const QByteArray& row) {
+    QByteArray out;
+    for (qsizetype i = 0; i < row.size();) {
+        qsizetype run = 1;
+        while (i + run < row.size() && run < 128 && row[i + run] == row[i])
+            ++run;
+        if (run >= 3) {
+            out += char(1 - run);
+            out += row[i];
+            i += run;
+            continue;
+        }
+        const qsizetype n = qMin<qsizetype>(row.size() - i, 128);
+        out += char(n - 1);
+        out += row.mid(i, n);
+        i += n;
+    }
+    return out;
+}
+
+struct TPsd {
+    int Version = 1;
+    int Channels = 3, Width = 1, Height = 1, Depth = 8, Mode = 3;
+    QByteArray ColourData, Resources, Layers;
+    // Rows of every channel, one after the other; packed as they are when Packed rows are given.
+    QList<QByteArray> Rows, Packed;
+    bool Compress = false;
+
+    QByteArray Bytes() const {
+        const int wide = Version == 2 ? 8 : 4;
+        QByteArray out = "8BPS" + BigEndian(quint64(Version), 2) + QByteArray(6, '\0');
+        out += BigEndian(quint64(Channels), 2) + BigEndian(quint64(Height), 4) + BigEndian(quint64(Width), 4);
+        out += BigEndian(quint64(Depth), 2) + BigEndian(quint64(Mode), 2);
+        out += BigEndian(quint64(ColourData.size()), 4) + ColourData;
+        out += BigEndian(quint64(Resources.size()), 4) + Resources;
+        out += BigEndian(quint64(Layers.size()), wide) + Layers;
+        out += BigEndian(Compress ? 1 : 0, 2);
+        if (!Compress) {
+            for (const QByteArray& row : Rows)
+                out += row;
+            return out;
+        }
+        QList<QByteArray> packed = Packed;
+        if (packed.isEmpty())
+            for (const QByteArray& row : Rows)
+                packed << Pack(row);
+        for (const QByteArray& row : packed)
+            out += BigEndian(quint64(row.size()), Version == 2 ? 4 : 2);
+        for (const QByteArray& row : packed)
+            out += row;
+        return out;
+    }
+};
+
+QByteArray ImageResource(int id, const QByteArray& data) {
+    QByteArray out =
+        "8BIM" + BigEndian(quint64(id), 2) + QByteArray(2, '\0') + BigEndian(quint64(data.size()), 4);
+    return out + data + (data.size() % 2 ? QByteArray(1, '\0') : QByteArray());
+}
+
+// Photoshop's JPEG thumbnail resource, of a flat picture of this colour.
+QByteArray ThumbnailResource(QSize size, QColor color) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 100);
+    QByteArray header =
+        BigEndian(1, 4) + BigEndian(quint64(size.width()), 4) + BigEndian(quint64(size.height()), 4);
+    header +=
+        BigEndian(quint64(size.width()) * 3, 4) + BigEndian(quint64(size.width()) * 3 * size.height(), 4);
+    header += BigEndian(quint64(jpeg.size()), 4) + BigEndian(24, 2) + BigEndian(1, 2);
+    return ImageResource(0x040C, header + jpeg);
+}
+
+// A packed RGB document of stripes with a thumbnail, to be cut and damaged.
+QByteArray StripedPsd() {
+    TPsd psd;
+    psd.Width = 40;
+    psd.Height = 30;
+    psd.Compress = true;
+    psd.Resources = ThumbnailResource(QSize(40, 30), Qt::gray);
+    for (int row = 0; row < 90; ++row) {
+        QByteArray bytes(40, char(row * 3));
+        bytes[row % 40] = char(row);
+        psd.Rows << bytes;
+    }
+    return psd.Bytes();
+}
+
+QByteArray Bytes(std::initializer_list<int> values) {
+    QByteArray out;
+    for (int value : values)
+        out += char(value);
+    return out;
+}
+
 bool Near(QColor a, QColor b) {
     return qAbs(a.red() - b.red()) <= 24 && qAbs(a.green() - b.green()) <= 24 &&
            qAbs(a.blue() - b.blue()) <= 24;
@@ -157,7 +265,7 @@ private slots:
         QTest::newRow("CRW") << "CanonRaw.crw" << int(TPictureKind::Raw) << QSize(-1, -1);
         QTest::newRow("X3F") << "Sigma.x3f" << int(TPictureKind::Raw) << QSize(-1, -1);
         QTest::newRow("IIQ") << "PhaseOne.iiq" << int(TPictureKind::Raw) << QSize(-1, -1);
-        QTest::newRow("PSD") << "Photoshop.psd" << int(TPictureKind::Unknown) << QSize(-1, -1);
+        QTest::newRow("PSD") << "Photoshop.psd" << int(TPictureKind::Psd) << QSize(8, 8);
     }
     void samplesDecode() {
         QFETCH(QString, name);
@@ -211,6 +319,7 @@ private slots:
         QTest::newRow("GIF") << QByteArray("GIF89a\x01\0\x01\0") << "" << int(TPictureKind::Gif);
         QTest::newRow("JPEG 2000") << QByteArray("\0\0\0\x0CjP  \r\n\x87\n", 12) << "a.jp2"
                                    << int(TPictureKind::Unknown);
+        QTest::newRow("PSB") << QByteArray("8BPS\0\x02", 6) << "" << int(TPictureKind::Psd);
         QTest::newRow("nothing") << QByteArray() << "a.jpg" << int(TPictureKind::Unknown);
     }
     void sniffFollowsTheRegistry() {
@@ -261,10 +370,10 @@ private slots:
     // Cut and damaged files of every kind another library decodes end with a picture or a reason, never
     // a crash.
     void hostileFilesFailWithAReason() {
-        QByteArray made[] = {TurnedHeif(), TurnedJxl()};
-        QList<QByteArray> files = {made[0], made[1]};
+        QByteArray made[] = {TurnedHeif(), TurnedJxl(), StripedPsd()};
+        QList<QByteArray> files = {made[0], made[1], made[2]};
         for (const char* name : {"iPhone_11_Pro.heic", "Canon_EOS_70D.avif", "CanonRaw.cr3", "DNG.dng",
-                                 "FujiFilm.raf", "Panasonic.rw2", "CanonRaw.cr2"})
+                                 "FujiFilm.raf", "Panasonic.rw2", "CanonRaw.cr2", "Photoshop.psd"})
             files << Sample(name);
         quint32 seed = 7;
         for (const QByteArray& file : files) {
@@ -281,6 +390,173 @@ private slots:
                                                                    : result.picture == nullptr);
             }
         }
+    }
+
+    // Photoshop's merged picture in each colour mode and packing the decoder reads, pixel for pixel; damaged
+    // documents fall back on their JPEG thumbnail, or fail with a reason.
+    void photoshopMergedPicture_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QSize>("size");         // of the whole picture; empty when nothing is drawn
+        QTest::addColumn<QList<QRgb>>("pixels"); // row by row; none to compare for a thumbnail
+        TPsd rgb;
+        rgb.Width = 3;
+        rgb.Height = 2;
+        rgb.Compress = true;
+        rgb.Rows = {Bytes({255, 0, 0}),  Bytes({255, 0, 10}), Bytes({0, 255, 0}),
+                    Bytes({255, 0, 20}), Bytes({0, 0, 255}),  Bytes({255, 0, 30})};
+        QTest::newRow("RGB packed") << rgb.Bytes() << QSize(3, 2)
+                                    << QList<QRgb>{qRgb(255, 0, 0),     qRgb(0, 255, 0), qRgb(0, 0, 255),
+                                                   qRgb(255, 255, 255), qRgb(0, 0, 0),   qRgb(10, 20, 30)};
+        TPsd grey;
+        grey.Channels = 1;
+        grey.Mode = 1;
+        grey.Width = 2;
+        grey.Height = 2;
+        grey.Depth = 16;
+        grey.Rows = {Bytes({0x12, 0x34, 0xFF, 0}), Bytes({0x80, 0, 0, 1})};
+        QTest::newRow("grey 16-bit raw")
+            << grey.Bytes() << QSize(2, 2)
+            << QList<QRgb>{qRgb(0x12, 0x12, 0x12), qRgb(255, 255, 255), qRgb(128, 128, 128), qRgb(0, 0, 0)};
+        TPsd cmyk;
+        cmyk.Channels = 4;
+        cmyk.Mode = 4;
+        cmyk.Width = 3;
+        // no ink, full black, full cyan with half black
+        cmyk.Rows = {Bytes({255, 255, 0}), Bytes({255, 255, 255}), Bytes({255, 255, 255}),
+                     Bytes({255, 0, 128})};
+        QTest::newRow("CMYK raw") << cmyk.Bytes() << QSize(3, 1)
+                                  << QList<QRgb>{qRgb(255, 255, 255), qRgb(0, 0, 0), qRgb(0, 128, 128)};
+        TPsd indexed;
+        indexed.Channels = 1;
+        indexed.Mode = 2;
+        indexed.Width = 2;
+        indexed.ColourData = QByteArray(768, '\0');
+        indexed.ColourData[255] = char(250);
+        indexed.ColourData[256 + 255] = char(251);
+        indexed.ColourData[512 + 255] = char(252);
+        indexed.ColourData[0] = 1;
+        indexed.Rows = {Bytes({0, 255})};
+        QTest::newRow("indexed raw") << indexed.Bytes() << QSize(2, 1)
+                                     << QList<QRgb>{qRgb(1, 0, 0), qRgb(250, 251, 252)};
+        TPsd bitmap;
+        bitmap.Channels = 1;
+        bitmap.Mode = 0;
+        bitmap.Depth = 1;
+        bitmap.Width = 9;
+        bitmap.Rows = {Bytes({0xA0, 0x80})};
+        QList<QRgb> bits;
+        for (int x = 0; x < 9; ++x)
+            bits << (x == 0 || x == 2 || x == 8 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+        QTest::newRow("bitmap raw") << bitmap.Bytes() << QSize(9, 1) << bits;
+        // A negative layer count: the fourth channel is the merged picture's transparency.
+        TPsd transparent;
+        transparent.Channels = 4;
+        transparent.Rows = {Bytes({10}), Bytes({20}), Bytes({30}), Bytes({128})};
+        transparent.Layers = BigEndian(2, 4) + BigEndian(0xFFFF, 2);
+        QTest::newRow("RGB with transparency")
+            << transparent.Bytes() << QSize(1, 1) << QList<QRgb>{qRgba(10, 20, 30, 128)};
+        TPsd psb;
+        psb.Version = 2;
+        psb.Channels = 1;
+        psb.Mode = 1;
+        psb.Height = 2;
+        psb.Compress = true;
+        psb.Layers = QByteArray(8, '\0');
+        psb.Rows = {Bytes({7}), Bytes({9})};
+        QTest::newRow("PSB packed") << psb.Bytes() << QSize(1, 2)
+                                    << QList<QRgb>{qRgb(7, 7, 7), qRgb(9, 9, 9)};
+        // Rows whose runs say more than the row holds are cut, those that say less filled up with black.
+        TPsd runs = grey;
+        runs.Depth = 8;
+        runs.Compress = true;
+        runs.Packed = {Bytes({char(-5), 0x40}), Bytes({0, 0x50})};
+        QTest::newRow("rows over- and under-run")
+            << runs.Bytes() << QSize(2, 2)
+            << QList<QRgb>{qRgb(64, 64, 64), qRgb(64, 64, 64), qRgb(80, 80, 80), qRgb(0, 0, 0)};
+        QTest::newRow("Photoshop 7 sample, with its profile")
+            << Sample("Photoshop.psd") << QSize(8, 8) << QList<QRgb>(64, qRgb(255, 255, 255));
+        TPsd thumbnailed = rgb;
+        thumbnailed.Resources = ImageResource(0x0400, "x") + ThumbnailResource(QSize(30, 20), Qt::green);
+        const QByteArray whole = thumbnailed.Bytes();
+        QTest::newRow("cut short, with a thumbnail")
+            << whole.left(whole.size() - 3) << QSize(30, 20) << QList<QRgb>{};
+        QTest::newRow("cut short") << rgb.Bytes().left(rgb.Bytes().size() - 3) << QSize() << QList<QRgb>{};
+        QTest::newRow("cut in the resources") << whole.left(60) << QSize() << QList<QRgb>{};
+        TPsd wide = rgb;
+        wide.Width = 30001;
+        QTest::newRow("wider than Photoshop draws") << wide.Bytes() << QSize() << QList<QRgb>{};
+        TPsd huge = rgb;
+        huge.Width = huge.Height = 20000;
+        huge.Resources = thumbnailed.Resources;
+        QTest::newRow("huge, with a thumbnail") << huge.Bytes() << QSize(30, 20) << QList<QRgb>{};
+        TPsd lying = rgb;
+        lying.Width = lying.Height = 9000; // fits the allocation limit, not the bytes
+        QTest::newRow("lying size") << lying.Bytes() << QSize() << QList<QRgb>{};
+        TPsd lab = rgb;
+        lab.Mode = 9;
+        QTest::newRow("Lab") << lab.Bytes() << QSize() << QList<QRgb>{};
+    }
+    void photoshopMergedPicture() {
+        QFETCH(QByteArray, file);
+        QFETCH(QSize, size);
+        QFETCH(QList<QRgb>, pixels);
+        QCOMPARE(int(SniffPicture(file)), int(TPictureKind::Psd));
+        const DecodeResult whole = DecodePicture(file);
+        const DecodeResult fitted = DecodePictureFitted(file, QSize(2, 2));
+        if (size.isEmpty()) {
+            for (const DecodeResult* result : {&whole, &fitted}) {
+                QCOMPARE(int(result->status), int(DecodeStatus::NoPicture));
+                QVERIFY(!result->reason.isEmpty());
+            }
+            return;
+        }
+        QCOMPARE(int(whole.status), int(DecodeStatus::Decoded));
+        QCOMPARE(int(fitted.status), int(DecodeStatus::Decoded));
+        QCOMPARE(whole.embedded, pixels.isEmpty());
+        const QImage& image = whole.picture->Image();
+        QCOMPARE(image.size(), size);
+        if (pixels.isEmpty()) {
+            QVERIFY(Near(image.pixelColor(5, 5), Qt::green));
+        } else {
+            QCOMPARE(image.hasAlphaChannel(), qAlpha(pixels[0]) != 255);
+            QList<QRgb> shown;
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x)
+                    shown << image.pixel(x, y);
+            QCOMPARE(shown, pixels);
+            QCOMPARE(fitted.picture->SourceSize(), size);
+        }
+        const QSize kept = fitted.picture->Image().size();
+        QVERIFY(kept.width() <= 2 && kept.height() <= 2);
+    }
+
+    // Photoshop documents are listed in folders, by name and by content, and offered in file dialogs.
+    void photoshopFilesAreListed() {
+        QVERIFY(HasPictureExtension(QStringLiteral("layers.PSD")));
+        QVERIFY(HasPictureExtension(QStringLiteral("poster.psb")));
+        QVERIFY(FileHoldsPicture(QStringLiteral(QUILLMARK_SAMPLES_DIR "/Photoshop.psd")));
+    }
+
+    // The strip reads every so many pixels of a large document's merged picture, never the whole of it,
+    // and the picture keeps its shape and colours.
+    void photoshopStripReadsEverySoManyPixels() {
+        TPsd halves;
+        halves.Width = 400;
+        halves.Height = 200;
+        const QByteArray red(200, char(255)), none(200, '\0');
+        for (int channel = 0; channel < 3; ++channel)
+            for (int y = 0; y < 200; ++y)
+                halves.Rows << (channel == 0 ? red + none : channel == 2 ? none + red : none + none);
+        const QByteArray file = halves.Bytes();
+        const TCodecPicture sampled = DecodePsd(file, QSize(50, 50));
+        QCOMPARE(sampled.Size, QSize(400, 200));
+        QCOMPARE(sampled.Image.size(), QSize(100, 50)); // every fourth pixel, twice the cell
+        const DecodeResult cell = DecodePictureFitted(file, QSize(50, 50));
+        QCOMPARE(cell.picture->SourceSize(), QSize(400, 200));
+        const QImage& image = cell.picture->Image();
+        QCOMPARE(image.size(), QSize(50, 25));
+        QVERIFY(Near(image.pixelColor(5, 12), Qt::red));
+        QVERIFY(Near(image.pixelColor(45, 12), Qt::blue));
     }
 
     // A HEIF's strip cell comes from its thumbnail item when that covers the cell, turned as the photo is;
