@@ -133,55 +133,38 @@ QByteArray BigEndian(quint64 value, int bytes) {
     return out;
 }
 
-// PackBits: runs of three or more alike bytes repeated, the rest as literals.
+// PackBits literals of up to 128 bytes.
 QByteArray Pack(const QByteArray& row) {
     QByteArray out;
-    for (qsizetype i = 0; i < row.size();) {
-        qsizetype run = 1;
-        while (i + run < row.size() && run < 128 && row[i + run] == row[i])
-            ++run;
-        if (run >= 3) {
-            out += char(1 - run);
-            out += row[i];
-            i += run;
-            continue;
-        }
-        const qsizetype n = qMin<qsizetype>(row.size() - i, 128);
-        out += char(n - 1);
-        out += row.mid(i, n);
-        i += n;
-    }
+    for (qsizetype i = 0; i < row.size(); i += 128)
+        out += char(qMin<qsizetype>(row.size() - i, 128) - 1) + row.mid(i, 128);
     return out;
 }
 
 struct TPsd {
-    int Version = 1;
-    int Channels = 3, Width = 1, Height = 1, Depth = 8, Mode = 3;
-    QByteArray ColourData, Resources, Layers;
-    // Rows of every channel, one after the other; packed as they are when Packed rows are given.
-    QList<QByteArray> Rows, Packed;
+    int Mode = 3, Channels = 3, Width = 1, Height = 1, Depth = 8;
+    // Rows of every channel, one after the other, packed when Compress (as they are, when Packed).
+    QList<QByteArray> Rows = {};
     bool Compress = false;
+    QList<QByteArray> Packed = {};
+    QByteArray ColourData = {}, Resources = {}, Layers = {};
+    int Version = 1;
 
     QByteArray Bytes() const {
-        const int wide = Version == 2 ? 8 : 4;
         QByteArray out = "8BPS" + BigEndian(quint64(Version), 2) + QByteArray(6, '\0');
-        out += BigEndian(quint64(Channels), 2) + BigEndian(quint64(Height), 4) + BigEndian(quint64(Width), 4);
-        out += BigEndian(quint64(Depth), 2) + BigEndian(quint64(Mode), 2);
+        for (const auto& [value, size] :
+             {std::pair{Channels, 2}, {Height, 4}, {Width, 4}, {Depth, 2}, {Mode, 2}})
+            out += BigEndian(quint64(value), size);
         out += BigEndian(quint64(ColourData.size()), 4) + ColourData;
         out += BigEndian(quint64(Resources.size()), 4) + Resources;
-        out += BigEndian(quint64(Layers.size()), wide) + Layers;
-        out += BigEndian(Compress ? 1 : 0, 2);
-        if (!Compress) {
-            for (const QByteArray& row : Rows)
-                out += row;
-            return out;
-        }
+        out += BigEndian(quint64(Layers.size()), Version == 2 ? 8 : 4) + Layers + BigEndian(Compress, 2);
         QList<QByteArray> packed = Packed;
         if (packed.isEmpty())
             for (const QByteArray& row : Rows)
-                packed << Pack(row);
-        for (const QByteArray& row : packed)
-            out += BigEndian(quint64(row.size()), Version == 2 ? 4 : 2);
+                packed << (Compress ? Pack(row) : row);
+        if (Compress)
+            for (const QByteArray& row : packed)
+                out += BigEndian(quint64(row.size()), Version == 2 ? 4 : 2);
         for (const QByteArray& row : packed)
             out += row;
         return out;
@@ -194,7 +177,7 @@ QByteArray ImageResource(int id, const QByteArray& data) {
     return out + data + (data.size() % 2 ? QByteArray(1, '\0') : QByteArray());
 }
 
-// Photoshop's JPEG thumbnail resource, of a flat picture of this colour.
+// Photoshop's JPEG thumbnail resource (format 1, then sizes the decoder does not need), of a flat picture.
 QByteArray ThumbnailResource(QSize size, QColor color) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(color);
@@ -202,26 +185,15 @@ QByteArray ThumbnailResource(QSize size, QColor color) {
     QBuffer buffer(&jpeg);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "JPEG", 100);
-    QByteArray header =
-        BigEndian(1, 4) + BigEndian(quint64(size.width()), 4) + BigEndian(quint64(size.height()), 4);
-    header +=
-        BigEndian(quint64(size.width()) * 3, 4) + BigEndian(quint64(size.width()) * 3 * size.height(), 4);
-    header += BigEndian(quint64(jpeg.size()), 4) + BigEndian(24, 2) + BigEndian(1, 2);
-    return ImageResource(0x040C, header + jpeg);
+    return ImageResource(0x040C, BigEndian(1, 4) + QByteArray(24, '\0') + jpeg);
 }
 
 // A packed RGB document of stripes with a thumbnail, to be cut and damaged.
 QByteArray StripedPsd() {
-    TPsd psd;
-    psd.Width = 40;
-    psd.Height = 30;
-    psd.Compress = true;
+    TPsd psd{.Width = 40, .Height = 30, .Compress = true};
     psd.Resources = ThumbnailResource(QSize(40, 30), Qt::gray);
-    for (int row = 0; row < 90; ++row) {
-        QByteArray bytes(40, char(row * 3));
-        bytes[row % 40] = char(row);
-        psd.Rows << bytes;
-    }
+    for (int row = 0; row < 90; ++row)
+        psd.Rows << QByteArray(20, char(row * 3)) + QByteArray(20, char(row));
     return psd.Bytes();
 }
 
@@ -398,78 +370,56 @@ private slots:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QSize>("size");         // of the whole picture; empty when nothing is drawn
         QTest::addColumn<QList<QRgb>>("pixels"); // row by row; none to compare for a thumbnail
-        TPsd rgb;
-        rgb.Width = 3;
-        rgb.Height = 2;
-        rgb.Compress = true;
-        rgb.Rows = {Bytes({255, 0, 0}),  Bytes({255, 0, 10}), Bytes({0, 255, 0}),
-                    Bytes({255, 0, 20}), Bytes({0, 0, 255}),  Bytes({255, 0, 30})};
+        const TPsd rgb{.Width = 3,
+                       .Height = 2,
+                       .Rows = {Bytes({255, 0, 0}), Bytes({255, 0, 10}), Bytes({0, 255, 0}),
+                                Bytes({255, 0, 20}), Bytes({0, 0, 255}), Bytes({255, 0, 30})},
+                       .Compress = true};
         QTest::newRow("RGB packed") << rgb.Bytes() << QSize(3, 2)
                                     << QList<QRgb>{qRgb(255, 0, 0),     qRgb(0, 255, 0), qRgb(0, 0, 255),
                                                    qRgb(255, 255, 255), qRgb(0, 0, 0),   qRgb(10, 20, 30)};
-        TPsd grey;
-        grey.Channels = 1;
-        grey.Mode = 1;
-        grey.Width = 2;
-        grey.Height = 2;
-        grey.Depth = 16;
-        grey.Rows = {Bytes({0x12, 0x34, 0xFF, 0}), Bytes({0x80, 0, 0, 1})};
+        const TPsd grey{.Mode = 1,
+                        .Channels = 1,
+                        .Width = 2,
+                        .Height = 2,
+                        .Depth = 16,
+                        .Rows = {Bytes({0x12, 0x34, 0xFF, 0}), Bytes({0x80, 0, 0, 1})}};
         QTest::newRow("grey 16-bit raw")
             << grey.Bytes() << QSize(2, 2)
             << QList<QRgb>{qRgb(0x12, 0x12, 0x12), qRgb(255, 255, 255), qRgb(128, 128, 128), qRgb(0, 0, 0)};
-        TPsd cmyk;
-        cmyk.Channels = 4;
-        cmyk.Mode = 4;
-        cmyk.Width = 3;
-        // no ink, full black, full cyan with half black
-        cmyk.Rows = {Bytes({255, 255, 0}), Bytes({255, 255, 255}), Bytes({255, 255, 255}),
-                     Bytes({255, 0, 128})};
+        // No ink, full black, full cyan with half black.
+        const TPsd cmyk{.Mode = 4,
+                        .Channels = 4,
+                        .Width = 3,
+                        .Rows = {Bytes({255, 255, 0}), Bytes({255, 255, 255}), Bytes({255, 255, 255}),
+                                 Bytes({255, 0, 128})}};
         QTest::newRow("CMYK raw") << cmyk.Bytes() << QSize(3, 1)
                                   << QList<QRgb>{qRgb(255, 255, 255), qRgb(0, 0, 0), qRgb(0, 128, 128)};
-        TPsd indexed;
-        indexed.Channels = 1;
-        indexed.Mode = 2;
-        indexed.Width = 2;
+        TPsd indexed{.Mode = 2, .Channels = 1, .Width = 2, .Rows = {Bytes({0, 255})}};
         indexed.ColourData = QByteArray(768, '\0');
-        indexed.ColourData[255] = char(250);
-        indexed.ColourData[256 + 255] = char(251);
-        indexed.ColourData[512 + 255] = char(252);
         indexed.ColourData[0] = 1;
-        indexed.Rows = {Bytes({0, 255})};
+        for (int i = 0; i < 3; ++i)
+            indexed.ColourData[256 * i + 255] = char(250 + i);
         QTest::newRow("indexed raw") << indexed.Bytes() << QSize(2, 1)
                                      << QList<QRgb>{qRgb(1, 0, 0), qRgb(250, 251, 252)};
-        TPsd bitmap;
-        bitmap.Channels = 1;
-        bitmap.Mode = 0;
-        bitmap.Depth = 1;
-        bitmap.Width = 9;
-        bitmap.Rows = {Bytes({0xA0, 0x80})};
-        QList<QRgb> bits;
-        for (int x = 0; x < 9; ++x)
-            bits << (x == 0 || x == 2 || x == 8 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
-        QTest::newRow("bitmap raw") << bitmap.Bytes() << QSize(9, 1) << bits;
+        QList<QRgb> bits(9, qRgb(255, 255, 255));
+        bits[0] = bits[2] = bits[8] = qRgb(0, 0, 0);
+        QTest::newRow("bitmap raw")
+            << TPsd{.Mode = 0, .Channels = 1, .Width = 9, .Depth = 1, .Rows = {Bytes({0xA0, 0x80})}}.Bytes()
+            << QSize(9, 1) << bits;
         // A negative layer count: the fourth channel is the merged picture's transparency.
-        TPsd transparent;
-        transparent.Channels = 4;
-        transparent.Rows = {Bytes({10}), Bytes({20}), Bytes({30}), Bytes({128})};
+        TPsd transparent{.Channels = 4, .Rows = {Bytes({10}), Bytes({20}), Bytes({30}), Bytes({128})}};
         transparent.Layers = BigEndian(2, 4) + BigEndian(0xFFFF, 2);
         QTest::newRow("RGB with transparency")
             << transparent.Bytes() << QSize(1, 1) << QList<QRgb>{qRgba(10, 20, 30, 128)};
-        TPsd psb;
+        TPsd psb{.Mode = 1, .Channels = 1, .Height = 2, .Rows = {Bytes({7}), Bytes({9})}, .Compress = true};
         psb.Version = 2;
-        psb.Channels = 1;
-        psb.Mode = 1;
-        psb.Height = 2;
-        psb.Compress = true;
         psb.Layers = QByteArray(8, '\0');
-        psb.Rows = {Bytes({7}), Bytes({9})};
         QTest::newRow("PSB packed") << psb.Bytes() << QSize(1, 2)
                                     << QList<QRgb>{qRgb(7, 7, 7), qRgb(9, 9, 9)};
         // Rows whose runs say more than the row holds are cut, those that say less filled up with black.
-        TPsd runs = grey;
-        runs.Depth = 8;
-        runs.Compress = true;
-        runs.Packed = {Bytes({char(-5), 0x40}), Bytes({0, 0x50})};
+        TPsd runs{.Mode = 1, .Channels = 1, .Width = 2, .Height = 2, .Compress = true};
+        runs.Packed = {Bytes({-5, 0x40}), Bytes({0, 0x50})};
         QTest::newRow("rows over- and under-run")
             << runs.Bytes() << QSize(2, 2)
             << QList<QRgb>{qRgb(64, 64, 64), qRgb(64, 64, 64), qRgb(80, 80, 80), qRgb(0, 0, 0)};
@@ -478,21 +428,16 @@ private slots:
         TPsd thumbnailed = rgb;
         thumbnailed.Resources = ImageResource(0x0400, "x") + ThumbnailResource(QSize(30, 20), Qt::green);
         const QByteArray whole = thumbnailed.Bytes();
-        QTest::newRow("cut short, with a thumbnail")
-            << whole.left(whole.size() - 3) << QSize(30, 20) << QList<QRgb>{};
-        QTest::newRow("cut short") << rgb.Bytes().left(rgb.Bytes().size() - 3) << QSize() << QList<QRgb>{};
+        QTest::newRow("cut short, with a thumbnail") << whole.chopped(3) << QSize(30, 20) << QList<QRgb>{};
+        QTest::newRow("cut short") << rgb.Bytes().chopped(3) << QSize() << QList<QRgb>{};
         QTest::newRow("cut in the resources") << whole.left(60) << QSize() << QList<QRgb>{};
-        TPsd wide = rgb;
+        TPsd wide = rgb, huge = thumbnailed, lying = rgb, lab = rgb;
         wide.Width = 30001;
         QTest::newRow("wider than Photoshop draws") << wide.Bytes() << QSize() << QList<QRgb>{};
-        TPsd huge = rgb;
         huge.Width = huge.Height = 20000;
-        huge.Resources = thumbnailed.Resources;
         QTest::newRow("huge, with a thumbnail") << huge.Bytes() << QSize(30, 20) << QList<QRgb>{};
-        TPsd lying = rgb;
-        lying.Width = lying.Height = 9000; // fits the allocation limit, not the bytes
+        lying.Width = lying.Height = 9000; // within the allocation limit, not within the file's bytes
         QTest::newRow("lying size") << lying.Bytes() << QSize() << QList<QRgb>{};
-        TPsd lab = rgb;
         lab.Mode = 9;
         QTest::newRow("Lab") << lab.Bytes() << QSize() << QList<QRgb>{};
     }
@@ -540,13 +485,10 @@ private slots:
     // The strip reads every so many pixels of a large document's merged picture, never the whole of it,
     // and the picture keeps its shape and colours.
     void photoshopStripReadsEverySoManyPixels() {
-        TPsd halves;
-        halves.Width = 400;
-        halves.Height = 200;
+        TPsd halves{.Width = 400, .Height = 200};
         const QByteArray red(200, char(255)), none(200, '\0');
-        for (int channel = 0; channel < 3; ++channel)
-            for (int y = 0; y < 200; ++y)
-                halves.Rows << (channel == 0 ? red + none : channel == 2 ? none + red : none + none);
+        for (int row = 0; row < 600; ++row)
+            halves.Rows << (row < 200 ? red + none : row < 400 ? none + none : none + red);
         const QByteArray file = halves.Bytes();
         const TCodecPicture sampled = DecodePsd(file, QSize(50, 50));
         QCOMPARE(sampled.Size, QSize(400, 200));
