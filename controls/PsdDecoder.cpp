@@ -106,7 +106,10 @@ std::optional<TPsdLayout> ReadLayout(const TByteView& view) {
 std::optional<TByteView> Resource(const TByteView& resources, std::uint16_t id) {
     std::uint64_t pos = 0;
     for (int count = 0; count < kMaxResources && resources.Holds(pos, 12); ++count) {
-        if (resources.Data().substr(size_t(pos), 4) != "8BIM") return std::nullopt;
+        const std::string_view signature = resources.Data().substr(size_t(pos), 4);
+        if (signature != "8BIM" && signature != "MeSa" && signature != "PHUT" && signature != "AgHg" &&
+            signature != "DCSR")
+            return std::nullopt;
         const std::uint16_t found = *resources.U16(pos + 4, true);
         // The name is a Pascal string padded to an even length, its length byte counted.
         const std::uint64_t nameSpan = (std::uint64_t(*resources.U8(pos + 6)) + 2) & ~std::uint64_t(1);
