@@ -282,8 +282,14 @@ TCodecPicture DecodePsd(const QByteArray& data, QSize bound) {
     if (layout->Width > 0 && layout->Height > 0 && layout->Width <= kMaxPsbSide &&
         layout->Height <= kMaxPsbSide)
         result.Size = QSize(int(layout->Width), int(layout->Height));
-    TComposite composite =
-        layout->ImageData ? DecodeComposite(view, *layout, bound) : TComposite{{}, layout->Why};
+    // The version resource says whether the merged picture is real: without "Maximize compatibility"
+    // Photoshop writes a blank one, and only the thumbnail shows the document.
+    const std::optional<TByteView> version = Resource(layout->Resources, 0x0421);
+    TComposite composite{{}, layout->Why};
+    if (version && version->U8(4) == 0u)
+        composite = Failure("The Photoshop document was saved without its merged picture.");
+    else if (layout->ImageData)
+        composite = DecodeComposite(view, *layout, bound);
     if (!composite.Image.isNull()) {
         // The profile describes RGB values; a grey or CMYK document's profile is not one Qt converts from.
         QColorSpace space;

@@ -429,6 +429,9 @@ private slots:
         thumbnailed.Resources = ImageResource(0x0400, "x") + ThumbnailResource(QSize(30, 20), Qt::green);
         const QByteArray whole = thumbnailed.Bytes();
         QTest::newRow("cut short, with a thumbnail") << whole.chopped(3) << QSize(30, 20) << QList<QRgb>{};
+        TPsd blank = thumbnailed; // saved without "Maximize compatibility"
+        blank.Resources += ImageResource(0x0421, Bytes({0, 0, 0, 1, 0}));
+        QTest::newRow("no real merged picture") << blank.Bytes() << QSize(30, 20) << QList<QRgb>{};
         QTest::newRow("cut short") << rgb.Bytes().chopped(3) << QSize() << QList<QRgb>{};
         QTest::newRow("cut in the resources") << whole.left(60) << QSize() << QList<QRgb>{};
         TPsd wide = rgb, huge = thumbnailed, lying = rgb, lab = rgb;
