@@ -35,10 +35,6 @@ bool IsGuessedFormat(const QByteArray& format) {
 // A reduction into a larger rectangle than this many device pixels is drawn directly instead of cached.
 constexpr qint64 kRenderCacheLimit = 16 * 1024 * 1024;
 
-// Full decodes of large photos and panoramas go past Qt's default 256 MB allocation limit; hostile
-// dimensions still stop at this one.
-constexpr int kAllocationLimitMb = 1024;
-
 // The most pixels a thumbnail's reduced JPEG decode may produce before it is smoothed down to the cell:
 // 64 MiB, a gigapixel photo at 1/8 of its size. A few hundred bytes that claim the largest picture a
 // JPEG can name would otherwise cost a quarter of a gigabyte and most of a second per file, on every
@@ -751,6 +747,8 @@ DecodeResult DecodeAny(const QByteArray& data, QSize bound, TDecodeUse use) {
             return FromCodec(DecodeJxl(data), bound, use);
         case TPictureKind::Raw:
             return DecodeRawFor(data, bound, use);
+        case TPictureKind::Psd:
+            return FromCodec(DecodePsd(data, use == TDecodeUse::Fitted ? bound : QSize()), bound, use);
         default:
             break;
         }

@@ -56,7 +56,7 @@ constexpr TViewerOnlyFormat kViewerOnly[] = {
 };
 
 // What the viewer draws a registry row's files as. Rows the reader reads but nothing here decodes (JPEG
-// 2000, Photoshop) are no picture; every camera's raw row (its MIME type one of the x- kind) goes to LibRaw,
+// 2000) are no picture; every camera's raw row (its MIME type one of the x- kind) goes to LibRaw,
 // so a raw format added to the registry is drawn without a line here.
 TPictureKind KindOfFormat(std::string_view name, std::string_view mimeTypes) {
     if (name == "JPEG") return TPictureKind::Jpeg;
@@ -66,6 +66,7 @@ TPictureKind KindOfFormat(std::string_view name, std::string_view mimeTypes) {
     if (name == "TIFF" || name == "BigTIFF") return TPictureKind::Tiff;
     if (name == "HEIC" || name == "HEIF") return TPictureKind::Heif;
     if (name == "AVIF") return TPictureKind::Avif;
+    if (name == "PSD") return TPictureKind::Psd;
     if (mimeTypes.substr(0, 8) == "image/x-") return TPictureKind::Raw;
     return TPictureKind::Unknown;
 }
@@ -117,6 +118,7 @@ const std::vector<TPictureType>& PictureTypes() {
         {"GIF", "gif"},
         {"BMP", "bmp"},
         {"Icons", "ico"},
+        {"Photoshop", "psd psb"},
         {"Camera raw",
          "cr2 cr3 crw nef nrw arw srf sr2 dng orf rw2 raf pef srw mrw x3f iiq 3fr erf kdc dcr mos "
          "rwl"},

@@ -1,6 +1,7 @@
 // What kind of picture a file holds, told from its first bytes, and the decoders of the formats Qt's own
 // image readers do not take (HEIF and AVIF through libheif, JPEG XL through libjxl, camera raw files through
-// LibRaw). PictureDecoder is their only caller: the rest of the controls sees DecodedPicture alone.
+// LibRaw, Photoshop documents read here). PictureDecoder is their only caller: the rest of the controls sees
+// DecodedPicture alone.
 #pragma once
 
 #include <QByteArray>
@@ -13,7 +14,7 @@
 
 namespace quillmark {
 
-enum class TPictureKind { Unknown, Jpeg, Png, Gif, Bmp, Tiff, WebP, Heif, Avif, Jxl, Raw };
+enum class TPictureKind { Unknown, Jpeg, Png, Gif, Bmp, Tiff, WebP, Heif, Avif, Jxl, Raw, Psd };
 
 // The kind of picture data starting with head (the first few dozen bytes are enough; the whole file does
 // no harm), as the reader's format registry (metadata/formats/Registry.h) tells it, with fileName's
@@ -41,6 +42,10 @@ const std::vector<TPictureType>& PictureTypes();
 bool HasPictureExtension(const QString& fileName);
 // Whether the file at path holds, by its first bytes, a picture the viewer shows (a regular file only).
 bool FileHoldsPicture(const QString& path);
+
+// Full decodes of large photos and panoramas go past Qt's default 256 MB allocation limit; hostile
+// dimensions still stop at this one, in Qt's readers and ours.
+inline constexpr int kAllocationLimitMb = 1024;
 
 // The colour space pictures are drawn in: the screen's when it tells one, else sRGB.
 QColorSpace DisplayColorSpace();
@@ -72,6 +77,12 @@ TCodecPicture DecodeJxl(const QByteArray& data);
 // A camera raw file: its largest embedded JPEG preview (Preview, with the orientation the raw records) or,
 // without one, LibRaw's own decode (at half size for a non-empty bound), upright.
 TCodecPicture DecodeRaw(const QByteArray& data, QSize bound = QSize(), bool previewOnly = false);
+// Photoshop PSD or PSB: the merged picture the document keeps after its layers (RGB, grey, duotone, CMYK,
+// indexed or bitmap; 8 or 16 bits), converted from the document's ICC profile; with a non-empty bound,
+// only every so many pixels of every so many rows, still twice the bound or more. Without a merged
+// picture that can be drawn, the JPEG thumbnail of the image resources (Embedded, and Reason says why),
+// else a Reason alone.
+TCodecPicture DecodePsd(const QByteArray& data, QSize bound = QSize());
 // The EXIF orientation a raw file records; 1 when none or not a raw LibRaw reads.
 int RawOrientation(const QByteArray& data);
 

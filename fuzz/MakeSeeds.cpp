@@ -10,6 +10,8 @@
 //   - fuzz_xmp: the XMP packets of the photos (and their sidecars) and their ICC profiles;
 //   - fuzz_gif_frames: GIFs with several frames, extensions, local colour tables, and frame marks
 //     where they should not be;
+//   - fuzz_psd_decode: Photoshop documents in every colour mode and packing the viewer draws, PSD and PSB,
+//     with and without a thumbnail and transparency;
 //   - fuzz_writer_skip: encoded JPEG streams with and without the header sections the writer skips;
 //   - fuzz_jpeg_header: the JPEG header seeds, and EXIF sections (with their thumbnails) on their own;
 //   - fuzz_report_output: the photos' header sections, as for the reader.
@@ -286,6 +288,50 @@ void GifSeeds(const fs::path& dir) {
     Write(dir, "many.gif", many + ";");
 }
 
+// A Photoshop document of w x h pixels: its sections, then the planes of its merged picture, each row of
+// a plane a run of one value (the channel's number), packed or raw.
+std::string Psd(bool big, uint16_t mode, uint16_t channels, uint16_t depth, uint32_t w, uint32_t h,
+                bool packed, const std::string& colourData = "", const std::string& resources = "",
+                bool transparent = false) {
+    using craft::U16;
+    using craft::U32;
+    std::string d = "8BPS"s + U16(big ? 2 : 1, true) + std::string(6, '\0') + U16(channels, true) +
+                    U32(h, true) + U32(w, true) + U16(depth, true) + U16(mode, true);
+    d += U32(uint32_t(colourData.size()), true) + colourData + U32(uint32_t(resources.size()), true) +
+         resources;
+    // A layer information of a negative count alone: the merged picture carries the transparency.
+    const std::string layers =
+        transparent ? (big ? U32(0, true) : "") + U32(2, true) + U16(0xFFFF, true) : "";
+    d += (big ? U32(0, true) : "") + U32(uint32_t(layers.size()), true) + layers;
+    d += U16(packed, true);
+    const uint32_t rowBytes = depth == 1 ? (w + 7) / 8 : w * (depth / 8);
+    std::string counts, rows;
+    for (uint32_t c = 0; c < channels; ++c)
+        for (uint32_t y = 0; y < h; ++y) {
+            const std::string row = packed ? "\xFD"s + char(c * 60 + y) + char(0) + char(y)
+                                           : std::string(rowBytes, char(c * 60 + y));
+            counts += big ? U32(uint32_t(row.size()), true) : U16(uint16_t(row.size()), true);
+            rows += row;
+        }
+    return d + (packed ? counts : "") + rows;
+}
+
+void PsdSeeds(const fs::path& dir) {
+    const std::string jpeg = craft::EncodeJpeg(16, 12, 70);
+    const std::string thumbnail = "8BIM\x04\x0C\0\0"s + craft::U32(uint32_t(28 + jpeg.size()), true) +
+                                  craft::U32(1, true) + std::string(24, '\0') + jpeg +
+                                  (jpeg.size() % 2 ? "\0"s : "");
+    Write(dir, "rgb-packed.psd", Psd(false, 3, 3, 8, 8, 6, true, "", thumbnail));
+    Write(dir, "rgba-raw.psd", Psd(false, 3, 4, 8, 5, 3, false, "", "", true));
+    Write(dir, "grey16-raw.psd", Psd(false, 1, 1, 16, 4, 4, false));
+    Write(dir, "grey-packed.psb", Psd(true, 1, 2, 8, 6, 4, true, "", thumbnail, true));
+    Write(dir, "cmyk-packed.psd", Psd(false, 4, 5, 8, 4, 2, true));
+    Write(dir, "indexed-raw.psd", Psd(false, 2, 1, 8, 4, 2, false, std::string(768, '\x40')));
+    Write(dir, "bitmap-raw.psd", Psd(false, 0, 1, 1, 12, 3, false));
+    Write(dir, "thumbnail-only.psd",
+          Psd(false, 3, 3, 8, 300, 200, true, "", thumbnail).substr(0, 120 + jpeg.size()));
+}
+
 void WriterSeeds(const fs::path& dir) {
     const std::string encoded = craft::EncodeJpeg(16, 16, 75);
     Write(dir, "encoded.jpg", encoded.substr(0, 700));
@@ -360,6 +406,7 @@ int main(int argc, char** argv) {
           "\0\0Photoshop 3.0\0"s + craft::IptcDatasets(CraftedDatasets()));
     GifSeeds(out / "fuzz_gif_frames");
     WriterSeeds(out / "fuzz_writer_skip");
+    PsdSeeds(out / "fuzz_psd_decode");
     std::cout << "seeds from " << n << " photos and crafted files in " << out.string() << "\n";
     return 0;
 }

@@ -23,6 +23,9 @@ const QColor kRed(229, 57, 53);
 const QColor kAmber(251, 192, 45);
 const QColor kPaper(250, 250, 250);
 const QColor kGrey(176, 190, 197);
+// Lines and letters that stand on the toolbar itself, with no paper behind them: as far from a dark
+// palette's window colour as from a light one's.
+const QColor kSlate(110, 126, 134);
 
 QPen Ink(qreal width = 2, QColor color = kInk) {
     QPen pen(color, width);
@@ -159,7 +162,7 @@ const struct {
     {"flip",
      [](QPainter& p) {
          ArcArrow(p, true, 180);
-         p.setPen(Ink(1.2));
+         p.setPen(kBlue);
          QFont font = p.font();
          font.setPixelSize(8);
          font.setBold(true);
@@ -168,7 +171,7 @@ const struct {
      }},
     {"mirror",
      [](QPainter& p) {
-         p.setPen(QPen(kInk, 1.5, Qt::DashLine));
+         p.setPen(QPen(kSlate, 1.5, Qt::DashLine));
          p.drawLine(QPointF(16, 3), QPointF(16, 29));
          Triangle(p, true, 3, 8, 10, 16);
          Triangle(p, false, 19, 8, 10, 16);
@@ -227,9 +230,13 @@ const struct {
      }},
     {"exit",
      [](QPainter& p) {
+         // A light doorway with the door swung open into it: the paper reads on a dark toolbar, the
+         // outline and the door on a light one.
          p.setPen(Ink(1.5));
-         p.setBrush(QColor(141, 110, 99));
+         p.setBrush(kPaper);
          p.drawRect(QRectF(5, 4, 13, 24));
+         p.setBrush(QColor(141, 110, 99));
+         p.drawPolygon(QPolygonF{{5, 4}, {11, 7}, {11, 30}, {5, 28}});
          p.setPen(Ink(3, kRed));
          p.drawLine(QPointF(13, 16), QPointF(25, 16));
          p.setPen(Qt::NoPen);

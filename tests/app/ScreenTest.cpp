@@ -1,15 +1,22 @@
 // The window on the screen: sharp on a high-density screen (run a second time with QT_SCALE_FACTOR=2, a
-// device pixel ratio of 2), and its parts named for screen readers.
+// device pixel ratio of 2), its parts named for screen readers, and its own toolbar icons readable on light
+// and dark palettes.
 #include "AppTestSupport.h"
 #include "PictureView.h"
 #include "ThumbnailList.h"
 
 #include <QAccessible>
+#include <QPainter>
+#include <QPalette>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
 
 using namespace apptest;
 using namespace quillmark;
@@ -20,6 +27,61 @@ namespace {
 void CheckRatio(const QWidget& widget) {
     if (qEnvironmentVariable("QT_SCALE_FACTOR") == QStringLiteral("2"))
         QCOMPARE(widget.devicePixelRatio(), 2.0);
+}
+
+// Relative luminance of an sRGB colour, and the contrast ratio of two luminances (1 to 21).
+double Luminance(QColor color) {
+    const auto linear = [](int channel) {
+        const double s = channel / 255.0;
+        return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(color.red()) + 0.7152 * linear(color.green()) + 0.0722 * linear(color.blue());
+}
+
+double Contrast(double a, double b) {
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+// The parts of an icon (its drawn pixels, grouped by touching neighbours) and, for each part, the contrast
+// against the background that its clearest quarter of pixels reaches (a paper's fill, a line's core, not
+// its anti-aliased rim): the least of these over all parts.
+double WeakestPartContrast(const QImage& icon, QColor background) {
+    QImage shown(icon.size(), QImage::Format_RGB32);
+    shown.fill(background);
+    {
+        QPainter painter(&shown);
+        painter.drawImage(0, 0, icon);
+    }
+    const int w = icon.width(), h = icon.height();
+    const auto drawn = [&](int x, int y) {
+        return x >= 0 && y >= 0 && x < w && y < h && qAlpha(icon.pixel(x, y)) >= 128;
+    };
+    const double ground = Luminance(background);
+    std::vector<bool> seen(size_t(w) * size_t(h), false);
+    double weakest = 21;
+    for (int start = 0; start < w * h; ++start) {
+        if (seen[size_t(start)] || !drawn(start % w, start / w)) continue;
+        std::vector<int> stack{start};
+        std::vector<double> contrasts;
+        seen[size_t(start)] = true;
+        while (!stack.empty()) {
+            const int at = stack.back();
+            stack.pop_back();
+            contrasts.push_back(Contrast(Luminance(shown.pixelColor(at % w, at / w)), ground));
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    const int x = at % w + dx, y = at / w + dy;
+                    if (drawn(x, y) && !seen[size_t(y * w + x)]) {
+                        seen[size_t(y * w + x)] = true;
+                        stack.push_back(y * w + x);
+                    }
+                }
+        }
+        if (contrasts.size() < 8) continue; // a stray corner of anti-aliasing
+        std::sort(contrasts.begin(), contrasts.end());
+        weakest = std::min(weakest, contrasts[(contrasts.size() - 1) * 3 / 4]);
+    }
+    return weakest;
 }
 
 } // namespace
@@ -98,6 +160,32 @@ private slots:
         }
         QCOMPARE(checked, 18);
         QCOMPARE(form.windowIcon().pixmap(QSize(32, 32), 2.0).size(), QSize(64, 64));
+    }
+
+    // The toolbar's own icons read on a light desktop palette and on a dark one alike: no part of any of
+    // them (a letter, a dashed line, a door) melts into the window's colour.
+    void fallbackIconsReadOnLightAndDarkPalettes_data() {
+        QTest::addColumn<QString>("name");
+        const QStringList files = QDir(QStringLiteral(":/icons")).entryList({QStringLiteral("*.png")});
+        for (const QString& file : files)
+            if (!file.contains(QLatin1Char('@'))) QTest::newRow(qPrintable(file)) << file.chopped(4);
+        QVERIFY(files.size() >= 40);
+    }
+    void fallbackIconsReadOnLightAndDarkPalettes() {
+        QFETCH(QString, name);
+        const QPalette light(QColor(239, 239, 239));
+        const QPalette dark(QColor(53, 53, 53)); // qt6ct's dark palette
+        for (const QString& file : {name, name + QStringLiteral("@2x")}) {
+            QImage icon(QStringLiteral(":/icons/%1.png").arg(file));
+            QVERIFY(!icon.isNull());
+            icon.setDevicePixelRatio(1);
+            for (const QPalette& palette : {light, dark}) {
+                const QColor window = palette.color(QPalette::Window);
+                const double contrast = WeakestPartContrast(icon, window);
+                QVERIFY2(contrast >= 2,
+                         qPrintable(QStringLiteral("%1 on %2: %3").arg(file, window.name()).arg(contrast)));
+            }
+        }
     }
 
     void partsHaveAccessibleNames() {

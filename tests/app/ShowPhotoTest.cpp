@@ -211,11 +211,11 @@ private slots:
         QCOMPARE(request.Folder, QDir::homePath());
         QCOMPARE(TestPlatform().OpenRequests.at(1).Folder, folder.path);
         // Every type the viewer shows, and nothing it cannot show.
-        QCOMPARE(int(request.Filters.size()), 12);
+        QCOMPARE(int(request.Filters.size()), 13);
         const QStringList every = request.Filters.front().Patterns;
         QVERIFY(request.Filters.front().Caption.startsWith(QStringLiteral("All pictures (*.jpg;*.jpeg;")));
         for (const char* pattern : {"*.jpg", "*.jpeg", "*.png", "*.webp", "*.heic", "*.avif", "*.jxl",
-                                    "*.tif", "*.gif", "*.bmp", "*.cr3", "*.nef", "*.dng"})
+                                    "*.tif", "*.gif", "*.bmp", "*.cr3", "*.nef", "*.dng", "*.psd", "*.psb"})
             QVERIFY2(every.contains(QLatin1String(pattern)), pattern);
         for (const char* pattern : {"*.pcx", "*.ani", "*.emf", "*.wmf"})
             QVERIFY2(!every.contains(QLatin1String(pattern)), pattern);

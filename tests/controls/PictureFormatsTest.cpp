@@ -124,6 +124,86 @@ QByteArray TurnedJxl() {
     return bytes;
 }
 
+// Photoshop documents made here: the header, the three sections and the merged picture, as planes of rows
+// (channel after channel), raw or packed.
+QByteArray BigEndian(quint64 value, int bytes) {
+    QByteArray out;
+    for (int i = bytes - 1; i >= 0; --i)
+        out += char(value >> (8 * i));
+    return out;
+}
+
+// PackBits literals of up to 128 bytes.
+QByteArray Pack(const QByteArray& row) {
+    QByteArray out;
+    for (qsizetype i = 0; i < row.size(); i += 128)
+        out += char(qMin<qsizetype>(row.size() - i, 128) - 1) + row.mid(i, 128);
+    return out;
+}
+
+struct TPsd {
+    int Mode = 3, Channels = 3, Width = 1, Height = 1, Depth = 8;
+    // Rows of every channel, one after the other, packed when Compress (as they are, when Packed).
+    QList<QByteArray> Rows = {};
+    bool Compress = false;
+    QList<QByteArray> Packed = {};
+    QByteArray ColourData = {}, Resources = {}, Layers = {};
+    int Version = 1;
+
+    QByteArray Bytes() const {
+        QByteArray out = "8BPS" + BigEndian(quint64(Version), 2) + QByteArray(6, '\0');
+        for (const auto& [value, size] :
+             {std::pair{Channels, 2}, {Height, 4}, {Width, 4}, {Depth, 2}, {Mode, 2}})
+            out += BigEndian(quint64(value), size);
+        out += BigEndian(quint64(ColourData.size()), 4) + ColourData;
+        out += BigEndian(quint64(Resources.size()), 4) + Resources;
+        out += BigEndian(quint64(Layers.size()), Version == 2 ? 8 : 4) + Layers + BigEndian(Compress, 2);
+        QList<QByteArray> packed = Packed;
+        if (packed.isEmpty())
+            for (const QByteArray& row : Rows)
+                packed << (Compress ? Pack(row) : row);
+        if (Compress)
+            for (const QByteArray& row : packed)
+                out += BigEndian(quint64(row.size()), Version == 2 ? 4 : 2);
+        for (const QByteArray& row : packed)
+            out += row;
+        return out;
+    }
+};
+
+QByteArray ImageResource(int id, const QByteArray& data) {
+    QByteArray out =
+        "8BIM" + BigEndian(quint64(id), 2) + QByteArray(2, '\0') + BigEndian(quint64(data.size()), 4);
+    return out + data + (data.size() % 2 ? QByteArray(1, '\0') : QByteArray());
+}
+
+// Photoshop's JPEG thumbnail resource (format 1, then sizes the decoder does not need), of a flat picture.
+QByteArray ThumbnailResource(QSize size, QColor color) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 100);
+    return ImageResource(0x040C, BigEndian(1, 4) + QByteArray(24, '\0') + jpeg);
+}
+
+// A packed RGB document of stripes with a thumbnail, to be cut and damaged.
+QByteArray StripedPsd() {
+    TPsd psd{.Width = 40, .Height = 30, .Compress = true};
+    psd.Resources = ThumbnailResource(QSize(40, 30), Qt::gray);
+    for (int row = 0; row < 90; ++row)
+        psd.Rows << QByteArray(20, char(row * 3)) + QByteArray(20, char(row));
+    return psd.Bytes();
+}
+
+QByteArray Bytes(std::initializer_list<int> values) {
+    QByteArray out;
+    for (int value : values)
+        out += char(value);
+    return out;
+}
+
 bool Near(QColor a, QColor b) {
     return qAbs(a.red() - b.red()) <= 24 && qAbs(a.green() - b.green()) <= 24 &&
            qAbs(a.blue() - b.blue()) <= 24;
@@ -157,7 +237,7 @@ private slots:
         QTest::newRow("CRW") << "CanonRaw.crw" << int(TPictureKind::Raw) << QSize(-1, -1);
         QTest::newRow("X3F") << "Sigma.x3f" << int(TPictureKind::Raw) << QSize(-1, -1);
         QTest::newRow("IIQ") << "PhaseOne.iiq" << int(TPictureKind::Raw) << QSize(-1, -1);
-        QTest::newRow("PSD") << "Photoshop.psd" << int(TPictureKind::Unknown) << QSize(-1, -1);
+        QTest::newRow("PSD") << "Photoshop.psd" << int(TPictureKind::Psd) << QSize(8, 8);
     }
     void samplesDecode() {
         QFETCH(QString, name);
@@ -211,6 +291,7 @@ private slots:
         QTest::newRow("GIF") << QByteArray("GIF89a\x01\0\x01\0") << "" << int(TPictureKind::Gif);
         QTest::newRow("JPEG 2000") << QByteArray("\0\0\0\x0CjP  \r\n\x87\n", 12) << "a.jp2"
                                    << int(TPictureKind::Unknown);
+        QTest::newRow("PSB") << QByteArray("8BPS\0\x02", 6) << "" << int(TPictureKind::Psd);
         QTest::newRow("nothing") << QByteArray() << "a.jpg" << int(TPictureKind::Unknown);
     }
     void sniffFollowsTheRegistry() {
@@ -261,10 +342,10 @@ private slots:
     // Cut and damaged files of every kind another library decodes end with a picture or a reason, never
     // a crash.
     void hostileFilesFailWithAReason() {
-        QByteArray made[] = {TurnedHeif(), TurnedJxl()};
-        QList<QByteArray> files = {made[0], made[1]};
+        QByteArray made[] = {TurnedHeif(), TurnedJxl(), StripedPsd()};
+        QList<QByteArray> files = {made[0], made[1], made[2]};
         for (const char* name : {"iPhone_11_Pro.heic", "Canon_EOS_70D.avif", "CanonRaw.cr3", "DNG.dng",
-                                 "FujiFilm.raf", "Panasonic.rw2", "CanonRaw.cr2"})
+                                 "FujiFilm.raf", "Panasonic.rw2", "CanonRaw.cr2", "Photoshop.psd"})
             files << Sample(name);
         quint32 seed = 7;
         for (const QByteArray& file : files) {
@@ -281,6 +362,146 @@ private slots:
                                                                    : result.picture == nullptr);
             }
         }
+    }
+
+    // Photoshop's merged picture in each colour mode and packing the decoder reads, pixel for pixel; damaged
+    // documents fall back on their JPEG thumbnail, or fail with a reason.
+    void photoshopMergedPicture_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QSize>("size");         // of the whole picture; empty when nothing is drawn
+        QTest::addColumn<QList<QRgb>>("pixels"); // row by row; none to compare for a thumbnail
+        const TPsd rgb{.Width = 3,
+                       .Height = 2,
+                       .Rows = {Bytes({255, 0, 0}), Bytes({255, 0, 10}), Bytes({0, 255, 0}),
+                                Bytes({255, 0, 20}), Bytes({0, 0, 255}), Bytes({255, 0, 30})},
+                       .Compress = true};
+        QTest::newRow("RGB packed") << rgb.Bytes() << QSize(3, 2)
+                                    << QList<QRgb>{qRgb(255, 0, 0),     qRgb(0, 255, 0), qRgb(0, 0, 255),
+                                                   qRgb(255, 255, 255), qRgb(0, 0, 0),   qRgb(10, 20, 30)};
+        const TPsd grey{.Mode = 1,
+                        .Channels = 1,
+                        .Width = 2,
+                        .Height = 2,
+                        .Depth = 16,
+                        .Rows = {Bytes({0x12, 0x34, 0xFF, 0}), Bytes({0x80, 0, 0, 1})}};
+        QTest::newRow("grey 16-bit raw")
+            << grey.Bytes() << QSize(2, 2)
+            << QList<QRgb>{qRgb(0x12, 0x12, 0x12), qRgb(255, 255, 255), qRgb(128, 128, 128), qRgb(0, 0, 0)};
+        // No ink, full black, full cyan with half black.
+        const TPsd cmyk{.Mode = 4,
+                        .Channels = 4,
+                        .Width = 3,
+                        .Rows = {Bytes({255, 255, 0}), Bytes({255, 255, 255}), Bytes({255, 255, 255}),
+                                 Bytes({255, 0, 128})}};
+        QTest::newRow("CMYK raw") << cmyk.Bytes() << QSize(3, 1)
+                                  << QList<QRgb>{qRgb(255, 255, 255), qRgb(0, 0, 0), qRgb(0, 128, 128)};
+        TPsd indexed{.Mode = 2, .Channels = 1, .Width = 2, .Rows = {Bytes({0, 255})}};
+        indexed.ColourData = QByteArray(768, '\0');
+        indexed.ColourData[0] = 1;
+        for (int i = 0; i < 3; ++i)
+            indexed.ColourData[256 * i + 255] = char(250 + i);
+        QTest::newRow("indexed raw") << indexed.Bytes() << QSize(2, 1)
+                                     << QList<QRgb>{qRgb(1, 0, 0), qRgb(250, 251, 252)};
+        QList<QRgb> bits(9, qRgb(255, 255, 255));
+        bits[0] = bits[2] = bits[8] = qRgb(0, 0, 0);
+        QTest::newRow("bitmap raw")
+            << TPsd{.Mode = 0, .Channels = 1, .Width = 9, .Depth = 1, .Rows = {Bytes({0xA0, 0x80})}}.Bytes()
+            << QSize(9, 1) << bits;
+        // A negative layer count: the fourth channel is the merged picture's transparency.
+        TPsd transparent{.Channels = 4, .Rows = {Bytes({10}), Bytes({20}), Bytes({30}), Bytes({128})}};
+        transparent.Layers = BigEndian(2, 4) + BigEndian(0xFFFF, 2);
+        QTest::newRow("RGB with transparency")
+            << transparent.Bytes() << QSize(1, 1) << QList<QRgb>{qRgba(10, 20, 30, 128)};
+        TPsd psb{.Mode = 1, .Channels = 1, .Height = 2, .Rows = {Bytes({7}), Bytes({9})}, .Compress = true};
+        psb.Version = 2;
+        psb.Layers = QByteArray(8, '\0');
+        QTest::newRow("PSB packed") << psb.Bytes() << QSize(1, 2)
+                                    << QList<QRgb>{qRgb(7, 7, 7), qRgb(9, 9, 9)};
+        // Rows whose runs say more than the row holds are cut, those that say less filled up with black.
+        TPsd runs{.Mode = 1, .Channels = 1, .Width = 2, .Height = 2, .Compress = true};
+        runs.Packed = {Bytes({-5, 0x40}), Bytes({0, 0x50})};
+        QTest::newRow("rows over- and under-run")
+            << runs.Bytes() << QSize(2, 2)
+            << QList<QRgb>{qRgb(64, 64, 64), qRgb(64, 64, 64), qRgb(80, 80, 80), qRgb(0, 0, 0)};
+        QTest::newRow("Photoshop 7 sample, with its profile")
+            << Sample("Photoshop.psd") << QSize(8, 8) << QList<QRgb>(64, qRgb(255, 255, 255));
+        TPsd thumbnailed = rgb;
+        thumbnailed.Resources = ImageResource(0x0400, "x") + ThumbnailResource(QSize(30, 20), Qt::green);
+        const QByteArray whole = thumbnailed.Bytes();
+        QTest::newRow("cut short, with a thumbnail") << whole.chopped(3) << QSize(30, 20) << QList<QRgb>{};
+        TPsd blank = thumbnailed; // saved without "Maximize compatibility"
+        blank.Resources += ImageResource(0x0421, Bytes({0, 0, 0, 1, 0}));
+        QTest::newRow("no real merged picture") << blank.Bytes() << QSize(30, 20) << QList<QRgb>{};
+        QTest::newRow("cut short") << rgb.Bytes().chopped(3) << QSize() << QList<QRgb>{};
+        QTest::newRow("cut in the resources") << whole.left(60) << QSize() << QList<QRgb>{};
+        TPsd wide = rgb, huge = thumbnailed, lying = rgb, lab = rgb;
+        wide.Width = 30001;
+        QTest::newRow("wider than Photoshop draws") << wide.Bytes() << QSize() << QList<QRgb>{};
+        huge.Width = huge.Height = 20000;
+        QTest::newRow("huge, with a thumbnail") << huge.Bytes() << QSize(30, 20) << QList<QRgb>{};
+        lying.Width = lying.Height = 9000; // within the allocation limit, not within the file's bytes
+        QTest::newRow("lying size") << lying.Bytes() << QSize() << QList<QRgb>{};
+        lab.Mode = 9;
+        QTest::newRow("Lab") << lab.Bytes() << QSize() << QList<QRgb>{};
+    }
+    void photoshopMergedPicture() {
+        QFETCH(QByteArray, file);
+        QFETCH(QSize, size);
+        QFETCH(QList<QRgb>, pixels);
+        QCOMPARE(int(SniffPicture(file)), int(TPictureKind::Psd));
+        const DecodeResult whole = DecodePicture(file);
+        const DecodeResult fitted = DecodePictureFitted(file, QSize(2, 2));
+        if (size.isEmpty()) {
+            for (const DecodeResult* result : {&whole, &fitted}) {
+                QCOMPARE(int(result->status), int(DecodeStatus::NoPicture));
+                QVERIFY(!result->reason.isEmpty());
+            }
+            return;
+        }
+        QCOMPARE(int(whole.status), int(DecodeStatus::Decoded));
+        QCOMPARE(int(fitted.status), int(DecodeStatus::Decoded));
+        QCOMPARE(whole.embedded, pixels.isEmpty());
+        const QImage& image = whole.picture->Image();
+        QCOMPARE(image.size(), size);
+        if (pixels.isEmpty()) {
+            QVERIFY(Near(image.pixelColor(5, 5), Qt::green));
+        } else {
+            QCOMPARE(image.hasAlphaChannel(), qAlpha(pixels[0]) != 255);
+            QList<QRgb> shown;
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x)
+                    shown << image.pixel(x, y);
+            QCOMPARE(shown, pixels);
+            QCOMPARE(fitted.picture->SourceSize(), size);
+        }
+        const QSize kept = fitted.picture->Image().size();
+        QVERIFY(kept.width() <= 2 && kept.height() <= 2);
+    }
+
+    // Photoshop documents are listed in folders, by name and by content, and offered in file dialogs.
+    void photoshopFilesAreListed() {
+        QVERIFY(HasPictureExtension(QStringLiteral("layers.PSD")));
+        QVERIFY(HasPictureExtension(QStringLiteral("poster.psb")));
+        QVERIFY(FileHoldsPicture(QStringLiteral(QUILLMARK_SAMPLES_DIR "/Photoshop.psd")));
+    }
+
+    // The strip reads every so many pixels of a large document's merged picture, never the whole of it,
+    // and the picture keeps its shape and colours.
+    void photoshopStripReadsEverySoManyPixels() {
+        TPsd halves{.Width = 400, .Height = 200};
+        const QByteArray red(200, char(255)), none(200, '\0');
+        for (int row = 0; row < 600; ++row)
+            halves.Rows << (row < 200 ? red + none : row < 400 ? none + none : none + red);
+        const QByteArray file = halves.Bytes();
+        const TCodecPicture sampled = DecodePsd(file, QSize(50, 50));
+        QCOMPARE(sampled.Size, QSize(400, 200));
+        QCOMPARE(sampled.Image.size(), QSize(100, 50)); // every fourth pixel, twice the cell
+        const DecodeResult cell = DecodePictureFitted(file, QSize(50, 50));
+        QCOMPARE(cell.picture->SourceSize(), QSize(400, 200));
+        const QImage& image = cell.picture->Image();
+        QCOMPARE(image.size(), QSize(50, 25));
+        QVERIFY(Near(image.pixelColor(5, 12), Qt::red));
+        QVERIFY(Near(image.pixelColor(45, 12), Qt::blue));
     }
 
     // A HEIF's strip cell comes from its thumbnail item when that covers the cell, turned as the photo is;
