@@ -9,6 +9,7 @@
 // and whether the paint came within one frame (default 16.7 ms, a 60 Hz screen). A Next that decoded the
 // photo again instead of taking what was decoded ahead is reported as such.
 #include "MainView.h"
+#include "Median.h"
 #include "PaintClock.h"
 #include "PictureFormats.h"
 #include "Prefetch.h"
@@ -29,12 +30,6 @@
 using namespace quillmark;
 
 namespace {
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 const char* KindName(TPictureKind kind) {
     switch (kind) {

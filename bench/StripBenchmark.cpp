@@ -14,6 +14,7 @@
 // also writes the short table to FILE.
 #include "JpegCodec.h"
 #include "MainView.h"
+#include "Median.h"
 #include "Prefetch.h"
 #include "ProcessMemory.h"
 #include "ThumbnailCache.h"
@@ -43,12 +44,6 @@ struct Options {
     QString summary;
     QString title;
 };
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 // The files the scan lists, in its order.
 QStringList JpegFiles(const QString& folder) {

@@ -18,6 +18,7 @@
 // The medians of N rounds are printed with their ratios to the decode; --summary also writes the table.
 #include "JpegCodec.h"
 #include "MainView.h"
+#include "Median.h"
 #include "PaintClock.h"
 #include "PictureDecoder.h"
 #include "PictureOps.h"
@@ -45,12 +46,6 @@
 using namespace quillmark;
 
 namespace {
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 template <typename F> double Seconds(F&& run) {
     QElapsedTimer timer;
