@@ -143,6 +143,7 @@ public:
         bool Strip;  // named by StripOffsets, which Canon also gives its small RGB picture
     };
     std::vector<TPreviewPlace> PreviewPlaces;
+    bool HasSubIfds = false; // a directory links to sub-directories (SubIFDs)
     static constexpr size_t kMaxPreviews = 16;
 
 private:
@@ -276,6 +277,7 @@ private:
             if (tag == 0x014A || tag == 0x8769 || tag == 0xA005 || tag == 0x8825) {
                 // As the walk does: the first offset the value holds.
                 const TDirectoryKind next = tag == 0x014A ? TDirectoryKind::Sub : TDirectoryKind::Other;
+                HasSubIfds = HasSubIfds || tag == 0x014A;
                 char first[4 * kMaxSubIfds];
                 if (size <= 4) {
                     Visit(value, depth + 1, next);
@@ -705,7 +707,9 @@ bool TimgData::ScanTiff(TByteSource& source, uint64_t fileSize) {
         const TJpegHeaderFacts facts =
             ScanJpegHeader([&](uint64_t at, char* into, size_t n) { return bytes.ReadAt(at, into, n); });
         // A strip is taken only when it is a JPEG; lossless JPEG holds a sensor's data, never a picture.
-        if ((place.Strip && !facts.IsJpeg) || IsLosslessJpegFrame(facts.FrameCode)) continue;
+        // A JPEG-compressed TIFF of one picture holds that picture in its strip, not a preview of it.
+        const bool onePicture = layout.Chain.size() == 1 && !layout.HasSubIfds;
+        if ((place.Strip && (!facts.IsJpeg || onePicture)) || IsLosslessJpegFrame(facts.FrameCode)) continue;
         TPreview preview{place.InIfd1 ? "Thumbnail" : "Preview",
                          facts.IsJpeg ? "JPEG" : "",
                          {SourceOrigin + place.Offset, place.Length},

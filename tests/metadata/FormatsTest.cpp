@@ -225,6 +225,11 @@ TEST(Formats, RawPreviewsInDirectories) {
     nef.Long(0, 0x0201, {0x7FFFFFF0}).Long(0, 0x0202, {16});
     nef.Trailer(mid);
 
+    // A JPEG-compressed TIFF of one picture: its strip is the photo itself, no preview.
+    TiffBlock single(false);
+    strip(single, 0, 7, 0, mid.size());
+    single.Trailer(mid);
+
     struct Want {
         const char* kind;
         uint32_t width, height;
@@ -239,6 +244,7 @@ TEST(Formats, RawPreviewsInDirectories) {
         {"a.cr2", cr2.Build(), {{"Preview", 96, 64, big}, {"Thumbnail", 32, 24, small}}},
         {"b.dng", dngFile.Build(), {{"Preview", 48, 40, mid}}},
         {"c.nef", nef.Build(), {{"Preview", 48, 40, mid}}},
+        {"d.tif", single.Build(), {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
