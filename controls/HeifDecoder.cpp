@@ -1,11 +1,19 @@
 // HEIF and AVIF through libheif.
 #include "PictureFormats.h"
 
+#include <QThread>
+
+#include <libde265/de265.h>
 #include <libheif/heif.h>
+#include <libheif/heif_plugin.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <memory>
+#include <mutex>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -227,10 +235,153 @@ int CoveringFactor(QSize size, QSize bound) {
                       kMaxReduction);
 }
 
+// libheif hands each HEVC picture to libde265 on one core. libde265 decodes the rows of a picture written
+// in wavefronts (as x265 and phones write them) in parallel when it has worker threads; this decoder is
+// that, registered above libheif's own so that libheif still reads the file, its grid and transformations
+// and feeds the NAL units here. It serves the view's reductions and the whole decodes alike.
+struct THevcDecoder {
+    de265_decoder_context* Context = nullptr;
+    size_t Units = 0; // NAL units pushed: they bound the decoding steps
+    size_t Bytes = 0;
+};
+
+// A picture of fewer bytes than this is a grid's tile or a thumbnail: libheif already decodes tiles side by
+// side, and worker threads would only cost their start.
+constexpr size_t kThreadedBytes = 512 * 1024;
+
+constexpr heif_error kHevcOk{heif_error_Ok, heif_suberror_Unspecified, "Success"};
+heif_error HevcFailure(const char* text) {
+    return {heif_error_Decoder_plugin_error, heif_suberror_Unspecified, text};
+}
+
+const char* HevcName() {
+    return "libde265 with worker threads";
+}
+void HevcNothing() {}
+int HevcSupports(heif_compression_format format) {
+    return format == heif_compression_HEVC ? 120 : 0; // libheif's own decoders ask for 100
+}
+
+heif_error HevcNew(void** decoder) {
+    auto* made = new (std::nothrow) THevcDecoder;
+    if (made) made->Context = de265_new_decoder();
+    if (!made || !made->Context) {
+        delete made;
+        return {heif_error_Memory_allocation_error, heif_suberror_Unspecified, "Out of memory"};
+    }
+    // The hash of each picture is a check of the encoder's, not of the file's bytes: it only costs time.
+    de265_set_parameter_bool(made->Context, DE265_DECODER_PARAM_BOOL_SEI_CHECK_HASH, 0);
+    *decoder = made;
+    return kHevcOk;
+}
+
+void HevcFree(void* decoder) {
+    auto* d = static_cast<THevcDecoder*>(decoder);
+    if (!d) return;
+    de265_free_decoder(d->Context);
+    delete d;
+}
+
+void HevcStrict(void*, int) {}
+
+// NAL units, each after its size in four big-endian bytes, as libheif passes both the hvcC headers and
+// the item's data.
+heif_error HevcPush(void* decoder, const void* data, size_t size) {
+    auto* d = static_cast<THevcDecoder*>(decoder);
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    size_t at = 0;
+    while (size - at >= 4) {
+        const uint32_t length = uint32_t(bytes[at]) << 24 | uint32_t(bytes[at + 1]) << 16 |
+                                uint32_t(bytes[at + 2]) << 8 | bytes[at + 3];
+        at += 4;
+        if (length > size - at || length > uint32_t(std::numeric_limits<int>::max()))
+            return HevcFailure("A NAL unit's size runs past its data");
+        if (de265_push_NAL(d->Context, bytes + at, int(length), 0, nullptr) != DE265_OK)
+            return HevcFailure("libde265 took no more data");
+        at += length;
+        ++d->Units;
+        d->Bytes += length;
+    }
+    if (at != size) return HevcFailure("A NAL unit's size runs past its data");
+    return kHevcOk;
+}
+
+heif_error HevcDecode(void* decoder, heif_image** out) {
+    auto* d = static_cast<THevcDecoder*>(decoder);
+    *out = nullptr;
+    const int threads = std::min(QThread::idealThreadCount(), 4);
+    if (threads > 1 && d->Bytes >= kThreadedBytes) de265_start_worker_threads(d->Context, threads);
+    de265_flush_data(d->Context);
+    const de265_image* picture = nullptr;
+    int more = 1;
+    // Each step takes a NAL unit or a picture out; a stalled decoder is not waited for without end.
+    for (size_t step = 0; more && !picture && step < 4 * d->Units + 64; ++step) {
+        more = 0;
+        const de265_error error = de265_decode(d->Context, &more);
+        picture = de265_get_next_picture(d->Context);
+        if (!de265_isOK(error) && error != DE265_ERROR_WAITING_FOR_INPUT_DATA) break;
+    }
+    if (!picture) picture = de265_get_next_picture(d->Context);
+    if (!picture) return HevcFailure("The HEVC data gave no picture");
+
+    const de265_chroma format = de265_get_chroma_format(picture);
+    const bool mono = format == de265_chroma_mono;
+    const heif_chroma chroma = mono                         ? heif_chroma_monochrome
+                               : format == de265_chroma_420 ? heif_chroma_420
+                               : format == de265_chroma_422 ? heif_chroma_422
+                                                            : heif_chroma_444;
+    heif_image* image = nullptr;
+    heif_error error =
+        heif_image_create(de265_get_image_width(picture, 0), de265_get_image_height(picture, 0),
+                          mono ? heif_colorspace_monochrome : heif_colorspace_YCbCr, chroma, &image);
+    const heif_channel channels[] = {heif_channel_Y, heif_channel_Cb, heif_channel_Cr};
+    for (int c = 0; c < (mono ? 1 : 3) && error.code == heif_error_Ok; ++c) {
+        const int width = de265_get_image_width(picture, c), height = de265_get_image_height(picture, c);
+        const int bits = de265_get_bits_per_pixel(picture, c);
+        int fromStride = 0, toStride = 0;
+        const uint8_t* from = de265_get_image_plane(picture, c, &fromStride);
+        if (width <= 0 || height <= 0 || bits < 1 || bits > 16 || !from) {
+            error = HevcFailure("The HEVC picture has a plane of no size");
+            break;
+        }
+        error = heif_image_add_plane(image, channels[c], width, height, bits);
+        if (error.code != heif_error_Ok) break;
+        uint8_t* to = heif_image_get_plane(image, channels[c], &toStride);
+        const size_t row = size_t(width) * (bits > 8 ? 2 : 1);
+        if (!to || size_t(std::max(fromStride, 0)) < row || size_t(std::max(toStride, 0)) < row) {
+            error = HevcFailure("The HEVC picture's planes do not hold their rows");
+            break;
+        }
+        for (int y = 0; y < height; ++y)
+            std::memcpy(to + qsizetype(y) * toStride, from + qsizetype(y) * fromStride, row);
+    }
+    de265_release_next_picture(d->Context);
+    if (error.code != heif_error_Ok) {
+        if (image) heif_image_release(image);
+        return error;
+    }
+    *out = image;
+    return kHevcOk;
+}
+
+const heif_decoder_plugin kHevcPlugin = {
+    3,        HevcName, HevcNothing, HevcNothing, HevcSupports,         HevcNew,
+    HevcFree, HevcPush, HevcDecode,  HevcStrict,  "quillmark-libde265",
+};
+
+void RegisterHevcDecoder() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        heif_init(nullptr);
+        heif_register_decoder_plugin(&kHevcPlugin);
+    });
+}
+
 } // namespace
 
 TCodecPicture DecodeHeif(const QByteArray& data, QSize bound, bool thumbnails) {
     TCodecPicture result;
+    RegisterHevcDecoder();
     HeifPtr<heif_context> context(heif_context_alloc());
     if (!context) {
         result.Reason = QStringLiteral("Out of memory.");
