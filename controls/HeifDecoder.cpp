@@ -172,10 +172,30 @@ QImage ReduceYCbCr420(const heif_image* image, int factor, const TYCbCrMatrix& m
     return out;
 }
 
+// libheif's own HEVC decoder, tried again when the one registered here fails: it stays the judge of what a
+// file holds.
+constexpr const char* kLibheifHevcDecoder = "libde265";
+
+HeifPtr<heif_image> DecodeImage(heif_image_handle* handle, heif_colorspace space, heif_chroma chroma,
+                                heif_decoding_options* options, heif_error& error) {
+    heif_image* raw = nullptr;
+    error = heif_decode_image(handle, &raw, space, chroma, options);
+    HeifPtr<heif_image> image(raw);
+    if (error.code == heif_error_Decoder_plugin_error) {
+        raw = nullptr;
+        options->decoder_id = kLibheifHevcDecoder;
+        error = heif_decode_image(handle, &raw, space, chroma, options);
+        options->decoder_id = nullptr;
+        image.reset(raw);
+    }
+    if (error.code != heif_error_Ok) image.reset();
+    return image;
+}
+
 // Decodes one image item, transformed as the file says, to display pixels reduced by factor in each
 // direction (1: the whole picture). An opaque 8-bit picture with a matrix known here is reduced from its
 // YCbCr samples before any colour work; anything else goes through libheif's own RGB conversion.
-QImage DecodeHandle(heif_image_handle* handle, int factor, QString& reason) {
+QImage DecodeHandle(heif_image_handle* handle, int factor, QString& reason, QSize* decoded = nullptr) {
     const bool alpha = heif_image_handle_has_alpha_channel(handle);
     const int w = heif_image_handle_get_width(handle), h = heif_image_handle_get_height(handle);
     if (w <= 0 || h <= 0 || w > kMaxHeifSide || h > kMaxHeifSide) {
@@ -193,23 +213,24 @@ QImage DecodeHandle(heif_image_handle* handle, int factor, QString& reason) {
     };
     if (factor > 1 && !alpha && heif_image_handle_get_luma_bits_per_pixel(handle) == 8 &&
         heif_image_handle_get_chroma_bits_per_pixel(handle) == 8) {
-        heif_image* raw = nullptr;
-        const heif_error error =
-            heif_decode_image(handle, &raw, heif_colorspace_YCbCr, heif_chroma_420, options.get());
-        HeifPtr<heif_image> image(raw);
-        if (error.code != heif_error_Ok || !image) return failed(error);
+        heif_error error;
+        const HeifPtr<heif_image> image =
+            DecodeImage(handle, heif_colorspace_YCbCr, heif_chroma_420, options.get(), error);
+        if (!image) return failed(error);
         // A matrix not known here costs a second decode; no camera or phone writes one.
+        if (decoded)
+            *decoded = QSize(heif_image_get_width(image.get(), heif_channel_Y),
+                             heif_image_get_height(image.get(), heif_channel_Y));
         if (const std::optional<TYCbCrMatrix> matrix = ImageMatrix(image.get())) {
             QImage reduced = ReduceYCbCr420(image.get(), factor, *matrix);
             if (!reduced.isNull()) return ToDisplayColors(std::move(reduced), HandleColorSpace(handle));
         }
     }
-    heif_image* raw = nullptr;
-    const heif_error error =
-        heif_decode_image(handle, &raw, heif_colorspace_RGB,
-                          alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
-    HeifPtr<heif_image> image(raw);
-    if (error.code != heif_error_Ok || !image) return failed(error);
+    heif_error error;
+    const HeifPtr<heif_image> image =
+        DecodeImage(handle, heif_colorspace_RGB,
+                    alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get(), error);
+    if (!image) return failed(error);
     int stride = 0;
     const uint8_t* plane = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
     const int iw = heif_image_get_width(image.get(), heif_channel_interleaved);
@@ -218,6 +239,7 @@ QImage DecodeHandle(heif_image_handle* handle, int factor, QString& reason) {
         reason = QStringLiteral("The HEIF picture gave no pixels.");
         return {};
     }
+    if (decoded) *decoded = QSize(iw, ih);
     const QImage view(plane, iw, ih, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
     // Reduced before the colours are converted: a colour space conversion costs per pixel.
     QImage pixels = factor > 1 ? view.scaled((iw + factor - 1) / factor, (ih + factor - 1) / factor,
@@ -364,16 +386,31 @@ heif_error HevcDecode(void* decoder, heif_image** out) {
     return kHevcOk;
 }
 
-const heif_decoder_plugin kHevcPlugin = {
-    3,        HevcName, HevcNothing, HevcNothing, HevcSupports,         HevcNew,
-    HevcFree, HevcPush, HevcDecode,  HevcStrict,  "quillmark-libde265",
-};
+// Filled field by field: libheif's later versions add fields this one leaves empty.
+const heif_decoder_plugin* HevcPlugin() {
+    static const heif_decoder_plugin plugin = [] {
+        heif_decoder_plugin made{};
+        made.plugin_api_version = 3;
+        made.get_plugin_name = HevcName;
+        made.init_plugin = HevcNothing;
+        made.deinit_plugin = HevcNothing;
+        made.does_support_format = HevcSupports;
+        made.new_decoder = HevcNew;
+        made.free_decoder = HevcFree;
+        made.push_data = HevcPush;
+        made.decode_image = HevcDecode;
+        made.set_strict_decoding = HevcStrict;
+        made.id_name = "quillmark-libde265";
+        return made;
+    }();
+    return &plugin;
+}
 
 void RegisterHevcDecoder() {
     static std::once_flag once;
     std::call_once(once, [] {
         heif_init(nullptr);
-        heif_register_decoder_plugin(&kHevcPlugin);
+        heif_register_decoder_plugin(HevcPlugin());
     });
 }
 
@@ -425,8 +462,11 @@ TCodecPicture DecodeHeif(const QByteArray& data, QSize bound, bool thumbnails) {
         }
     }
     const int factor = CoveringFactor(result.Size, bound);
-    result.Image = DecodeHandle(primary.get(), factor, result.Reason);
-    if (!result.Image.isNull() && factor == 1) result.Size = result.Image.size();
+    // The size of the pixels decoded is the size the full decode will have, should libheif's handle say
+    // otherwise.
+    QSize decoded;
+    result.Image = DecodeHandle(primary.get(), factor, result.Reason, &decoded);
+    if (!result.Image.isNull()) result.Size = factor == 1 ? result.Image.size() : decoded;
     return result;
 }
 

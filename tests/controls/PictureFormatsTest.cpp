@@ -394,6 +394,10 @@ private slots:
 
         QCOMPARE(view.picture->Image(), full);
         QVERIFY(!view.picture->FullDecodePending());
+        // A turn before the full pixels are decoded turns them once they are.
+        const auto turned = DecodedPicture::Turned(DecodePictureForView(data, bound).picture, 90);
+        QVERIFY(turned->FullDecodePending());
+        QCOMPARE(turned->Image(), TurnPixels(full, TurnForOrientation(6)));
     }
 
     // Pictures whose format carries its own turn are turned once: the EXIF tag repeating it is not applied
