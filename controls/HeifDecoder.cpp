@@ -217,10 +217,10 @@ QImage DecodeHandle(heif_image_handle* handle, int factor, QString& reason, QSiz
         const HeifPtr<heif_image> image =
             DecodeImage(handle, heif_colorspace_YCbCr, heif_chroma_420, options.get(), error);
         if (!image) return failed(error);
-        // A matrix not known here costs a second decode; no camera or phone writes one.
         if (decoded)
             *decoded = QSize(heif_image_get_width(image.get(), heif_channel_Y),
                              heif_image_get_height(image.get(), heif_channel_Y));
+        // A matrix not known here costs a second decode; no camera or phone writes one.
         if (const std::optional<TYCbCrMatrix> matrix = ImageMatrix(image.get())) {
             QImage reduced = ReduceYCbCr420(image.get(), factor, *matrix);
             if (!reduced.isNull()) return ToDisplayColors(std::move(reduced), HandleColorSpace(handle));

@@ -101,11 +101,12 @@ QByteArray TurnedHeif() {
 
 // Saturated hues across, dark to light down, with a white and a black block: what a wrong matrix, range or
 // turn shows.
-QImage ColourScene() {
-    QImage image(240, 160, QImage::Format_RGB888);
+QImage ColourScene(QSize size = QSize(240, 160)) {
+    QImage image(size, QImage::Format_RGB888);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            image.setPixelColor(x, y, QColor::fromHsv(x * 359 / image.width(), 230, 60 + y * 195 / 160));
+            image.setPixelColor(x, y,
+                                QColor::fromHsv(x * 359 / image.width(), 230, 60 + y * 195 / image.height()));
     for (int y = 8; y < 40; ++y)
         for (int x = 8; x < 48; ++x) {
             image.setPixelColor(x, y, Qt::white);
@@ -350,6 +351,8 @@ private slots:
             << QSize(100, 100);
         QTest::newRow("no nclx") << EncodedHeif(ColourScene(), heif_orientation_rotate_270_cw)
                                  << QSize(50, 80);
+        QTest::newRow("odd size: blocks cut short at the edges")
+            << EncodedHeif(ColourScene(QSize(241, 163)), heif_orientation_rotate_180) << QSize(60, 40);
         QTest::newRow("phone's tile grid, ICC profile") << Sample("iPhone_11_Pro.heic") << QSize(400, 400);
         QTest::newRow("AVIF") << Sample("Canon_EOS_70D.avif") << QSize(900, 600);
     }
