@@ -403,6 +403,65 @@ private slots:
         QCOMPARE(turned->Image(), TurnPixels(full, TurnForOrientation(6)));
     }
 
+    // A picture in one piece large enough for the worker threads decodes to the very pixels libheif's own
+    // HEVC decoder gives; damaged, it fails or decodes, and the picture stays whole.
+    void heifThreadedDecoderMatchesLibheifs() {
+        QImage noise(1024, 768, QImage::Format_RGB888);
+        quint32 seed = 11;
+        for (int y = 0; y < noise.height(); ++y) {
+            uchar* line = noise.scanLine(y);
+            for (int x = 0; x < noise.width() * 3; ++x) {
+                seed = seed * 1103515245u + 12345u;
+                line[x] = uchar((x + y) / 8 + (seed >> 27));
+            }
+        }
+        const QByteArray data = EncodedHeif(noise, heif_orientation_normal);
+        QVERIFY2(data.size() > 512 * 1024, qPrintable(QString::number(data.size())));
+        const DecodeResult ours = DecodePicture(data);
+        QCOMPARE(int(ours.status), int(DecodeStatus::Decoded));
+
+        const heif_decoder_descriptor* decoders[8];
+        const int count = heif_get_decoder_descriptors(heif_compression_HEVC, decoders, 8);
+        QStringList names;
+        for (int i = 0; i < count; ++i)
+            names << QString::fromUtf8(heif_decoder_descriptor_get_id_name(decoders[i]));
+        QVERIFY2(names.contains(QStringLiteral("quillmark-libde265")), qPrintable(names.join(' ')));
+
+        heif_context* context = heif_context_alloc();
+        heif_image_handle* handle = nullptr;
+        heif_image* image = nullptr;
+        heif_decoding_options* options = heif_decoding_options_alloc();
+        options->decoder_id = "libde265";
+        QCOMPARE(heif_context_read_from_memory_without_copy(context, data.constData(), size_t(data.size()),
+                                                            nullptr)
+                     .code,
+                 heif_error_Ok);
+        QCOMPARE(heif_context_get_primary_image_handle(context, &handle).code, heif_error_Ok);
+        QCOMPARE(
+            heif_decode_image(handle, &image, heif_colorspace_RGB, heif_chroma_interleaved_RGB, options).code,
+            heif_error_Ok);
+        int stride = 0;
+        const uint8_t* plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+        const QImage theirs = QImage(plane, noise.width(), noise.height(), stride, QImage::Format_RGB888)
+                                  .convertToFormat(QImage::Format_RGB32);
+        heif_image_release(image);
+        heif_image_handle_release(handle);
+        heif_decoding_options_free(options);
+        heif_context_free(context);
+        QImage expected = theirs;
+        expected.setColorSpace(QColorSpace(QColorSpace::SRgb));
+        QCOMPARE(ours.picture->Image().convertToFormat(QImage::Format_RGB32), expected);
+
+        QByteArray damaged = data.left(data.size() * 3 / 4);
+        for (qsizetype at = data.size() / 3; at < damaged.size(); at += 4099)
+            damaged[at] = char(damaged[at] ^ 0x5a);
+        for (const QByteArray& bytes : {damaged, data.left(data.size() / 2)}) {
+            const DecodeResult result = DecodePicture(bytes);
+            if (result.status == DecodeStatus::Decoded)
+                QCOMPARE(result.picture->Image().size(), noise.size());
+        }
+    }
+
     // Pictures whose format carries its own turn are turned once: the EXIF tag repeating it is not applied
     // on top, whichever way the picture is decoded.
     void turnedOnceByTheFilesOwnTransformation_data() {
