@@ -294,6 +294,14 @@ QByteArray DecodedPicture::PendingFullData() const {
 }
 
 QImage DecodedPicture::DecodeFull(const QByteArray& data) {
+    if (const TPictureKind kind = SniffPicture(data);
+        kind == TPictureKind::Heif || kind == TPictureKind::Avif) {
+        try {
+            return DecodeHeif(data).Image;
+        } catch (const std::bad_alloc&) {
+            return {};
+        }
+    }
     QImage full;
     Reading reading(data);
     if (reading.status != DecodeStatus::Decoded || reading.Read(full) != DecodeStatus::Decoded) return {};
@@ -679,6 +687,16 @@ DecodeResult FromCodec(TCodecPicture codec, QSize bound, TDecodeUse use) {
     return result;
 }
 
+// A HEIF or AVIF for the view: the photo's own pixels reduced as far as the view allows, never a thumbnail
+// item, with the full pixels decoded when something asks for them, as for a JPEG.
+DecodeResult DecodeHeifForView(const QByteArray& data, QSize bound) {
+    TCodecPicture codec = DecodeHeif(data, bound, false);
+    if (codec.Image.isNull()) return Failed(codec.Reason);
+    if (codec.Image.size() == codec.Size) return Done(std::move(codec.Image), codec.Size);
+    return {DecodeStatus::Decoded,
+            DecodedPicture::WithFullDecodePending(std::move(codec.Image), codec.Size, data)};
+}
+
 DecodeResult DecodeQtFor(const QByteArray& data, QSize bound, TDecodeUse use, int orientation) {
     switch (use) {
     case TDecodeUse::Whole:
@@ -742,6 +760,7 @@ DecodeResult DecodeAny(const QByteArray& data, QSize bound, TDecodeUse use) {
         switch (SniffPicture(data)) {
         case TPictureKind::Heif:
         case TPictureKind::Avif:
+            if (use == TDecodeUse::View) return DecodeHeifForView(data, bound);
             return FromCodec(DecodeHeif(data, use == TDecodeUse::Fitted ? bound : QSize()), bound, use);
         case TPictureKind::Jxl:
             return FromCodec(DecodeJxl(data), bound, use);

@@ -48,10 +48,11 @@ public:
     static std::shared_ptr<const DecodedPicture>
     Transformed(const std::shared_ptr<const DecodedPicture>& picture, TPixelTurn turn);
 
-    // A JPEG decoded at a reduced libjpeg scale for the screen: keeps the reduction, and decodes data (the
-    // same JPEG, as stored) at its full size when the pixels themselves are asked for (Image, or a drawing
-    // the reduction is too small for). Turns of it work on the full pixels, as for any picture. The
-    // reduction stands in for the full pixels when data cannot be decoded in full.
+    // A JPEG decoded at a reduced libjpeg scale for the screen (or a HEIF reduced from its decoded samples):
+    // keeps the reduction, and decodes data (the same file, as stored) at its full size when the pixels
+    // themselves are asked for (Image, or a drawing the reduction is too small for). Turns of it work on the
+    // full pixels, as for any picture. The reduction stands in for the full pixels when data cannot be
+    // decoded in full.
     static std::shared_ptr<const DecodedPicture> WithFullDecodePending(QImage reduction, QSize storedSize,
                                                                        QByteArray data);
 
@@ -91,10 +92,10 @@ public:
     // How many reductions Render has made so far.
     int ReductionsMade() const { return reductionsMade_; }
 
-    // The JPEG whose full decode is pending, here or in the picture a pending turn is made from; empty when
-    // none is.
+    // The JPEG or HEIF whose full decode is pending, here or in the picture a pending turn is made from;
+    // empty when none is.
     QByteArray PendingFullData() const;
-    // Decodes a pending JPEG whole, on any thread; a null image when it cannot be.
+    // Decodes a pending JPEG or HEIF whole, on any thread; a null image when it cannot be.
     static QImage DecodeFull(const QByteArray& data);
     // Takes the full pixels decoded from data (DecodeFull, elsewhere) in place of the reduction, when data
     // is still the pending JPEG; otherwise nothing happens. Pixels that are not the whole picture are not
@@ -166,8 +167,10 @@ DecodeResult DecodePictureFitted(const QByteArray& data, QSize bound);
 int ViewScaleDenom(QSize stored, TPixelTurn turn, QSize bound);
 
 // Decodes for a fitted view of bound device pixels: a JPEG at the smallest libjpeg scale that still covers
-// what the view shows, its full pixels decoded when they are asked for (WithFullDecodePending); anything
-// else, or a JPEG the view needs whole, as DecodePicture decodes it. Upright as its EXIF orientation says.
+// what the view shows, its full pixels decoded when they are asked for (WithFullDecodePending); a HEIF or
+// AVIF reduced from its own decoded pixels by the largest whole factor that covers the view, the same way;
+// anything else, or a picture the view needs whole, as DecodePicture decodes it. Upright as its EXIF
+// orientation says.
 DecodeResult DecodePictureForView(const QByteArray& data, QSize bound);
 
 // A camera raw file's picture for a strip cell of bound device pixels, from the largest JPEG preview the

@@ -70,8 +70,10 @@ struct TCodecPicture {
 
 // HEIF or AVIF: the primary picture, turned and mirrored once by the file's own transformations (irot,
 // imir), so the EXIF orientation is never applied on top. With a non-empty bound a thumbnail item that
-// covers it is decoded instead, when there is one; the pixels are then not reduced further here.
-TCodecPicture DecodeHeif(const QByteArray& data, QSize bound = QSize());
+// covers it is decoded instead, when there is one and thumbnails are allowed (its pixels are then not
+// reduced further here); otherwise the picture's own pixels are reduced by the largest whole factor that
+// still covers what a fitted view of bound shows, and Size stays the whole picture's.
+TCodecPicture DecodeHeif(const QByteArray& data, QSize bound = QSize(), bool thumbnails = true);
 // JPEG XL, oriented by the codestream's own orientation.
 TCodecPicture DecodeJxl(const QByteArray& data);
 // A camera raw file: its largest embedded JPEG preview (Preview, with the orientation the raw records) or,

@@ -10,6 +10,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageWriter>
+#include <QPainter>
 #include <QtTest>
 
 #include <jxl/encode.h>
@@ -48,14 +49,16 @@ heif_error WriteToArray(heif_context*, const void* data, size_t size, void* user
     return heif_error{heif_error_Ok, heif_suberror_Unspecified, "ok"};
 }
 
-// A HEIF whose item carries the turn (irot) and whose EXIF repeats it, as phones write them.
-QByteArray TurnedHeif() {
+// A HEIF of stored, turned or mirrored by its item's properties (irot, imir) and converted to YCbCr by the
+// given nclx profile (libheif's own without one); the EXIF repeats the turn, and a 32-pixel thumbnail item
+// comes along, as phones write them.
+QByteArray EncodedHeif(const QImage& stored, heif_orientation orientation,
+                       heif_color_profile_nclx* nclx = nullptr) {
     heif_context* context = heif_context_alloc();
     heif_encoder* encoder = nullptr;
     QByteArray bytes;
     if (heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder).code == heif_error_Ok) {
         heif_encoder_set_lossy_quality(encoder, 95);
-        const QImage stored = StoredHalves();
         heif_image* image = nullptr;
         heif_image_create(stored.width(), stored.height(), heif_colorspace_RGB, heif_chroma_interleaved_RGB,
                           &image);
@@ -65,7 +68,11 @@ QByteArray TurnedHeif() {
         for (int y = 0; y < stored.height(); ++y)
             memcpy(plane + y * stride, stored.constScanLine(y), size_t(stored.width() * 3));
         heif_encoding_options* options = heif_encoding_options_alloc();
-        options->image_orientation = heif_orientation_rotate_90_cw;
+        options->image_orientation = orientation;
+        if (nclx) {
+            heif_image_set_nclx_color_profile(image, nclx);
+            options->macOS_compatibility_workaround_no_nclx_profile = 0;
+        }
         heif_image_handle* handle = nullptr;
         if (heif_context_encode_image(context, image, encoder, options, &handle).code == heif_error_Ok) {
             heif_image_handle* thumbnail = nullptr;
@@ -73,7 +80,8 @@ QByteArray TurnedHeif() {
                     .code == heif_error_Ok)
                 heif_image_handle_release(thumbnail);
             const QByteArray exif = ExifOrientation6();
-            heif_context_add_exif_metadata(context, handle, exif.constData(), int(exif.size()));
+            if (orientation == heif_orientation_rotate_90_cw)
+                heif_context_add_exif_metadata(context, handle, exif.constData(), int(exif.size()));
             heif_writer writer{1, WriteToArray};
             heif_context_write(context, &writer, &bytes);
             heif_image_handle_release(handle);
@@ -83,6 +91,37 @@ QByteArray TurnedHeif() {
         heif_encoder_release(encoder);
     }
     heif_context_free(context);
+    return bytes;
+}
+
+// A HEIF whose item carries the turn (irot) and whose EXIF repeats it, as phones write them.
+QByteArray TurnedHeif() {
+    return EncodedHeif(StoredHalves(), heif_orientation_rotate_90_cw);
+}
+
+// Saturated hues across, dark to light down, with a white and a black block: what a wrong matrix, range or
+// turn shows.
+QImage ColourScene(QSize size = QSize(240, 160)) {
+    QImage image(size, QImage::Format_RGB888);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixelColor(x, y,
+                                QColor::fromHsv(x * 359 / image.width(), 230, 60 + y * 195 / image.height()));
+    for (int y = 8; y < 40; ++y)
+        for (int x = 8; x < 48; ++x) {
+            image.setPixelColor(x, y, Qt::white);
+            image.setPixelColor(x + 48, y + 100, Qt::black);
+        }
+    return image;
+}
+
+// A HEIF of ColourScene converted by the nclx profile of the given matrix and range.
+QByteArray ColourHeif(heif_orientation orientation, heif_matrix_coefficients matrix, bool fullRange) {
+    heif_color_profile_nclx* nclx = heif_nclx_color_profile_alloc();
+    nclx->matrix_coefficients = matrix;
+    nclx->full_range_flag = fullRange;
+    const QByteArray bytes = EncodedHeif(ColourScene(), orientation, nclx);
+    heif_nclx_color_profile_free(nclx);
     return bytes;
 }
 
@@ -514,6 +553,134 @@ private slots:
         QCOMPARE(cell.picture->Image().size(), QSize(8, 16));
         QVERIFY(!DecodePictureFitted(data, QSize(48, 48)).embedded); // the 32-pixel thumbnail is too small
         QVERIFY(!DecodePictureForView(data, QSize(16, 16)).embedded);
+    }
+
+    // The view shows a HEIF's own pixels reduced, upright and in its colours, as a reduction of the whole
+    // decode would show them, and decodes the whole picture only when its pixels are asked for.
+    void heifViewIsTheWholeDecodeReduced_data() {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QSize>("bound");
+        QTest::newRow("irot, BT.709 limited range")
+            << ColourHeif(heif_orientation_rotate_90_cw, heif_matrix_coefficients_ITU_R_BT_709_5, false)
+            << QSize(60, 60);
+        QTest::newRow("imir, BT.601 full range")
+            << ColourHeif(heif_orientation_flip_horizontally, heif_matrix_coefficients_ITU_R_BT_601_6, true)
+            << QSize(70, 50);
+        QTest::newRow("BT.2020 limited range")
+            << ColourHeif(heif_orientation_normal,
+                          heif_matrix_coefficients_ITU_R_BT_2020_2_non_constant_luminance, false)
+            << QSize(100, 100);
+        QTest::newRow("no nclx") << EncodedHeif(ColourScene(), heif_orientation_rotate_270_cw)
+                                 << QSize(50, 80);
+        QTest::newRow("odd size: blocks cut short at the edges")
+            << EncodedHeif(ColourScene(QSize(241, 163)), heif_orientation_rotate_180) << QSize(60, 40);
+        QTest::newRow("phone's tile grid, ICC profile") << Sample("iPhone_11_Pro.heic") << QSize(400, 400);
+        QTest::newRow("AVIF") << Sample("Canon_EOS_70D.avif") << QSize(900, 600);
+    }
+    void heifViewIsTheWholeDecodeReduced() {
+        QFETCH(QByteArray, data);
+        QFETCH(QSize, bound);
+        QVERIFY(!data.isEmpty());
+        const DecodeResult whole = DecodePicture(data);
+        const DecodeResult view = DecodePictureForView(data, bound);
+        QCOMPARE(int(view.status), int(DecodeStatus::Decoded));
+        QVERIFY(!view.embedded);
+        const QImage full = whole.picture->Image();
+        QCOMPARE(view.picture->SourceSize(), full.size());
+        QVERIFY(view.picture->FullDecodePending());
+        const QSize kept = view.picture->KeptPixelSize();
+        const QSize shown = full.size().scaled(bound, Qt::KeepAspectRatio);
+        QVERIFY(kept.width() >= shown.width() && kept.height() >= shown.height());
+        QVERIFY(kept.width() < full.width() / 1.5);
+
+        QImage drawn(kept, QImage::Format_RGB32);
+        QPainter painter(&drawn);
+        view.picture->Render(painter, drawn.rect());
+        painter.end();
+        QVERIFY(view.picture->FullDecodePending());
+        const QImage expected = full.scaled(kept, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        // Averaged over the picture, each channel is off by less than a level or two: a wrong matrix or
+        // range shifts the colours by far more, a wrong turn or mirror moves every edge.
+        double off[3] = {}, apart = 0;
+        for (int y = 0; y < kept.height(); ++y)
+            for (int x = 0; x < kept.width(); ++x) {
+                const QColor a = drawn.pixelColor(x, y), b = expected.pixelColor(x, y);
+                const int d[3] = {a.red() - b.red(), a.green() - b.green(), a.blue() - b.blue()};
+                for (int c = 0; c < 3; ++c) {
+                    off[c] += d[c];
+                    apart += qAbs(d[c]);
+                }
+            }
+        const double pixels = double(kept.width()) * kept.height();
+        for (const double channel : off)
+            QVERIFY2(qAbs(channel / pixels) < 1.5, qPrintable(QString::number(channel / pixels)));
+        QVERIFY2(apart / pixels / 3 < 4.0, qPrintable(QString::number(apart / pixels / 3)));
+
+        QCOMPARE(view.picture->Image(), full);
+        QVERIFY(!view.picture->FullDecodePending());
+        // A turn before the full pixels are decoded turns them once they are.
+        const auto turned = DecodedPicture::Turned(DecodePictureForView(data, bound).picture, 90);
+        QVERIFY(turned->FullDecodePending());
+        QCOMPARE(turned->Image(), TurnPixels(full, TurnForOrientation(6)));
+    }
+
+    // A picture in one piece large enough for the worker threads decodes to the very pixels libheif's own
+    // HEVC decoder gives; damaged, it fails or decodes, and the picture stays whole.
+    void heifThreadedDecoderMatchesLibheifs() {
+        QImage noise(1024, 768, QImage::Format_RGB888);
+        quint32 seed = 11;
+        for (int y = 0; y < noise.height(); ++y) {
+            uchar* line = noise.scanLine(y);
+            for (int x = 0; x < noise.width() * 3; ++x) {
+                seed = seed * 1103515245u + 12345u;
+                line[x] = uchar((x + y) / 8 + (seed >> 27));
+            }
+        }
+        const QByteArray data = EncodedHeif(noise, heif_orientation_normal);
+        QVERIFY2(data.size() > 512 * 1024, qPrintable(QString::number(data.size())));
+        const DecodeResult ours = DecodePicture(data);
+        QCOMPARE(int(ours.status), int(DecodeStatus::Decoded));
+
+        const heif_decoder_descriptor* decoders[8];
+        const int count = heif_get_decoder_descriptors(heif_compression_HEVC, decoders, 8);
+        QStringList names;
+        for (int i = 0; i < count; ++i)
+            names << QString::fromUtf8(heif_decoder_descriptor_get_id_name(decoders[i]));
+        QVERIFY2(names.contains(QStringLiteral("quillmark-libde265")), qPrintable(names.join(' ')));
+
+        heif_context* context = heif_context_alloc();
+        heif_image_handle* handle = nullptr;
+        heif_image* image = nullptr;
+        heif_decoding_options* options = heif_decoding_options_alloc();
+        options->decoder_id = "libde265";
+        QCOMPARE(heif_context_read_from_memory_without_copy(context, data.constData(), size_t(data.size()),
+                                                            nullptr)
+                     .code,
+                 heif_error_Ok);
+        QCOMPARE(heif_context_get_primary_image_handle(context, &handle).code, heif_error_Ok);
+        QCOMPARE(
+            heif_decode_image(handle, &image, heif_colorspace_RGB, heif_chroma_interleaved_RGB, options).code,
+            heif_error_Ok);
+        int stride = 0;
+        const uint8_t* plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+        const QImage theirs = QImage(plane, noise.width(), noise.height(), stride, QImage::Format_RGB888)
+                                  .convertToFormat(QImage::Format_RGB32);
+        heif_image_release(image);
+        heif_image_handle_release(handle);
+        heif_decoding_options_free(options);
+        heif_context_free(context);
+        QImage expected = theirs;
+        expected.setColorSpace(QColorSpace(QColorSpace::SRgb));
+        QCOMPARE(ours.picture->Image().convertToFormat(QImage::Format_RGB32), expected);
+
+        QByteArray damaged = data.left(data.size() * 3 / 4);
+        for (qsizetype at = data.size() / 3; at < damaged.size(); at += 4099)
+            damaged[at] = char(damaged[at] ^ 0x5a);
+        for (const QByteArray& bytes : {damaged, data.left(data.size() / 2)}) {
+            const DecodeResult result = DecodePicture(bytes);
+            if (result.status == DecodeStatus::Decoded)
+                QCOMPARE(result.picture->Image().size(), noise.size());
+        }
     }
 
     // Pictures whose format carries its own turn are turned once: the EXIF tag repeating it is not applied
