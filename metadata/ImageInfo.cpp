@@ -145,7 +145,17 @@ void TImageInfo::ReadEntry(int64_t P, int64_t base, int64_t length, int kind) {
         } else if (type == ttUndefined) {
             // Only the head that can be shown is looked at for its closing zero.
             const std::string_view head = bytes.substr(0, textLimit + 1);
-            const std::string v = CutText(head.substr(0, head.find('\0')), textLimit);
+            std::string v = CutText(head.substr(0, head.find('\0')), textLimit);
+            // A maker note shows its maker's signature ("AOC", "Nikon", "FUJIFILM", "Apple iOS"), the
+            // letters before its first binary byte; one that begins with its directory has none, and the
+            // count's bytes (")" for 41 entries) are no text.
+            if (row.Tag == 0x927C) {
+                const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+                v.resize(static_cast<size_t>(
+                    std::find_if(v.begin(), v.end(), [](char c) { return c < 0x20 || c >= 0x7F; }) -
+                    v.begin()));
+                if (v.size() < 3 || !letter(v[0]) || !letter(v[1])) v.clear();
+            }
             text.reserve(v.size() + 2);
             text.append(1, '"').append(v).append(1, '"');
         } else {

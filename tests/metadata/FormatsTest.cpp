@@ -527,3 +527,18 @@ TEST(Formats, DngPrivateMakerNote) {
                   *row.imageType ? "\"" + std::string(row.imageType) + "\"" : "");
     }
 }
+
+// The MakerNote entry shows the maker's signature, the letters before the first binary byte, and nothing
+// for a note that begins with its directory: the count's bytes are no text.
+TEST(Formats, MakerNoteShowsItsSignatureOnly) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"FujiFilm.raf", "\"FUJIFILM\""}, {"Pentax.jpg", "\"AOC\""},   {"Sony.jpg", "\"SONY DSC \""},
+        {"Canon_EOS_70D.avif", "\"\""},   {"kodak-dc210.jpg", "\"\""}, {"CanonRaw.cr2", "\"\""},
+    };
+    for (const auto& [name, shown] : rows) {
+        SCOPED_TRACE(name);
+        TimgData d;
+        ASSERT_TRUE(d.ProcessFile(SamplePath(name)));
+        EXPECT_EQ(d.ExifReader->LookupTagValue("MakerNote"), shown);
+    }
+}
