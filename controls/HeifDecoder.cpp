@@ -416,7 +416,7 @@ void RegisterHevcDecoder() {
 
 } // namespace
 
-TCodecPicture DecodeHeif(const QByteArray& data, QSize bound, bool thumbnails) {
+TCodecPicture DecodeHeif(const QByteArray& data, QSize bound, THeifThumbnails thumbnails) {
     TCodecPicture result;
     RegisterHevcDecoder();
     HeifPtr<heif_context> context(heif_context_alloc());
@@ -438,22 +438,33 @@ TCodecPicture DecodeHeif(const QByteArray& data, QSize bound, bool thumbnails) {
     // libheif reports the size with the file's transformations applied.
     result.Size =
         QSize(heif_image_handle_get_width(primary.get()), heif_image_handle_get_height(primary.get()));
-    if (!bound.isEmpty() && thumbnails) {
+    if (!bound.isEmpty() && thumbnails != THeifThumbnails::Never) {
         const int count = heif_image_handle_get_number_of_thumbnails(primary.get());
-        std::vector<heif_item_id> ids(size_t(std::max(count, 0)));
-        if (count > 0) heif_image_handle_get_list_of_thumbnail_IDs(primary.get(), ids.data(), count);
+        std::vector<heif_item_id> ids(size_t(std::clamp(count, 0, 64)));
+        if (!ids.empty())
+            heif_image_handle_get_list_of_thumbnail_IDs(primary.get(), ids.data(), int(ids.size()));
+        // A cell takes the first that fills it; a stand-in the largest there is.
+        HeifPtr<heif_image_handle> chosen;
         for (const heif_item_id id : ids) {
             heif_image_handle* rawThumb = nullptr;
             if (heif_image_handle_get_thumbnail(primary.get(), id, &rawThumb).code != heif_error_Ok) continue;
             HeifPtr<heif_image_handle> thumb(rawThumb);
             const int tw = heif_image_handle_get_width(thumb.get()),
                       th = heif_image_handle_get_height(thumb.get());
-            // Only a thumbnail of the photo's shape that fills the cell stands in for it.
+            // Only a thumbnail of the photo's shape stands in for it.
             const bool sideways = (tw > th) != (result.Size.width() > result.Size.height()) && tw != th;
             const QSize fit = result.Size.scaled(bound, Qt::KeepAspectRatio).boundedTo(result.Size);
-            if (sideways || tw < fit.width() || th < fit.height()) continue;
+            if (sideways || tw <= 0 || th <= 0) continue;
+            if (thumbnails == THeifThumbnails::Covering && (tw < fit.width() || th < fit.height())) continue;
+            if (chosen && qint64(tw) * th <= qint64(heif_image_handle_get_width(chosen.get())) *
+                                                 heif_image_handle_get_height(chosen.get()))
+                continue;
+            chosen = std::move(thumb);
+            if (thumbnails == THeifThumbnails::Covering) break;
+        }
+        if (chosen) {
             QString ignored;
-            QImage image = DecodeHandle(thumb.get(), 1, ignored);
+            QImage image = DecodeHandle(chosen.get(), 1, ignored);
             if (!image.isNull()) {
                 result.Image = std::move(image);
                 result.Embedded = true;

@@ -289,6 +289,42 @@ DecodedPicture::WithFullDecodePending(QImage reduction, QSize storedSize, QByteA
     return picture;
 }
 
+std::shared_ptr<const DecodedPicture> DecodedPicture::WithStandIn(QImage thumbnail, QSize storedSize,
+                                                                  QByteArray data) {
+    auto picture = std::make_shared<DecodedPicture>(std::move(thumbnail), storedSize);
+    picture->fullData_ = std::move(data);
+    picture->standIn_ = true;
+    return picture;
+}
+
+QImage DecodedPicture::DecodeSharper(const QByteArray& data, QSize bound) {
+    try {
+        return DecodeHeif(data, bound, THeifThumbnails::Never).Image;
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+}
+
+void DecodedPicture::AcceptSharper(const QByteArray& data, const QImage& sharper) const {
+    scaledCache_ = QImage();
+    if (base_) {
+        base_->AcceptSharper(data, sharper);
+        return;
+    }
+    if (!standIn_ || fullData_.isEmpty() || fullData_.constData() != data.constData()) return;
+    standIn_ = false;
+    if (sharper.size() == sourceSize_) {
+        AcceptFullPixels(data, sharper);
+        return;
+    }
+    // Only more pixels than the stand-in's, of the picture's shape, and never more than the picture has.
+    const QSize now = image_.size();
+    if (sharper.isNull() || sharper.width() <= now.width() || sharper.height() <= now.height() ||
+        sharper.width() > sourceSize_.width() || sharper.height() > sourceSize_.height())
+        return;
+    image_ = sharper.format() == image_.format() ? sharper : sharper.convertToFormat(image_.format());
+}
+
 QByteArray DecodedPicture::PendingFullData() const {
     return base_ ? base_->PendingFullData() : fullData_;
 }
@@ -316,6 +352,7 @@ void DecodedPicture::AcceptFullPixels(const QByteArray& data, const QImage& full
     // The very bytes pending, not merely equal ones: a picture decoded for another load is never taken.
     if (fullData_.isEmpty() || fullData_.constData() != data.constData()) return;
     fullData_ = QByteArray();
+    standIn_ = false;
     // Kept only when it is the whole picture: anything else keeps the reduction, which is all a damaged
     // file can give.
     if (full.size() == sourceSize_)
@@ -687,11 +724,14 @@ DecodeResult FromCodec(TCodecPicture codec, QSize bound, TDecodeUse use) {
     return result;
 }
 
-// A HEIF or AVIF for the view: the photo's own pixels reduced as far as the view allows, never a thumbnail
-// item, with the full pixels decoded when something asks for them, as for a JPEG.
-DecodeResult DecodeHeifForView(const QByteArray& data, QSize bound) {
-    TCodecPicture codec = DecodeHeif(data, bound, false);
+// A HEIF or AVIF for the view: the photo's own pixels reduced as far as the view allows, with the full pixels
+// decoded when something asks for them, as for a JPEG; or, standing in first, its largest thumbnail item.
+DecodeResult DecodeHeifForView(const QByteArray& data, QSize bound, bool standInFirst) {
+    TCodecPicture codec =
+        DecodeHeif(data, bound, standInFirst ? THeifThumbnails::StandIn : THeifThumbnails::Never);
     if (codec.Image.isNull()) return Failed(codec.Reason);
+    if (codec.Embedded)
+        return {DecodeStatus::Decoded, DecodedPicture::WithStandIn(std::move(codec.Image), codec.Size, data)};
     if (codec.Image.size() == codec.Size) return Done(std::move(codec.Image), codec.Size);
     return {DecodeStatus::Decoded,
             DecodedPicture::WithFullDecodePending(std::move(codec.Image), codec.Size, data)};
@@ -754,13 +794,13 @@ DecodeResult DecodeRawFor(const QByteArray& data, QSize bound, TDecodeUse use) {
     return result;
 }
 
-DecodeResult DecodeAny(const QByteArray& data, QSize bound, TDecodeUse use) {
+DecodeResult DecodeAny(const QByteArray& data, QSize bound, TDecodeUse use, bool standInFirst = false) {
     bound = bound.expandedTo(QSize(1, 1));
     try {
         switch (SniffPicture(data)) {
         case TPictureKind::Heif:
         case TPictureKind::Avif:
-            if (use == TDecodeUse::View) return DecodeHeifForView(data, bound);
+            if (use == TDecodeUse::View) return DecodeHeifForView(data, bound, standInFirst);
             return FromCodec(DecodeHeif(data, use == TDecodeUse::Fitted ? bound : QSize()), bound, use);
         case TPictureKind::Jxl:
             return FromCodec(DecodeJxl(data), bound, use);
@@ -866,8 +906,8 @@ DecodeResult DecodePictureFitted(const QByteArray& data, QSize bound) {
     return DecodeAny(data, bound, TDecodeUse::Fitted);
 }
 
-DecodeResult DecodePictureForView(const QByteArray& data, QSize bound) {
-    return DecodeAny(data, bound, TDecodeUse::View);
+DecodeResult DecodePictureForView(const QByteArray& data, QSize bound, bool standInFirst) {
+    return DecodeAny(data, bound, TDecodeUse::View, standInFirst);
 }
 
 } // namespace quillmark

@@ -56,6 +56,13 @@ public:
     static std::shared_ptr<const DecodedPicture> WithFullDecodePending(QImage reduction, QSize storedSize,
                                                                        QByteArray data);
 
+    // A HEIF shown at once from its thumbnail item: as WithFullDecodePending, and the view first asks for
+    // the pixels it shows (DecodeSharper, on a worker) before any full decode.
+    static std::shared_ptr<const DecodedPicture> WithStandIn(QImage thumbnail, QSize storedSize,
+                                                             QByteArray data);
+    // Whether the kept pixels are such a stand-in, here or in the picture a pending turn is made from.
+    bool IsStandIn() const { return base_ ? base_->IsStandIn() : standIn_; }
+
     // How these pixels lie against the pixels stored in the file they were decoded from: the EXIF
     // orientation's turn followed by every turn since (a JPEG's lossless Save as repeats it on the file's
     // own blocks). The identity for pictures decoded as stored.
@@ -101,6 +108,13 @@ public:
     // is still the pending JPEG; otherwise nothing happens. Pixels that are not the whole picture are not
     // taken, and the reduction stands for the picture from then on, as for a damaged file.
     void AcceptFullPixels(const QByteArray& data, const QImage& full) const;
+    // The pixels a stand-in's view shows, decoded from data (the same file) for a fitted view of bound
+    // device pixels, upright and in display colours, on any thread; a null image when they cannot be.
+    static QImage DecodeSharper(const QByteArray& data, QSize bound);
+    // Takes them in place of the stand-in, when data is still the pending file, keeping the full decode
+    // pending; whole pixels are taken as AcceptFullPixels takes them. The picture is no stand-in from then
+    // on, whatever came.
+    void AcceptSharper(const QByteArray& data, const QImage& sharper) const;
 
 private:
     DecodedPicture(std::shared_ptr<const DecodedPicture> base, TPixelTurn turn);
@@ -110,6 +124,8 @@ private:
     mutable QImage image_;
     // The JPEG to decode in full, while image_ is only its reduction.
     mutable QByteArray fullData_;
+    // image_ is a thumbnail item standing in for the pixels a view shows.
+    mutable bool standIn_ = false;
     // A pending turn: the picture to turn, and how (the identity for a format change only). Released once
     // the pixels are made.
     mutable std::shared_ptr<const DecodedPicture> base_;
@@ -171,7 +187,9 @@ int ViewScaleDenom(QSize stored, TPixelTurn turn, QSize bound);
 // AVIF reduced from its own decoded pixels by the largest whole factor that covers the view, the same way;
 // anything else, or a picture the view needs whole, as DecodePicture decodes it. Upright as its EXIF
 // orientation says.
-DecodeResult DecodePictureForView(const QByteArray& data, QSize bound);
+// With standInFirst, a HEIF or AVIF that has a thumbnail item is not decoded here at all: the thumbnail
+// stands in (WithStandIn) and the view decodes its pixels on a worker, so showing it never waits for HEVC.
+DecodeResult DecodePictureForView(const QByteArray& data, QSize bound, bool standInFirst = false);
 
 // A camera raw file's picture for a strip cell of bound device pixels, from the largest JPEG preview the
 // metadata reader locates in the file at path, turned by the orientation the reader's EXIF records: only the

@@ -68,12 +68,19 @@ struct TCodecPicture {
     bool Embedded = false;
 };
 
+// Which of a HEIF's thumbnail items may stand for its picture.
+enum class THeifThumbnails {
+    Never,
+    Covering, // one that covers the bound: a strip's cell
+    StandIn,  // the largest of the photo's shape, however small: shown at once while the picture decodes
+};
 // HEIF or AVIF: the primary picture, turned and mirrored once by the file's own transformations (irot,
-// imir), so the EXIF orientation is never applied on top. With a non-empty bound a thumbnail item that
-// covers it is decoded instead, when there is one and thumbnails are allowed (its pixels are then not
-// reduced further here); otherwise the picture's own pixels are reduced by the largest whole factor that
-// still covers what a fitted view of bound shows, and Size stays the whole picture's.
-TCodecPicture DecodeHeif(const QByteArray& data, QSize bound = QSize(), bool thumbnails = true);
+// imir), so the EXIF orientation is never applied on top. With a non-empty bound a thumbnail item is
+// decoded instead, when there is one that `thumbnails` allows (Embedded; its pixels are then not reduced
+// here); otherwise the picture's own pixels are reduced by the largest whole factor that still covers what
+// a fitted view of bound shows. Size is always the whole picture's.
+TCodecPicture DecodeHeif(const QByteArray& data, QSize bound = QSize(),
+                         THeifThumbnails thumbnails = THeifThumbnails::Covering);
 // JPEG XL, oriented by the codestream's own orientation.
 TCodecPicture DecodeJxl(const QByteArray& data);
 // A camera raw file: its largest embedded JPEG preview (Preview, with the orientation the raw records) or,

@@ -344,7 +344,7 @@ void TPictureHolder::DecodeBytes(const QByteArray& bytes, bool gif, int frameCou
     ++decodeCount_;
     const DecodeResult result = variant_ == Variant::Thumbnail ? DecodePictureFitted(block, decodeBound_)
                                 : viewBound_.isEmpty()         ? DecodePicture(block)
-                                                               : DecodePictureForView(block, viewBound_);
+                                                               : DecodePictureForView(block, viewBound_, true);
     switch (result.status) {
     case DecodeStatus::Decoded:
         break;

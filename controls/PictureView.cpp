@@ -292,14 +292,19 @@ void TPictureView::DecodeFullInBackground() {
     fullDecodeData_ = data;
     QPointer<TPictureView> view(this);
     std::weak_ptr<const DecodedPicture> shown = picture;
-    QThreadPool::globalInstance()->start([view, shown, data] {
-        QImage full = DecodedPicture::DecodeFull(data);
+    // A thumbnail standing in is followed by the pixels the view shows; the full ones come when a drawing
+    // needs more.
+    const bool standIn = picture->IsStandIn();
+    const QSize bound = picture_->ViewBound();
+    QThreadPool::globalInstance()->start([view, shown, data, standIn, bound] {
+        QImage full = standIn ? DecodedPicture::DecodeSharper(data, bound) : DecodedPicture::DecodeFull(data);
         // Taken on the window's thread, by the picture it was decoded for if that is still alive; a picture
         // shown since then never sees it.
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [view, shown, data, full = std::move(full)] {
-                if (const auto picture = shown.lock()) picture->AcceptFullPixels(data, full);
+            [view, shown, data, standIn, full = std::move(full)] {
+                if (const auto picture = shown.lock())
+                    standIn ? picture->AcceptSharper(data, full) : picture->AcceptFullPixels(data, full);
                 if (view && view->fullDecodeData_.constData() == data.constData()) {
                     view->fullDecodeData_ = QByteArray();
                     view->update();

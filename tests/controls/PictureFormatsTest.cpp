@@ -6,6 +6,7 @@
 #include "ImgData.h"
 #include "PictureDecoder.h"
 #include "PictureHolder.h"
+#include "PictureView.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -622,6 +623,49 @@ private slots:
         const auto turned = DecodedPicture::Turned(DecodePictureForView(data, bound).picture, 90);
         QVERIFY(turned->FullDecodePending());
         QCOMPARE(turned->Image(), TurnPixels(full, TurnForOrientation(6)));
+    }
+
+    // Shown in a view, a HEIF with a thumbnail item stands in with it at once (turned as the photo is), and
+    // the view then decodes on a worker the very pixels the fitted view would have decoded; the whole
+    // picture stays pending until something needs it.
+    void heifViewStandsInWithItsThumbnailFirst() {
+        const QByteArray data =
+            ColourHeif(heif_orientation_rotate_90_cw, heif_matrix_coefficients_ITU_R_BT_709_5, false);
+        const QSize bound(100, 100);
+        const DecodeResult first = DecodePictureForView(data, bound, true);
+        QCOMPARE(int(first.status), int(DecodeStatus::Decoded));
+        QVERIFY(first.picture->IsStandIn() && first.picture->FullDecodePending());
+        const DecodeResult sharp = DecodePictureForView(data, bound);
+        QCOMPARE(first.picture->SourceSize(), sharp.picture->SourceSize());
+        const QSize thumb = first.picture->KeptPixelSize();
+        QVERIFY(thumb.width() <= 32 && thumb.height() <= 32);
+        QCOMPARE(thumb.width() < thumb.height(),
+                 sharp.picture->SourceSize().width() < sharp.picture->SourceSize().height());
+
+        QWidget parent;
+        parent.resize(220, 220);
+        auto* view = new TPictureView(&parent);
+        view->setGeometry(0, 0, 200, 200);
+        view->SetPicturePosition(bpStretchedWithAspect);
+        view->Picture().SetViewBound(bound);
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        view->Picture().LoadDecoded(data, first.picture);
+        view->repaint();
+        QTRY_VERIFY(!first.picture->IsStandIn());
+        QVERIFY(first.picture->FullDecodePending());
+        const QSize kept = sharp.picture->KeptPixelSize();
+        QCOMPARE(first.picture->KeptPixelSize(), kept);
+        QImage ours(kept, QImage::Format_RGB32), theirs(kept, QImage::Format_RGB32);
+        {
+            QPainter a(&ours), b(&theirs);
+            first.picture->Render(a, ours.rect());
+            sharp.picture->Render(b, theirs.rect());
+        }
+        QCOMPARE(ours, theirs);
+        QVERIFY(first.picture->FullDecodePending());
+        // Without a thumbnail item, or for another use, nothing stands in.
+        QVERIFY(!DecodePictureForView(Sample("Canon_EOS_70D.avif"), bound, true).picture->IsStandIn());
     }
 
     // A picture in one piece large enough for the worker threads decodes to the very pixels libheif's own
