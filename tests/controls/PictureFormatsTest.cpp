@@ -642,17 +642,20 @@ private slots:
         QCOMPARE(thumb.width() < thumb.height(),
                  sharp.picture->SourceSize().width() < sharp.picture->SourceSize().height());
 
+        // The view is as large as the bound the window gives it: the pixels decoded for it cover it, and no
+        // full decode follows.
         QWidget parent;
-        parent.resize(220, 220);
+        parent.resize(120, 120);
         auto* view = new TPictureView(&parent);
-        view->setGeometry(0, 0, 200, 200);
+        view->setGeometry(0, 0, bound.width(), bound.height());
         view->SetPicturePosition(bpStretchedWithAspect);
-        view->Picture().SetViewBound(bound);
+        view->Picture().SetViewBound(bound * view->devicePixelRatio());
         parent.show();
         QVERIFY(QTest::qWaitForWindowExposed(&parent));
         view->Picture().LoadDecoded(data, first.picture);
         view->repaint();
         QTRY_VERIFY(!first.picture->IsStandIn());
+        QTest::qWait(300); // time for a whole decode, were one started
         QVERIFY(first.picture->FullDecodePending());
         const QSize kept = sharp.picture->KeptPixelSize();
         QCOMPARE(first.picture->KeptPixelSize(), kept);
