@@ -13,6 +13,7 @@
 #include "PaintClock.h"
 #include "PictureFormats.h"
 #include "Prefetch.h"
+#include "ViewerWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -84,11 +85,8 @@ int main(int argc, char** argv) {
 
     TViewerWindows windows;
     TForm1& form = windows.Form1();
-    form.show();
-    if (!QTest::qWaitForWindowExposed(&form)) return 1;
+    if (!ShowViewerWindow(form, QSize(1600, 1000))) return 1;
     TPictureView& view = *form.PictureView1;
-    form.resize(form.size() + QSize(1600, 1000) - form.ScrollBox1->viewport()->size());
-    QApplication::processEvents();
     PaintClock clock(&view);
 
     int within = 0, measured = 0;

@@ -24,6 +24,7 @@
 #include "PictureOps.h"
 #include "PictureView.h"
 #include "Prefetch.h"
+#include "ViewerWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -169,12 +170,9 @@ int main(int argc, char** argv) {
 
     TViewerWindows windows;
     TForm1& form = windows.Form1();
-    form.show();
-    if (!QTest::qWaitForWindowExposed(&form)) return 1;
-    TPictureView& view = *form.PictureView1;
     // The fitted view of a 1600 x 1000 screen area.
-    form.resize(form.size() + QSize(1600, 1000) - form.ScrollBox1->viewport()->size());
-    QApplication::processEvents();
+    if (!ShowViewerWindow(form, QSize(1600, 1000))) return 1;
+    TPictureView& view = *form.PictureView1;
 
     std::vector<double> show;
     int decodesPerShow = 0;
